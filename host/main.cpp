@@ -1,0 +1,183 @@
+// tolvane-host: the stand-in host's command-line program.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "outputs.h"
+#include "session.h"
+
+namespace {
+
+using host::Json;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: tolvane-host COMMAND [OPTIONS]\n"
+    "\n"
+    "commands:\n"
+    "  info    [--release 16|12 | --plugin DIR] [--host-version N]\n"
+    "          load the plug-in and show its console lines, lifecycle answers and plug-ins\n"
+    "  params  [--release 16|12 | --plugin DIR] [--set NAME=VALUE]... [--format table|json]\n"
+    "          make an arrow and list every parameter with its value and whether it is enabled\n"
+    "  outline [--release 16|12 | --plugin DIR] [--set NAME=VALUE]... [--format json|svg|csv]\n"
+    "          [-o FILE]   make an arrow and write its outline\n";
+
+struct UsageError {
+  std::string message;
+};
+
+// The options the commands share.
+struct Options {
+  host::SessionOptions session;
+  std::vector<std::string> sets;
+  std::string format;
+  std::string output;
+};
+
+int ParseRelease(const std::string& text) {
+  if (text == "16") return 16;
+  if (text == "12") return 12;
+  throw UsageError{"--release takes 16 or 12, not '" + text + "'"};
+}
+
+Options ParseOptions(const std::string& command, int argc, char** argv,
+                     const std::vector<std::string>& formats) {
+  Options o;
+  o.format = formats.empty() ? "" : formats.front();
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
+      return argv[++i];
+    };
+    if (arg == "--release") {
+      o.session.release = ParseRelease(value());
+    } else if (arg == "--plugin") {
+      o.session.pluginDir = value();
+    } else if (arg == "--host-version" && command == "info") {
+      const std::string v = value();
+      char* end = nullptr;
+      const long n = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || n < INT32_MIN || n > INT32_MAX)
+        throw UsageError{"--host-version takes a whole number, not '" + v + "'"};
+      o.session.hostVersion = static_cast<int32_t>(n);
+    } else if (arg == "--set" && command != "info") {
+      o.sets.push_back(value());
+    } else if (arg == "--format" && !formats.empty()) {
+      o.format = value();
+      bool known = false;
+      for (const auto& f : formats) known = known || f == o.format;
+      if (!known) throw UsageError{"unknown format '" + o.format + "' for " + command};
+    } else if (arg == "-o" && command == "outline") {
+      o.output = value();
+    } else {
+      throw UsageError{"unknown option '" + arg + "' for " + command};
+    }
+  }
+  return o;
+}
+
+int Fail(const std::string& message) {
+  std::cerr << "tolvane-host: " << message << "\n";
+  return kExitFailed;
+}
+
+// Loads the plug-in and makes an arrow with the requested settings.
+host::Object* PrepareArrow(host::Session& session, const Options& o, std::string* error) {
+  if (!session.Open(error)) return nullptr;
+  host::Object* arrow = session.NewArrow(false, error);
+  if (arrow == nullptr) return nullptr;
+  for (const std::string& s : o.sets) {
+    if (!session.ApplySetting(arrow, s, error)) return nullptr;
+  }
+  return arrow;
+}
+
+int Info(const Options& o) {
+  host::Session session(o.session);
+  std::string error;
+  const bool ok = session.Open(&error);
+  host::Host& h = session.GetHost();
+  std::cout << "module: " << (h.ModuleFile().empty() ? "(none)" : h.ModuleFile()) << "\n";
+  std::cout << "host interface version: " << h.Options().interfaceVersion << "\n";
+  std::cout << "console:\n";
+  for (const std::string& line : h.Console()) std::cout << "  " << line << "\n";
+  std::cout << "lifecycle:\n";
+  for (const auto& a : h.Answers())
+    std::cout << "  " << a.step << " (action " << a.action << "): " << a.answer << "\n";
+  std::cout << "plug-ins:\n";
+  for (const auto& p : host::ObjectPlugins()) {
+    std::cout << "  object " << p.id << " \"" << p.name << "\" description " << p.description
+              << " info " << p.info << " icon "
+              << (p.hasIcon ? std::to_string(p.iconWidth) + "x" + std::to_string(p.iconHeight)
+                            : std::string("none"))
+              << "\n";
+  }
+  if (!ok) return Fail(error);
+  return kExitOk;
+}
+
+int Params(const Options& o) {
+  host::Session session(o.session);
+  std::string error;
+  host::Object* arrow = PrepareArrow(session, o, &error);
+  if (arrow == nullptr) return Fail(error);
+  if (o.format == "json") {
+    std::cout << session.ParamsJson(arrow).dump() << "\n";
+  } else {
+    std::cout << session.ParamsTable(arrow);
+  }
+  return kExitOk;
+}
+
+int Outline(const Options& o) {
+  host::Session session(o.session);
+  std::string error;
+  host::Object* arrow = PrepareArrow(session, o, &error);
+  if (arrow == nullptr) return Fail(error);
+  const Json contour = session.ContourJson(arrow);
+  if (contour.is_null()) return Fail("the arrow answered no outline");
+  std::string text;
+  if (o.format == "svg") {
+    if (!host::OutlineSvg(contour, &text, &error)) return Fail(error);
+  } else if (o.format == "csv") {
+    text = host::OutlineCsv(contour);
+  } else {
+    text = contour.dump() + "\n";
+  }
+  if (o.output.empty()) {
+    std::cout << text;
+    return kExitOk;
+  }
+  if (!host::WriteWholeFile(o.output, text, &error)) return Fail(error);
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    std::cerr << kUsage;
+    return argc < 2 ? kExitUsage : kExitOk;
+  }
+  const std::string command = argv[1];
+  try {
+    if (command == "info") return Info(ParseOptions(command, argc, argv, {}));
+    if (command == "params") return Params(ParseOptions(command, argc, argv, {"table", "json"}));
+    if (command == "outline")
+      return Outline(ParseOptions(command, argc, argv, {"json", "svg", "csv"}));
+    throw UsageError{"unknown command '" + command + "'"};
+  } catch (const UsageError& e) {
+    std::cerr << "tolvane-host: " << e.message << "\n\n" << kUsage;
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+}

@@ -1,0 +1,331 @@
+#include "model.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "core.h"
+#include "plugins.h"
+
+namespace host {
+
+namespace {
+
+uint64_t g_nextSerial = 1;
+std::unordered_map<uint64_t, Object*>& Serials() {
+  static std::unordered_map<uint64_t, Object*> map;
+  return map;
+}
+HandleSet<Object>& LiveObjects() {
+  static HandleSet<Object> set;
+  return set;
+}
+HandleSet<Container>& Containers() {
+  static HandleSet<Container> set;
+  return set;
+}
+std::unordered_map<const Object*, std::unique_ptr<Object>>& Loose() {
+  static std::unordered_map<const Object*, std::unique_ptr<Object>> map;
+  return map;
+}
+std::unordered_map<const Container*, std::unique_ptr<Container>>& ModuleContainers() {
+  static std::unordered_map<const Container*, std::unique_ptr<Container>> map;
+  return map;
+}
+HandleSet<Document>& LiveDocuments() {
+  static HandleSet<Document> set;
+  return set;
+}
+
+}  // namespace
+
+bool Value::operator==(const Value& o) const {
+  if (type != o.type) return false;
+  switch (type) {
+    case HA_TYPE_INT32: return i == o.i;
+    case HA_TYPE_FLOAT: return f == o.f || (f != f && o.f != o.f);
+    case HA_TYPE_VECTOR: return v.x == o.v.x && v.y == o.v.y && v.z == o.v.z;
+    case HA_TYPE_STRING: return s == o.s;
+    case HA_TYPE_LINK: return link == o.link;
+    default: return true;
+  }
+}
+
+const Value* Container::Find(int32_t id) const {
+  auto it = entries_.find(id);
+  return it == entries_.end() ? nullptr : &it->second;
+}
+
+void Container::Merge(const Container& other) {
+  for (const auto& [id, value] : other.entries_) entries_[id] = value;
+}
+
+std::string DefaultName(int32_t type) {
+  switch (type) {
+    case kTypeSpline: return "Spline";
+    case kTypeNull: return "Null";
+    case kTypeExtrude: return "Extrude NURBS";
+    case kTypeCloner: return "Cloner";
+    case kTypeSplineWrap: return "Spline Wrap";
+    default: return "";
+  }
+}
+
+bool IsHostType(int32_t type) { return !DefaultName(type).empty(); }
+
+Object::Object(int32_t type, std::string name)
+    : serial_(g_nextSerial++), type_(type), name_(std::move(name)) {
+  Serials()[serial_] = this;
+  LiveObjects().Add(this);
+  Containers().Add(&data_);
+}
+
+Object::~Object() {
+  // Children are owned elsewhere (document or the module); they only lose their parent.
+  while (down_ != nullptr) Document::Remove(down_);
+  Document::Remove(this);
+  if (plugin_ != nullptr && nodeData_ != nullptr) plugin_->cls.free(nodeData_);
+  Serials().erase(serial_);
+  LiveObjects().Remove(this);
+  Containers().Remove(&data_);
+}
+
+void Object::MakeSpline(int32_t pointCount, int32_t splineType) {
+  isSpline_ = true;
+  splineType_ = splineType;
+  points_.assign(static_cast<std::size_t>(pointCount), ha_vector{0.0, 0.0, 0.0});
+}
+
+Object* Object::FromHandle(ha_object h) {
+  return LiveObjects().Has(h) ? reinterpret_cast<Object*>(h) : nullptr;
+}
+
+Object* Object::FindSerial(uint64_t serial) {
+  auto it = Serials().find(serial);
+  return it == Serials().end() ? nullptr : it->second;
+}
+
+// ---------------------------------------------------------------------------
+
+Document::Document() { LiveDocuments().Add(this); }
+
+Document::~Document() {
+  active_ = nullptr;
+  selection_.clear();
+  undo_.clear();
+  redo_.clear();
+  // Take the tree apart first so no object points at a freed neighbour.
+  while (rootFirst_ != nullptr) Remove(rootFirst_);
+  for (auto& op : owned_) {
+    while (op->down_ != nullptr) Remove(op->down_);
+  }
+  owned_.clear();
+  LiveDocuments().Remove(this);
+}
+
+Document* Document::FromHandle(ha_document h) {
+  return LiveDocuments().Has(h) ? reinterpret_cast<Document*>(h) : nullptr;
+}
+
+void Document::Adopt(std::unique_ptr<Object> op) { owned_.push_back(std::move(op)); }
+
+bool Document::Owns(const Object* op) const {
+  return std::any_of(owned_.begin(), owned_.end(), [op](const auto& o) { return o.get() == op; });
+}
+
+void Document::Remove(Object* op) {
+  if (op == nullptr) return;
+  Document* doc = op->doc_;
+  if (op->pred_ != nullptr) op->pred_->next_ = op->next_;
+  if (op->next_ != nullptr) op->next_->pred_ = op->pred_;
+  if (op->up_ != nullptr && op->up_->down_ == op) op->up_->down_ = op->next_;
+  if (doc != nullptr && op->up_ == nullptr && doc->rootFirst_ == op) doc->rootFirst_ = op->next_;
+  op->up_ = op->pred_ = op->next_ = nullptr;
+  // The subtree leaves the document.
+  std::vector<Object*> stack{op};
+  while (!stack.empty()) {
+    Object* o = stack.back();
+    stack.pop_back();
+    o->doc_ = nullptr;
+    if (doc != nullptr) {
+      if (doc->active_ == o) doc->active_ = nullptr;
+    }
+    for (Object* c = o->down_; c != nullptr; c = c->next_) stack.push_back(c);
+  }
+}
+
+void Document::Link(Document* top, Object* op, Object* parent, Object* pred) {
+  Remove(op);
+  if (pred != nullptr && pred->up_ != parent) pred = nullptr;
+  Document* doc = parent != nullptr ? parent->doc_ : top;
+  op->up_ = parent;
+  if (pred != nullptr) {
+    op->pred_ = pred;
+    op->next_ = pred->next_;
+    if (pred->next_ != nullptr) pred->next_->pred_ = op;
+    pred->next_ = op;
+  } else {
+    Object*& first = parent != nullptr ? parent->down_ : top->rootFirst_;
+    op->next_ = first;
+    if (first != nullptr) first->pred_ = op;
+    first = op;
+  }
+  std::vector<Object*> stack{op};
+  while (!stack.empty()) {
+    Object* o = stack.back();
+    stack.pop_back();
+    o->doc_ = doc;
+    // An object entering a document belongs to it from now on.
+    if (doc != nullptr && IsLoose(o)) doc->Adopt(TakeLoose(o));
+    for (Object* c = o->down_; c != nullptr; c = c->next_) stack.push_back(c);
+  }
+}
+
+void Document::Insert(Object* op, Object* parent, Object* pred) { Link(this, op, parent, pred); }
+
+void Document::InsertUnder(Object* op, Object* parent) { Link(parent->doc_, op, parent, nullptr); }
+
+void Document::InsertUnderLast(Object* op, Object* parent) {
+  Remove(op);
+  Object* last = parent->down_;
+  while (last != nullptr && last->next_ != nullptr) last = last->next_;
+  Link(parent->doc_, op, parent, last);
+}
+
+std::vector<Object*> Document::TreeOrder() const {
+  std::vector<Object*> out;
+  std::vector<Object*> stack;
+  for (Object* o = rootFirst_; o != nullptr; o = o->next_) stack.insert(stack.begin(), o);
+  while (!stack.empty()) {
+    Object* o = stack.back();
+    stack.pop_back();
+    out.push_back(o);
+    std::vector<Object*> kids;
+    for (Object* c = o->down_; c != nullptr; c = c->next_) kids.push_back(c);
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back(*it);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Undo
+
+UndoEntry::Place Document::Capture(Object* op) const {
+  UndoEntry::Place place;
+  place.inDoc = op->doc_ == this;
+  place.parent = op->up_;
+  place.pred = op->pred_;
+  place.data = op->data_;
+  return place;
+}
+
+void Document::Restore(Object* op, const UndoEntry::Place& place) {
+  op->data_ = place.data;
+  if (place.inDoc) {
+    Link(this, op, place.parent, place.pred);
+  } else {
+    Remove(op);
+  }
+}
+
+void Document::StartUndo() { ++undoDepth_; }
+
+void Document::AddUndo(int32_t kind, Object* op) {
+  UndoEntry entry;
+  entry.kind = kind;
+  entry.object = op;
+  if (kind == HA_UNDO_CHANGE) entry.before = Capture(op);
+  if (undoDepth_ > 0) {
+    open_.entries.push_back(std::move(entry));
+    return;
+  }
+  // Outside a group every entry is a step of its own.
+  UndoStep step;
+  step.entries.push_back(std::move(entry));
+  undo_.push_back(std::move(step));
+  redo_.clear();
+}
+
+void Document::EndUndo() {
+  if (undoDepth_ == 0) return;
+  if (--undoDepth_ > 0) return;
+  undo_.push_back(std::move(open_));
+  open_ = UndoStep();
+  redo_.clear();
+}
+
+bool Document::Undo() {
+  if (undo_.empty()) return false;
+  UndoStep step = std::move(undo_.back());
+  undo_.pop_back();
+  for (auto it = step.entries.rbegin(); it != step.entries.rend(); ++it) {
+    it->after = Capture(it->object);
+    if (it->kind == HA_UNDO_CHANGE) {
+      Restore(it->object, it->before);
+    } else {
+      Remove(it->object);
+    }
+  }
+  redo_.push_back(std::move(step));
+  return true;
+}
+
+bool Document::Redo() {
+  if (redo_.empty()) return false;
+  UndoStep step = std::move(redo_.back());
+  redo_.pop_back();
+  for (auto& entry : step.entries) Restore(entry.object, entry.after);
+  undo_.push_back(std::move(step));
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+
+Object* NewLooseObject(int32_t type, std::string name) {
+  auto op = std::make_unique<Object>(type, std::move(name));
+  Object* raw = op.get();
+  Loose()[raw] = std::move(op);
+  return raw;
+}
+
+bool IsLoose(const Object* op) { return Loose().count(op) != 0; }
+
+std::unique_ptr<Object> TakeLoose(Object* op) {
+  auto it = Loose().find(op);
+  if (it == Loose().end()) return nullptr;
+  std::unique_ptr<Object> owned = std::move(it->second);
+  Loose().erase(it);
+  return owned;
+}
+
+bool FreeLoose(Object* op) {
+  std::unique_ptr<Object> owned = TakeLoose(op);
+  return owned != nullptr;
+}
+
+std::vector<const Object*> LooseObjects() {
+  std::vector<const Object*> out;
+  for (const auto& entry : Loose()) out.push_back(entry.first);
+  return out;
+}
+
+bool IsLiveContainer(const void* bc) { return Containers().Has(bc); }
+
+Container* NewModuleContainer(const Container* copyOf) {
+  auto bc = copyOf != nullptr ? std::make_unique<Container>(*copyOf) : std::make_unique<Container>();
+  Container* raw = bc.get();
+  ModuleContainers()[raw] = std::move(bc);
+  Containers().Add(raw);
+  return raw;
+}
+
+bool FreeModuleContainer(Container* bc) {
+  auto it = ModuleContainers().find(bc);
+  if (it == ModuleContainers().end()) return false;
+  Containers().Remove(bc);
+  ModuleContainers().erase(it);
+  return true;
+}
+
+std::size_t ModuleContainerCount() { return ModuleContainers().size(); }
+
+}  // namespace host

@@ -1,0 +1,222 @@
+// The stand-in host's scene model: parameter containers, objects, the object
+// tree, documents and undo.
+#ifndef HOST_MODEL_H
+#define HOST_MODEL_H
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../hostapi/abi/hostapi.h"
+
+namespace host {
+
+class Object;
+class Document;
+struct ObjectPlugin;
+
+// One container entry. Bool values are stored as Int32.
+struct Value {
+  int32_t type = HA_TYPE_NONE;
+  int32_t i = 0;
+  double f = 0.0;
+  ha_vector v{0.0, 0.0, 0.0};
+  std::string s;
+  uint64_t link = 0;  // serial of the linked object; 0 = empty link
+
+  static Value Int(int32_t x) { Value r; r.type = HA_TYPE_INT32; r.i = x; return r; }
+  static Value Real(double x) { Value r; r.type = HA_TYPE_FLOAT; r.f = x; return r; }
+  static Value Vec(ha_vector x) { Value r; r.type = HA_TYPE_VECTOR; r.v = x; return r; }
+  static Value Str(std::string x) { Value r; r.type = HA_TYPE_STRING; r.s = std::move(x); return r; }
+  static Value Link(uint64_t serial) { Value r; r.type = HA_TYPE_LINK; r.link = serial; return r; }
+
+  bool operator==(const Value& o) const;
+  bool operator!=(const Value& o) const { return !(*this == o); }
+};
+
+class Container {
+ public:
+  const Value* Find(int32_t id) const;
+  void Set(int32_t id, Value v) { entries_[id] = std::move(v); }
+  void Erase(int32_t id) { entries_.erase(id); }
+  // Writes every entry of `other` over this one.
+  void Merge(const Container& other);
+  const std::map<int32_t, Value>& Entries() const { return entries_; }
+  bool operator==(const Container& o) const { return entries_ == o.entries_; }
+
+ private:
+  std::map<int32_t, Value> entries_;
+};
+
+// Host object types the stand-in host knows besides plug-in objects.
+enum : int32_t {
+  kTypeSpline = 5101,
+  kTypeNull = 5140,
+  kTypeExtrude = 5116,
+  kTypeCloner = 1018544,
+  kTypeSplineWrap = 1019221,
+  kTypeBase = 5155
+};
+
+// The host's default name of an object type ("" for unknown types).
+std::string DefaultName(int32_t type);
+// Whether the host can make objects of this type (plug-in types aside).
+bool IsHostType(int32_t type);
+
+class Object {
+ public:
+  Object(int32_t type, std::string name);
+  ~Object();
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+
+  uint64_t Serial() const { return serial_; }
+  int32_t Type() const { return type_; }
+  const std::string& Name() const { return name_; }
+  void SetName(std::string n) { name_ = std::move(n); }
+  Container& Data() { return data_; }
+  const Container& Data() const { return data_; }
+
+  Document* Doc() const { return doc_; }
+  Object* Up() const { return up_; }      // null at the top level
+  Object* Down() const { return down_; }
+  Object* Next() const { return next_; }
+  Object* Pred() const { return pred_; }
+  bool InTree() const { return doc_ != nullptr; }
+
+  // Spline objects.
+  std::vector<ha_vector>& Points() { return points_; }
+  bool IsSpline() const { return isSpline_; }
+  void MakeSpline(int32_t pointCount, int32_t splineType);
+  int32_t SplineType() const { return splineType_; }
+
+  // Plug-in objects: the registered class and the module's instance data.
+  const ObjectPlugin* Plugin() const { return plugin_; }
+  ha_nodedata NodeData() const { return nodeData_; }
+  void AttachPlugin(const ObjectPlugin* plugin, ha_nodedata data) {
+    plugin_ = plugin;
+    nodeData_ = data;
+  }
+
+  ha_object Handle() { return reinterpret_cast<ha_object>(this); }
+  static Object* FromHandle(ha_object h);  // null for an unknown handle
+  static Object* FindSerial(uint64_t serial);
+
+ private:
+  friend class Document;
+  uint64_t serial_;
+  int32_t type_;
+  std::string name_;
+  Container data_;
+  Document* doc_ = nullptr;
+  Object* up_ = nullptr;
+  Object* down_ = nullptr;
+  Object* next_ = nullptr;
+  Object* pred_ = nullptr;
+  bool isSpline_ = false;
+  int32_t splineType_ = 0;
+  std::vector<ha_vector> points_;
+  const ObjectPlugin* plugin_ = nullptr;
+  ha_nodedata nodeData_ = nullptr;
+};
+
+// An entry of an undo step.
+struct UndoEntry {
+  struct Place {
+    bool inDoc = false;
+    Object* parent = nullptr;
+    Object* pred = nullptr;
+    Container data;
+  };
+  int32_t kind = 0;
+  Object* object = nullptr;
+  Place before;  // kind 40: the state recorded when the entry was added
+  Place after;   // the state taken when the step was undone, put back by redo
+};
+
+struct UndoStep {
+  std::vector<UndoEntry> entries;
+};
+
+class Document {
+ public:
+  Document();
+  ~Document();
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  ha_document Handle() { return reinterpret_cast<ha_document>(this); }
+  static Document* FromHandle(ha_document h);
+
+  // Top-level objects, first to last.
+  Object* First() const { return rootFirst_; }
+
+  // Tree edits. The object is taken out of wherever it was first; the
+  // document owns every object it ever held until it is destroyed.
+  void Insert(Object* op, Object* parent, Object* pred);
+  // Under a parent (which may itself be in no document yet).
+  static void InsertUnder(Object* op, Object* parent);
+  static void InsertUnderLast(Object* op, Object* parent);
+  static void Remove(Object* op);
+  // Gives the document ownership of a new object (allocated by the host).
+  void Adopt(std::unique_ptr<Object> op);
+  bool Owns(const Object* op) const;
+
+  // Objects in tree order (depth first).
+  std::vector<Object*> TreeOrder() const;
+
+  // Undo.
+  void StartUndo();
+  void AddUndo(int32_t kind, Object* op);
+  void EndUndo();
+  bool Undo();
+  bool Redo();
+  const std::vector<UndoStep>& UndoSteps() const { return undo_; }
+  const std::vector<UndoStep>& RedoSteps() const { return redo_; }
+  int UndoDepth() const { return undoDepth_; }
+
+  int32_t SplinePlane() const { return splinePlane_; }
+  void SetSplinePlane(int32_t p) { splinePlane_ = p; }
+  Object* Active() const { return active_; }
+  void SetActive(Object* op) { active_ = op; }
+  std::vector<Object*>& Selection() { return selection_; }
+
+ private:
+  // `top` is the document whose top-level list takes `op` when parent is null.
+  static void Link(Document* top, Object* op, Object* parent, Object* pred);
+  UndoEntry::Place Capture(Object* op) const;
+  void Restore(Object* op, const UndoEntry::Place& place);
+
+  Object* rootFirst_ = nullptr;
+  std::vector<std::unique_ptr<Object>> owned_;
+  std::vector<UndoStep> undo_;
+  std::vector<UndoStep> redo_;
+  UndoStep open_;
+  int undoDepth_ = 0;
+  int32_t splinePlane_ = 0;
+  Object* active_ = nullptr;
+  std::vector<Object*> selection_;
+};
+
+// Objects the module allocated and has neither inserted into a document nor
+// freed. Inserting one hands it to the document.
+Object* NewLooseObject(int32_t type, std::string name);
+bool IsLoose(const Object* op);
+// Takes a loose object out of the module's hands (the caller owns it then).
+std::unique_ptr<Object> TakeLoose(Object* op);
+// Frees a loose object; false when the object is not loose.
+bool FreeLoose(Object* op);
+std::vector<const Object*> LooseObjects();
+
+// Every container the module may name: object containers and the copies the
+// module owns.
+bool IsLiveContainer(const void* bc);
+Container* NewModuleContainer(const Container* copyOf);
+bool FreeModuleContainer(Container* bc);
+std::size_t ModuleContainerCount();
+
+}  // namespace host
+
+#endif

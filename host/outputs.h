@@ -1,0 +1,24 @@
+// Writing a contour out: SVG pictures, CSV lists, whole files.
+#ifndef HOST_OUTPUTS_H
+#define HOST_OUTPUTS_H
+
+#include <string>
+
+#include "session.h"
+
+namespace host {
+
+// The outline of a contour (as made by Session::ContourJson) as an SVG
+// picture with y up, fitted to the outline with a margin. The picture is
+// drawn in the plane the outline lies in. False when a coordinate is not
+// finite.
+bool OutlineSvg(const Json& contour, std::string* svg, std::string* error);
+// One "x,y,z" line a point.
+std::string OutlineCsv(const Json& contour);
+// Writes a file completely or not at all (a temporary file replaces the
+// target only when everything was written).
+bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error);
+
+}  // namespace host
+
+#endif

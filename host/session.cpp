@@ -1,0 +1,252 @@
+#include "session.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+namespace host {
+
+namespace {
+
+constexpr int32_t kArrowPluginId = 1025060;
+
+bool ParseInt(const std::string& text, long long lo, long long hi, long long* out) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == nullptr || *end != '\0' || v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+bool ParseReal(const std::string& text, double* out) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (errno == ERANGE || end == nullptr || *end != '\0') return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+std::string PluginsDir() {
+#ifdef TOLVANE_PLUGINS_DIR
+  return TOLVANE_PLUGINS_DIR;
+#else
+  return "plugins";
+#endif
+}
+
+std::string PluginFolder(int release) {
+  return (std::filesystem::path(PluginsDir()) / ("Tolvane-R" + std::to_string(release))).string();
+}
+
+std::string FormatDouble(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  // The JSON writer prints the shortest text that reads back to the same
+  // double, with ".0" on whole numbers and "-0.0" for negative zero.
+  return Json(value).dump();
+}
+
+Json DoubleJson(double value) {
+  if (std::isfinite(value)) return Json(value);
+  return Json(FormatDouble(value));
+}
+
+Session::Session(const SessionOptions& options) : options_(options) {
+  HostOptions ho = HostOptions::ForRelease(options.release);
+  if (options.hostVersion != 0) ho.interfaceVersion = options.hostVersion;
+  host_ = std::make_unique<Host>(ho);
+}
+
+Session::~Session() = default;
+
+bool Session::Open(std::string* error) {
+  const std::string dir =
+      options_.pluginDir.empty() ? PluginFolder(options_.release) : options_.pluginDir;
+  if (!host_->Load(dir, error)) return false;
+  const ObjectPlugin* arrow = ArrowPlugin();
+  if (arrow == nullptr) {
+    *error = "the module registered no arrow object";
+    return false;
+  }
+  resources_ = ResourceFolder::Load(dir, error);
+  if (resources_ == nullptr) return false;
+  description_ = resources_->FindDescription(arrow->description);
+  if (description_ == nullptr) {
+    *error = "the resources have no description " + arrow->description;
+    return false;
+  }
+  doc_ = host_->NewDocument();
+  return true;
+}
+
+const ObjectPlugin* Session::ArrowPlugin() const { return FindObjectPlugin(kArrowPluginId); }
+
+Object* Session::NewArrow(bool fromMenu, std::string* error) {
+  return host_->CreateObject(doc_, kArrowPluginId, fromMenu, error);
+}
+
+const ParamDesc* Session::FindParam(const std::string& nameOrId) const {
+  if (description_ == nullptr) return nullptr;
+  long long id = 0;
+  if (ParseInt(nameOrId, INT32_MIN, INT32_MAX, &id))
+    return description_->FindById(static_cast<int32_t>(id));
+  return description_->FindByName(nameOrId);
+}
+
+bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value* out,
+                         std::string* error) const {
+  const auto bad = [&](const char* expected) {
+    *error = "bad value '" + text + "' for " + param.name + ": expected " + expected;
+    return false;
+  };
+  if (param.type == "bool") {
+    if (text == "true" || text == "1") *out = Value::Int(1);
+    else if (text == "false" || text == "0") *out = Value::Int(0);
+    else return bad("true, false, 1 or 0");
+    return true;
+  }
+  if (param.type == "int32") {
+    long long v = 0;
+    if (!ParseInt(text, INT32_MIN, INT32_MAX, &v)) return bad("a 32-bit whole number");
+    *out = Value::Int(static_cast<int32_t>(v));
+    return true;
+  }
+  if (param.type == "float") {
+    double v = 0.0;
+    if (!ParseReal(text, &v)) return bad("a number");
+    *out = Value::Real(v);
+    return true;
+  }
+  if (param.type == "string") {
+    *out = Value::Str(text);
+    return true;
+  }
+  if (param.type == "link") {
+    if (text == "none") {
+      *out = Value::Link(0);
+      return true;
+    }
+    for (Object* op : doc_ != nullptr ? doc_->TreeOrder() : std::vector<Object*>()) {
+      if (op->Name() == text) {
+        *out = Value::Link(op->Serial());
+        return true;
+      }
+    }
+    return bad("the name of an object in the document, or none");
+  }
+  *error = param.name + " is a " + param.type + " and takes no value";
+  return false;
+}
+
+bool Session::ApplySetting(Object* op, const std::string& assignment, std::string* error) {
+  const std::size_t eq = assignment.find('=');
+  if (eq == std::string::npos || eq == 0) {
+    *error = "expected NAME=VALUE, got '" + assignment + "'";
+    return false;
+  }
+  const std::string name = assignment.substr(0, eq);
+  const ParamDesc* param = FindParam(name);
+  if (param == nullptr) {
+    *error = "unknown parameter '" + name + "'";
+    return false;
+  }
+  Value value;
+  if (!ParseValue(*param, assignment.substr(eq + 1), &value, error)) return false;
+  host_->EditParameter(op, param->id, value);
+  return true;
+}
+
+Json Session::ValueJson(const Value& value) const {
+  switch (value.type) {
+    case HA_TYPE_INT32: return value.i;
+    case HA_TYPE_FLOAT: return DoubleJson(value.f);
+    case HA_TYPE_VECTOR:
+      return Json::array({DoubleJson(value.v.x), DoubleJson(value.v.y), DoubleJson(value.v.z)});
+    case HA_TYPE_STRING: return value.s;
+    case HA_TYPE_LINK: {
+      const Object* target = value.link != 0 ? Object::FindSerial(value.link) : nullptr;
+      return target != nullptr && target->Doc() != nullptr ? Json(target->Name()) : Json(nullptr);
+    }
+    default: return nullptr;
+  }
+}
+
+Json Session::ParamsJson(Object* op) {
+  Json params = Json::array();
+  for (const ParamDesc& p : description_->params) {
+    if (p.type == "button") continue;
+    const Value* v = op->Data().Find(p.id);
+    Json value;
+    if (v == nullptr) {
+      value = nullptr;
+    } else if (p.type == "bool") {
+      value = v->type == HA_TYPE_INT32 && v->i != 0;
+    } else {
+      value = ValueJson(*v);
+    }
+    params.push_back(Json{{"id", p.id},
+                          {"name", p.name},
+                          {"type", p.type},
+                          {"value", value},
+                          {"enabled", host_->IsEnabled(op, p.id)}});
+  }
+  return Json{{"release", options_.release}, {"params", params}};
+}
+
+std::string Session::ParamsTable(Object* op) {
+  const Json all = ParamsJson(op);
+  std::ostringstream out;
+  char line[256];
+  std::snprintf(line, sizeof line, "%-6s %-28s %-7s %-22s %s\n", "ID", "NAME", "TYPE", "VALUE",
+                "ENABLED");
+  out << line;
+  for (const Json& p : all["params"]) {
+    const Json& v = p["value"];
+    std::string value;
+    if (v.is_null()) value = "(not set)";
+    else if (v.is_number_float()) value = FormatDouble(v.get<double>());
+    else if (v.is_string()) value = "\"" + v.get<std::string>() + "\"";
+    else value = v.dump();
+    std::snprintf(line, sizeof line, "%-6d %-28s %-7s %-22s %s\n", p["id"].get<int>(),
+                  p["name"].get<std::string>().c_str(), p["type"].get<std::string>().c_str(),
+                  value.c_str(), p["enabled"].get<bool>() ? "yes" : "no");
+    out << line;
+  }
+  return out.str();
+}
+
+Json Session::ContourJson(Object* op) {
+  Object* spline = host_->EvaluateContour(op);
+  if (spline == nullptr) return nullptr;
+  const Container& bc = spline->Data();
+  const auto intOf = [&](int32_t id) {
+    const Value* v = bc.Find(id);
+    return v != nullptr && v->type == HA_TYPE_INT32 ? v->i : 0;
+  };
+  const auto realOf = [&](int32_t id) {
+    const Value* v = bc.Find(id);
+    return v != nullptr && v->type == HA_TYPE_FLOAT ? v->f : 0.0;
+  };
+  Json points = Json::array();
+  for (const ha_vector& p : spline->Points())
+    points.push_back(Json::array({DoubleJson(p.x), DoubleJson(p.y), DoubleJson(p.z)}));
+  return Json{{"release", options_.release},
+              {"closed", intOf(1002) != 0},
+              {"spline_type", spline->SplineType()},
+              {"interpolation", intOf(1001)},
+              {"intermediate_points", intOf(1003)},
+              {"angle", DoubleJson(realOf(1004))},
+              {"max_length", DoubleJson(realOf(1005))},
+              {"points", points}};
+}
+
+}  // namespace host

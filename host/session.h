@@ -1,0 +1,82 @@
+// A user's session with the stand-in host: a loaded plug-in, its
+// description, a document, and the edits and outputs the program offers.
+// The program's commands and the tests go through here alike.
+#ifndef HOST_SESSION_H
+#define HOST_SESSION_H
+
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "host.h"
+#include "resources.h"
+
+namespace host {
+
+using Json = nlohmann::ordered_json;
+
+// Where the built plug-in folders are.
+std::string PluginsDir();
+// The built plug-in folder of a release (16 or 12).
+std::string PluginFolder(int release);
+
+// A double written so it reads back to the same value ("400.0", "-0.0").
+std::string FormatDouble(double value);
+// A double as JSON: a number, or the string "nan", "inf" or "-inf".
+Json DoubleJson(double value);
+
+struct SessionOptions {
+  int release = 16;         // picks the built folder and the host version
+  std::string pluginDir;    // overrides the folder when not empty
+  int32_t hostVersion = 0;  // overrides the interface version when not 0
+};
+
+class Session {
+ public:
+  explicit Session(const SessionOptions& options);
+  ~Session();
+
+  // Loads the plug-in; false with the reason.
+  bool Open(std::string* error);
+  Host& GetHost() { return *host_; }
+  int Release() const { return options_.release; }
+  Document* Doc() { return doc_; }
+
+  // The arrow object plug-in registered by the module, and its description.
+  const ObjectPlugin* ArrowPlugin() const;
+  const Description* ArrowDescription() const { return description_; }
+
+  // A new arrow at the top of the document (Init gives the defaults).
+  Object* NewArrow(bool fromMenu, std::string* error);
+
+  // Finds a parameter by its ARROW_ name or its numeric ID.
+  const ParamDesc* FindParam(const std::string& nameOrId) const;
+  // Parses a value for a parameter by its type; false with a message naming
+  // the parameter and the value.
+  bool ParseValue(const ParamDesc& param, const std::string& text, Value* out,
+                  std::string* error) const;
+  // Applies "NAME=VALUE" as the attribute editor would.
+  bool ApplySetting(Object* op, const std::string& assignment, std::string* error);
+
+  // Every parameter of the description with its value and enabling.
+  Json ParamsJson(Object* op);
+  std::string ParamsTable(Object* op);
+  // A value of the container as JSON (links as the target's name or null).
+  Json ValueJson(const Value& value) const;
+
+  // Asks the object for its contour and describes it; null JSON when the
+  // object answered no spline.
+  Json ContourJson(Object* op);
+
+ private:
+  SessionOptions options_;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<ResourceFolder> resources_;
+  const Description* description_ = nullptr;
+  Document* doc_ = nullptr;
+};
+
+}  // namespace host
+
+#endif

@@ -1,0 +1,104 @@
+/* Basic types of the host/module boundary.
+ *
+ * Only plain C crosses the boundary: fixed-width integers, doubles, UTF-8
+ * `const char*`, plain structs and opaque handles. Each handle kind is a
+ * distinct incomplete struct so the compiler tells an object from a container.
+ * The host checks every handle it receives; an unknown or null handle makes
+ * the call fail (answer 0, null or nothing) instead of crashing. */
+#ifndef HA_TYPES_H
+#define HA_TYPES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct ha_object_s*    ha_object;     /* scene object, also spline objects */
+typedef struct ha_container_s* ha_container;  /* parameter container */
+typedef struct ha_document_s*  ha_document;   /* document with its object tree and undo */
+typedef struct ha_file_s*      ha_file;       /* byte file */
+typedef struct ha_resource_s*  ha_resource;   /* a plug-in's loaded resource folder */
+typedef struct ha_bitmap_s*    ha_bitmap;     /* a loaded icon */
+typedef struct ha_text_s*      ha_text;       /* host-made UTF-8 text handed to the module */
+typedef struct ha_data_s*      ha_data;       /* one parameter value of any type */
+typedef struct ha_thread_s*    ha_thread;     /* the evaluating thread (opaque, unused) */
+
+/* Three 64-bit floats; the module's `Vector` has exactly this layout. */
+typedef struct ha_vector {
+  double x, y, z;
+} ha_vector;
+
+/* One level of a description ID. */
+typedef struct ha_desclevel {
+  int32_t id;
+  int32_t dtype;
+  int32_t creator;
+} ha_desclevel;
+
+#define HA_DESCID_MAX_DEPTH 3
+
+/* A description ID: `depth` used levels, the first holds the parameter ID. */
+typedef struct ha_descid {
+  int32_t depth;
+  ha_desclevel level[HA_DESCID_MAX_DEPTH];
+} ha_descid;
+
+/* Data of object message 17: a parameter of the object was changed.
+ * The third member is the ID pointer on every platform (on 32-bit builds it
+ * is the third 4-byte word). */
+typedef struct ha_desc_changed {
+  ha_document doc;
+  int32_t flags;
+  const ha_descid* id;
+} ha_desc_changed;
+
+/* Data of object message 18: a button of the object was pressed. */
+typedef struct ha_desc_command {
+  ha_descid id;
+} ha_desc_command;
+
+/* Value types a container entry or an `ha_data` can hold. */
+enum {
+  HA_TYPE_NONE = 0,
+  HA_TYPE_INT32 = 15,   /* Bool values are stored as Int32 */
+  HA_TYPE_FLOAT = 19,
+  HA_TYPE_VECTOR = 23,
+  HA_TYPE_STRING = 130,
+  HA_TYPE_LINK = 133
+  /* custom data types use their registered ID */
+};
+
+/* Object messages the host and the module exchange. */
+enum {
+  HA_MSG_UPDATE = 5,
+  HA_MSG_CHANGE = 7,
+  HA_MSG_DESCRIPTION_POSTSETPARAMETER = 17,
+  HA_MSG_DESCRIPTION_COMMAND = 18,
+  HA_MSG_MENUPREPARE = 22
+};
+
+/* Undo entry kinds. */
+enum {
+  HA_UNDO_CHANGE = 40,  /* recorded before an existing object is changed or moved */
+  HA_UNDO_NEW = 44      /* recorded after a new object was inserted */
+};
+
+/* Actions of the module entry `c4d_main(action, p1, p2, p3)`. */
+enum {
+  HA_ACTION_INIT_SYS = 1,  /* p1: const ha_host_table*, p3: const char* module file (UTF-8) */
+  HA_ACTION_START = 2,
+  HA_ACTION_END = 3,
+  HA_ACTION_MESSAGE = 6    /* p1: message ID (intptr_t), p2: message data */
+};
+
+typedef int32_t (*ha_entry_fn)(int32_t action, void* p1, void* p2, void* p3);
+
+#define HA_ENTRY_NAME "c4d_main"
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,41 @@
+/* The host's function table: everything the module may call.
+ *
+ * The host hands a pointer to one const table to the module's entry with the
+ * first system initialisation; it stays valid until the last end action.
+ * The first member is the host's interface version, the second the size of
+ * the table as the host built it. The table and every suite are only ever
+ * extended by appending members; a module tells which members exist from
+ * the sizes. A suite pointer may be null when the host does not offer it. */
+#ifndef HOSTAPI_H
+#define HOSTAPI_H
+
+#include "ha_types.h"
+#include "ha_memory.h"
+#include "ha_resource.h"
+#include "ha_container.h"
+#include "ha_object.h"
+#include "ha_document.h"
+#include "ha_file.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct ha_host_table {
+  int32_t version; /* e.g. 16049 for a release-16 host, 12000 for release 12 */
+  uint32_t size;   /* sizeof(ha_host_table) as the host built it */
+  const ha_memory_suite* memory;
+  const ha_resource_suite* resource;
+  const ha_container_suite* container;
+  const ha_data_suite* data;
+  const ha_object_suite* object;
+  const ha_document_suite* document;
+  const ha_file_suite* file;
+  const ha_crash_suite* crash; /* release-12 hosts only */
+} ha_host_table;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

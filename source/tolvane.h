@@ -1,0 +1,43 @@
+// The arrow generator object.
+#ifndef TOLVANE_H
+#define TOLVANE_H
+
+#include "c4d.h"
+#include "outline.h"
+
+constexpr Int32 ID_TOLVANE = 1025060;
+constexpr Int32 IDS_TOLVANE = 10000;       // object name
+constexpr Int32 IDS_TOLVANE_INFO = 10001;  // information box text
+
+Bool PluginStart();
+Bool PluginMessage(Int32 id, void* data);
+void PluginEnd();
+Bool RegisterTolvane();
+
+class SMPlugin : public ObjectData {
+ public:
+  static NodeData* Alloc();
+
+  Bool Init(GeListNode* node) override;
+  Bool Message(GeListNode* node, Int32 type, void* data) override;
+  Bool GetDEnabling(GeListNode* node, const DescID& id, const GeData& t_data, Int32 flags,
+                    const BaseContainer* itemdesc) override;
+  SplineObject* GetContour(BaseObject* op, BaseDocument* doc, Float lod, BaseThread* bt) override;
+
+  // Writes the default of every parameter that has one.
+  void ResetValues(GeListNode* node);
+
+  // The outline of `arrow` as a new closed linear spline; null when the host
+  // cannot allocate it.
+  SplineObject* GenerateArrow(Arrow arrow);
+  // Turns the spline into `plane` and reverses its point order if asked.
+  void OrientObject(SplineObject* spline, Int32 plane, Int32 reverse);
+
+  // The folder in which the preset load dialog starts.
+  const Filename& PresetFolder() const { return presetFolder_; }
+
+ private:
+  Filename presetFolder_;
+};
+
+#endif
