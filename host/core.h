@@ -39,10 +39,12 @@ class FailurePlan {
     allocFailAt_ = nth;
     allocFailOnward_ = andAllLater;
     allocCount_ = 0;
+    allocFailures_ = 0;
   }
   void FailFileOperation(long nth) {
     fileFailAt_ = nth;
     fileCount_ = 0;
+    fileFailures_ = 0;
   }
   void Off() {
     FailAllocation(0);

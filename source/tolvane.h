@@ -33,6 +33,25 @@ class SMPlugin : public ObjectData {
   // Turns the spline into `plane` and reverses its point order if asked.
   void OrientObject(SplineObject* spline, Int32 plane, Int32 reverse);
 
+  // Presets: the 26 outline and spline values as a big-endian file.
+  // Shows the save dialog and writes the file; true when it was written.
+  Bool WritePreset(GeListNode* node);
+  // Shows the load dialog and applies the picked file (one undo entry for
+  // the arrow); true when the values were applied.
+  Bool LoadPreset(GeListNode* node, BaseDocument* doc);
+
+  // Scene builders around the arrow. Each records its own undo entries; the
+  // caller opens and closes the undo group.
+  BaseObject* MakeExtrude(BaseDocument* doc, BaseContainer* bc, GeListNode* node);
+  void FilletCaps(BaseObject* extrude, Int32 on, BaseDocument* doc);
+  void AlignExNurbs(GeListNode* node, BaseObject* extrude);
+  void ChangeSWD(GeListNode* node, BaseObject* extrude, BaseDocument* doc);
+  BaseObject* GetSplineWrapDeformer(GeListNode* node);
+  BaseObject* MakeCloner(BaseDocument* doc, BaseContainer* bc, BaseObject* path);
+  void SetClonerCount(BaseObject* cloner, Int32 count, BaseDocument* doc);
+  void SetClonerRate(BaseObject* cloner, Float rate, BaseDocument* doc);
+  void SetClonerSpline(BaseObject* cloner, BaseObject* spline, BaseDocument* doc);
+
   // The folder in which the preset load dialog starts.
   const Filename& PresetFolder() const { return presetFolder_; }
 

@@ -491,9 +491,12 @@ TEST_F(FileLayer, EightBitWritingKeepsLatin1AndMarksTheRest) {
   EXPECT_EQ(S().write_string(f, "A\xC3\xA9\xC3\xBF\xE2\x82\xAC\xF0\x9F\x98\x80\x80",
                              HA_STRINGENCODING_8BIT),
             1);
+  // A sequence cut short by the end of the text.
+  EXPECT_EQ(S().write_string(f, "x\xE2\x82", HA_STRINGENCODING_8BIT), 1);
   S().write_string(f, "\xC3\xA9", HA_STRINGENCODING_UTF8);
   S().file_free(f);
   const Bytes expected = {0, 0, 0, 7, 'A', 0xE9, 0xFF, '?', '?', '?', 0,
+                          0, 0, 0, 4, 'x', '?', '?', 0,
                           0, 0, 0, 3, 0xC3, 0xA9, 0};
   EXPECT_EQ(ReadAll(dir_ / "latin.bin"), expected);
 }
@@ -604,6 +607,25 @@ TEST_F(FileLayer, TruncatedItemsFailAndConsumeNothing) {
   S().file_free(empty);
   EXPECT_EQ(host::Texts().Size(), textsBefore_);
 }
+
+#ifndef _WIN32
+// A file cut short by someone else after it was opened (an open file cannot
+// be cut on every system).
+TEST_F(FileLayer, FileCutShortWhileOpenFailsTheReadAndConsumesNothing) {
+  ha_file f = OpenBytes("shrinks", {5, 6, 7, 8, 9, 10, 11, 12});
+  EXPECT_EQ(S().file_length(f), 8);
+  fs::resize_file(dir_ / "shrinks", 2);
+  int32_t i = 0;
+  EXPECT_EQ(S().read_int32(f, &i), 0);
+  EXPECT_EQ(Position(f), 0);
+  int32_t b = 0;
+  EXPECT_EQ(S().read_bool(f, &b), 1);
+  EXPECT_EQ(S().read_bool(f, &b), 1);
+  EXPECT_EQ(Position(f), 2);
+  EXPECT_EQ(S().read_bool(f, &b), 0);
+  S().file_free(f);
+}
+#endif
 
 // ---------------------------------------------------------------------------
 // Failure injection

@@ -822,7 +822,8 @@ TEST(OutlineBevel, ShaftBevelPointsLieAtRadiusFromCorners) {
     a.fletching = 0;
     a.chevronHead = 0;
     a.roundCorners = 1;
-    a.cornerRadius = std::fabs(a.cornerRadius) + 0.5;
+    // Small against every edge, so the two points of each corner stay apart.
+    a.cornerRadius = rng.Uniform(0.01, 0.2) * std::min({a.shaftWidth, a.barbWidth, a.headLength, a.shaftLength});
     if (iter % 2 == 0) a.tailNotch = rng.Uniform(1, 0.4 * a.shaftLength);
     SCOPED_TRACE("shape " + std::to_string(iter));
     const std::vector<Vector> p = Generate(a);
