@@ -39,13 +39,13 @@ class FailurePlan {
     allocFailAt_ = nth;
     allocFailOnward_ = andAllLater;
     allocCount_ = 0;
-    allocFailures_ = 0;
   }
   void FailFileOperation(long nth) {
     fileFailAt_ = nth;
     fileCount_ = 0;
-    fileFailures_ = 0;
   }
+  // A fresh plan: off, with every count back at zero.
+  void Reset() { *this = FailurePlan(); }
   void Off() {
     FailAllocation(0);
     FailFileOperation(0);

@@ -98,7 +98,7 @@ HostOptions HostOptions::ForRelease(int release) {
 Host::Host(HostOptions options) : options_(options) {
   g_current = this;
   BuildTable();
-  Failures().Off();
+  Failures().Reset();
   ClearMisuses();
   ClearDialogQueue();
   ClearDialogsShown();
