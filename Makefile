@@ -26,6 +26,9 @@ build-asan: deps
 run: build
 	$(HOSTPROG) info
 	$(HOSTPROG) params
+	$(HOSTPROG) outline --format svg -o arrow.svg
+	$(HOSTPROG) outline
+	$(HOSTPROG) run examples/cloner-along-path.script
 
 test-normal: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -253,7 +253,7 @@ Object* Host::CreateObject(Document* doc, int32_t type, bool fromMenu, std::stri
     if (fromMenu) SendMessage(op, HA_MSG_MENUPREPARE, doc->Handle());
   } else if (IsHostType(type)) {
     op = NewLooseObject(type, DefaultName(type));
-    if (type == kTypeExtrude) op->Data().Set(1002, Value::Vec({0.0, 0.0, 20.0}));
+    ApplyHostDefaults(op);
   } else {
     if (error != nullptr) *error = "unknown object type " + std::to_string(type);
     return nullptr;

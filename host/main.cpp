@@ -1,13 +1,16 @@
 // tolvane-host: the stand-in host's command-line program.
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "outputs.h"
+#include "script.h"
 #include "session.h"
 
 namespace {
@@ -27,7 +30,14 @@ const char kUsage[] =
     "  params  [--release 16|12 | --plugin DIR] [--set NAME=VALUE]... [--format table|json]\n"
     "          make an arrow and list every parameter with its value and whether it is enabled\n"
     "  outline [--release 16|12 | --plugin DIR] [--set NAME=VALUE]... [--format json|svg|csv]\n"
-    "          [-o FILE]   make an arrow and write its outline\n";
+    "          [-o FILE]   make an arrow and write its outline\n"
+    "  preset save FILE [--release 16|12 | --plugin DIR] [--set NAME=VALUE]...\n"
+    "          make an arrow and save its values as a preset file\n"
+    "  run     SCRIPT|-\n"
+    "          run a script of console commands (- reads standard input); exit status 2\n"
+    "          for an error in the script, 1 when the host could not do what it asked\n"
+    "\n"
+    "params and outline also take --preset FILE: load that preset into the arrow first\n";
 
 struct UsageError {
   std::string message;
@@ -39,6 +49,8 @@ struct Options {
   std::vector<std::string> sets;
   std::string format;
   std::string output;
+  std::string preset;  // params, outline: a preset to load first
+  std::string saveTo;  // preset save: the file
 };
 
 int ParseRelease(const std::string& text) {
@@ -47,11 +59,12 @@ int ParseRelease(const std::string& text) {
   throw UsageError{"--release takes 16 or 12, not '" + text + "'"};
 }
 
+// `first` is the index of the first option (after the command words).
 Options ParseOptions(const std::string& command, int argc, char** argv,
-                     const std::vector<std::string>& formats) {
+                     const std::vector<std::string>& formats, int first = 2) {
   Options o;
   o.format = formats.empty() ? "" : formats.front();
-  for (int i = 2; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];
     const auto value = [&]() -> std::string {
       if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
@@ -75,6 +88,8 @@ Options ParseOptions(const std::string& command, int argc, char** argv,
       bool known = false;
       for (const auto& f : formats) known = known || f == o.format;
       if (!known) throw UsageError{"unknown format '" + o.format + "' for " + command};
+    } else if (arg == "--preset" && (command == "params" || command == "outline")) {
+      o.preset = value();
     } else if (arg == "-o" && command == "outline") {
       o.output = value();
     } else {
@@ -97,6 +112,7 @@ host::Object* PrepareArrow(host::Session& session, const Options& o, std::string
   for (const std::string& s : o.sets) {
     if (!session.ApplySetting(arrow, s, error)) return nullptr;
   }
+  if (!o.preset.empty() && !session.LoadPreset(arrow, o.preset, error)) return nullptr;
   return arrow;
 }
 
@@ -160,6 +176,36 @@ int Outline(const Options& o) {
   return kExitOk;
 }
 
+int PresetSave(const Options& o) {
+  host::Session session(o.session);
+  std::string error;
+  host::Object* arrow = PrepareArrow(session, o, &error);
+  if (arrow == nullptr) return Fail(error);
+  std::string written;
+  if (!session.SavePreset(arrow, o.saveTo, &written, &error)) return Fail(error);
+  std::cout << "saved " << written << "\n";
+  return kExitOk;
+}
+
+// Runs a script file, or standard input for "-".
+int Run(int argc, char** argv) {
+  if (argc != 3) throw UsageError{"run takes one script file, or - for standard input"};
+  const std::string path = argv[2];
+  if (path == "-") return host::RunScript(std::cin, "<stdin>", std::cout, std::cerr);
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    std::cerr << "tolvane-host: cannot open script '" << path << "': it is a directory\n";
+    return kExitUsage;
+  }
+  std::ifstream file(path);
+  if (!file) {
+    std::cerr << "tolvane-host: cannot open script '" << path << "': " << std::strerror(errno)
+              << "\n";
+    return kExitUsage;
+  }
+  return host::RunScript(file, path, std::cout, std::cerr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -173,6 +219,14 @@ int main(int argc, char** argv) {
     if (command == "params") return Params(ParseOptions(command, argc, argv, {"table", "json"}));
     if (command == "outline")
       return Outline(ParseOptions(command, argc, argv, {"json", "svg", "csv"}));
+    if (command == "run") return Run(argc, argv);
+    if (command == "preset") {
+      if (argc < 4 || std::strcmp(argv[2], "save") != 0)
+        throw UsageError{"expected: preset save FILE [options]"};
+      Options o = ParseOptions(command, argc, argv, {}, 4);
+      o.saveTo = argv[3];
+      return PresetSave(o);
+    }
     throw UsageError{"unknown command '" + command + "'"};
   } catch (const UsageError& e) {
     std::cerr << "tolvane-host: " << e.message << "\n\n" << kUsage;

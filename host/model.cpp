@@ -72,6 +72,28 @@ std::string DefaultName(int32_t type) {
 
 bool IsHostType(int32_t type) { return !DefaultName(type).empty(); }
 
+void ApplyHostDefaults(Object* op) {
+  Container& bc = op->Data();
+  switch (op->Type()) {
+    case kTypeExtrude:
+      bc.Set(1002, Value::Vec({0.0, 0.0, 20.0}));
+      bc.Set(2000, Value::Int(1));
+      bc.Set(2001, Value::Int(1));
+      break;
+    case kTypeCloner:
+      bc.Set(2010, Value::Int(1));
+      bc.Set(1270, Value::Int(3));
+      bc.Set(1060, Value::Int(3));
+      bc.Set(1063, Value::Real(0.0));
+      break;
+    case kTypeSplineWrap:
+      bc.Set(1012, Value::Int(0));
+      break;
+    default:
+      break;
+  }
+}
+
 Object::Object(int32_t type, std::string name)
     : serial_(g_nextSerial++), type_(type), name_(std::move(name)) {
   Serials()[serial_] = this;

@@ -65,6 +65,17 @@ std::string DefaultName(int32_t type);
 // Whether the host can make objects of this type (plug-in types aside).
 bool IsHostType(int32_t type);
 
+// Gives a new host object the parameters the host starts every object of its
+// type with. Whoever makes a host object (the user's menu or the module
+// through the object suite) calls it, so both get the same object:
+//   Extrude NURBS: movement 1002 = (0, 0, 20), start and end caps 2000, 2001
+//                  = 1 (plain caps);
+//   Cloner:        mode 2010 = 1 (linear), 3 clones in a line (1270) and 3
+//                  along an object (1060) at rate 0 (1063), no object link;
+//   Spline Wrap:   mode 1012 = 0, no spline link (1001).
+// Other types start empty.
+void ApplyHostDefaults(Object* op);
+
 class Object {
  public:
   Object(int32_t type, std::string name);

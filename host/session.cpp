@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "files.h"
+
 namespace host {
 
 namespace {
@@ -162,6 +164,54 @@ bool Session::ApplySetting(Object* op, const std::string& assignment, std::strin
   Value value;
   if (!ParseValue(*param, assignment.substr(eq + 1), &value, error)) return false;
   host_->EditParameter(op, param->id, value);
+  return true;
+}
+
+bool Session::PressButton(Object* op, const std::string& button, std::string* error) {
+  const ParamDesc* param = FindParam(button);
+  if (param == nullptr || param->type != "button") {
+    *error = "unknown button '" + button + "'";
+    return false;
+  }
+  host_->PressButton(op, param->id);
+  return true;
+}
+
+bool Session::LoadPreset(Object* op, const std::string& path, std::string* error) {
+  QueueDialogAnswer(path);
+  const std::size_t before = host_->Messages().size();
+  if (!PressButton(op, "ARROW_LOAD_PRESET", error)) return false;
+  ClearDialogQueue();
+  const auto& messages = host_->Messages();
+  for (std::size_t i = before; i < messages.size(); ++i) {
+    if (messages[i].serial == op->Serial() && messages[i].type == HA_MSG_UPDATE) return true;
+  }
+  *error = "the preset " + path + " could not be loaded; the arrow is unchanged";
+  return false;
+}
+
+bool Session::SavePreset(Object* op, const std::string& path, std::string* written,
+                         std::string* error) {
+  namespace fs = std::filesystem;
+  // Presets always carry the suffix "tlv"; the module gives it to a name that lacks it.
+  std::string target = path;
+  const ha_file_suite* files = FileSuite();
+  if (files->name_check_suffix(path.c_str(), "tlv") == 0) {
+    ha_text named = files->name_set_suffix(path.c_str(), "tlv");
+    target = host_->Table()->memory->text_get(named);
+    host_->Table()->memory->text_free(named);
+  }
+  std::error_code ec;
+  const bool existed = fs::exists(target, ec);
+  const auto stamp = existed ? fs::last_write_time(target, ec) : fs::file_time_type();
+  QueueDialogAnswer(path);
+  if (!PressButton(op, "ARROW_SAVE_PRESET", error)) return false;
+  ClearDialogQueue();
+  if (!fs::exists(target, ec) || (existed && fs::last_write_time(target, ec) == stamp)) {
+    *error = "no preset was written to " + target;
+    return false;
+  }
+  if (written != nullptr) *written = target;
   return true;
 }
 

@@ -59,6 +59,16 @@ class Session {
   // Applies "NAME=VALUE" as the attribute editor would.
   bool ApplySetting(Object* op, const std::string& assignment, std::string* error);
 
+  // Presses a button of the object by its ARROW_ name; false when the
+  // description has no such button.
+  bool PressButton(Object* op, const std::string& button, std::string* error);
+  // Answers the load dialog with `path` and presses the load button; false
+  // with a message naming the file when the arrow got no update from it.
+  bool LoadPreset(Object* op, const std::string& path, std::string* error);
+  // Answers the save dialog with `path` and presses the save button; false
+  // when no preset file was written. `written` gets the file's final name.
+  bool SavePreset(Object* op, const std::string& path, std::string* written, std::string* error);
+
   // Every parameter of the description with its value and enabling.
   Json ParamsJson(Object* op);
   std::string ParamsTable(Object* op);

@@ -253,7 +253,11 @@ const ha_data_suite kData = {sizeof(ha_data_suite), DataAlloc, DataFree, DataTyp
 ha_object ObjAlloc(int32_t type) {
   return Guard<ha_object>(nullptr, [&]() -> ha_object {
     if (Failures().NextAllocationFails()) return nullptr;
-    if (IsHostType(type)) return NewLooseObject(type, DefaultName(type))->Handle();
+    if (IsHostType(type)) {
+      Object* op = NewLooseObject(type, DefaultName(type));
+      ApplyHostDefaults(op);
+      return op->Handle();
+    }
     if (const ObjectPlugin* plugin = FindObjectPlugin(type)) {
       Object* op = Current().MakePluginObject(*plugin);
       return op != nullptr ? op->Handle() : nullptr;

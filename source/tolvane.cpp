@@ -120,16 +120,3 @@ Bool SMPlugin::GetDEnabling(GeListNode* node, const DescID& id, const GeData& t_
       return ObjectData::GetDEnabling(node, id, t_data, flags, itemdesc);
   }
 }
-
-Bool SMPlugin::Message(GeListNode* node, Int32 type, void* data) {
-  switch (type) {
-    case HA_MSG_MENUPREPARE:
-      if (data != nullptr) {
-        DataOf(node)->SetInt32(ARROW_PLANE, static_cast<BaseDocument*>(data)->GetSplinePlane());
-      }
-      break;
-    default:
-      break;
-  }
-  return true;
-}

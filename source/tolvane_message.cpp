@@ -1,0 +1,275 @@
+// The arrow's message handler: the menu-prepare message, the buttons of its
+// description, and the reactions to parameter changes that carry a new value
+// over to the set-ups built around the arrow earlier.
+//
+// The handler keeps no state: what it needs is read from the arrow's
+// container and from the object tree at the time of the call. Commands that
+// record undo entries, insert objects or resolve links need the arrow's
+// document; an arrow in no document gets only the preset save and the
+// information box.
+#include "flavour.h"
+#include "tolvane.h"
+
+namespace {
+
+constexpr Int32 kMessageBoxFlags = 48;  // an information box with an OK button
+
+BaseObject* ObjectOf(GeListNode* node) { return static_cast<BaseObject*>(node); }
+
+Bool IsType(const BaseObject* op, Int32 type) { return op != nullptr && op->GetType() == type; }
+
+// The cloner of the arrow: its parent, or its grandparent through any other
+// object. Null when the arrow has no parent.
+BaseObject* ClonerOf(BaseObject* parent) {
+  if (parent == nullptr) return nullptr;
+  if (IsType(parent, Ocloner)) return parent;
+  BaseObject* grand = parent->GetUp();
+  return IsType(grand, Ocloner) ? grand : nullptr;
+}
+
+// Takes `op` out of its place and puts it under `parent` as the first child,
+// recording the object before and after it leaves its place.
+void MoveUnder(BaseDocument* doc, BaseObject* op, BaseObject* parent) {
+  doc->AddUndo(HA_UNDO_CHANGE, op);
+  op->Remove();
+  doc->AddUndo(HA_UNDO_CHANGE, op);
+  op->InsertUnder(parent);
+}
+
+void CommandExtrude(SMPlugin& self, GeListNode* node, BaseDocument* doc, BaseContainer* bc) {
+  BaseObject* arrow = ObjectOf(node);
+  doc->StartUndo();
+  BaseObject* parent = arrow->GetUp();
+  if (parent == nullptr) {
+    BaseObject* extrude = self.MakeExtrude(doc, bc, node);
+    if (extrude != nullptr) self.ChangeSWD(node, extrude, doc);
+  } else if (!IsType(parent, Oextrude)) {
+    BaseObject* extrude = self.MakeExtrude(doc, bc, node);
+    if (extrude != nullptr) {
+      MoveUnder(doc, extrude, parent);
+      self.ChangeSWD(node, extrude, doc);
+      if (IsType(parent, Ocloner)) {
+        // Clones following an object get the extrusion turned to the path.
+        AutoContainer cloner(parent->GetDataCopy());
+        if (cloner && cloner->GetInt32(CLONER_MODE) == 0 &&
+            cloner->GetObjectLink(CLONER_OBJECT_LINK, doc) != nullptr) {
+          self.AlignExNurbs(node, extrude);
+        }
+      }
+    }
+  }
+  // Under an extrusion already: nothing to build.
+  doc->EndUndo();
+}
+
+void CommandCloner(SMPlugin& self, GeListNode* node, BaseDocument* doc, BaseContainer* bc) {
+  BaseObject* arrow = ObjectOf(node);
+  BaseObject* path = bc->GetObjectLink(ARROW_CLONE_SPLINE, doc);
+  const Bool onSpline = bc->GetBool(ARROW_CLONE_ON_SPLINE);
+  if (onSpline && path == nullptr) return;
+  BaseObject* parent = arrow->GetUp();
+  if (ClonerOf(parent) != nullptr) return;  // the arrow has its cloner already
+
+  doc->StartUndo();
+  BaseObject* cloner = self.MakeCloner(doc, bc, path);
+  if (cloner == nullptr) {
+    doc->EndUndo();
+    return;
+  }
+  const Bool align = onSpline && bc->GetBool(ARROW_CLONE_ALIGN) && path != nullptr;
+  if (IsType(parent, Oextrude)) {
+    MoveUnder(doc, parent, cloner);
+    if (align) self.AlignExNurbs(node, parent);
+  } else if (parent != nullptr) {
+    // Under some other object: the cloner stays empty at the top.
+  } else if (bc->GetBool(ARROW_CLONE_EXTRUDED)) {
+    BaseObject* extrude = self.MakeExtrude(doc, bc, node);
+    if (extrude != nullptr) {
+      MoveUnder(doc, extrude, cloner);
+      if (align) self.AlignExNurbs(node, extrude);
+    }
+  } else {
+    MoveUnder(doc, arrow, cloner);
+    if (align) {
+      bc->SetInt32(ARROW_PLANE, 1);
+      arrow->Message(HA_MSG_UPDATE);
+    }
+  }
+  cloner->Message(HA_MSG_UPDATE);
+  doc->EndUndo();
+}
+
+void CommandSplineWrap(SMPlugin& self, GeListNode* node, BaseDocument* doc, BaseContainer* bc) {
+  BaseObject* arrow = ObjectOf(node);
+  BaseObject* wrapSpline = bc->GetObjectLink(ARROW_WRAP_SPLINE, doc);
+  if (wrapSpline == nullptr) return;
+  if (self.GetSplineWrapDeformer(node) != nullptr) return;  // one deformer per arrow
+
+  BaseObject* parent = arrow->GetUp();
+  BaseObject* deformer = BaseObject::Alloc(Osplinewrap);
+  doc->StartUndo();
+  if (deformer == nullptr) {
+    doc->EndUndo();
+    return;
+  }
+
+  Bool placed = false;
+  const auto placeLast = [&](BaseObject* under) {
+    deformer->InsertUnderLast(under);
+    doc->AddUndo(HA_UNDO_NEW, deformer);
+    placed = true;
+  };
+  if (IsType(parent, Oextrude)) {
+    placeLast(parent);  // whatever the extrusion switch says
+  } else if (bc->GetBool(ARROW_WRAP_EXTRUDED)) {
+    BaseObject* extrude = self.MakeExtrude(doc, bc, node);
+    if (extrude != nullptr) {
+      MoveUnder(doc, arrow, extrude);  // where the extrusion put it already
+      if (parent != nullptr) MoveUnder(doc, extrude, parent);
+      placeLast(extrude);
+    }
+  } else if (parent == nullptr) {
+    deformer->InsertUnder(arrow);
+    doc->AddUndo(HA_UNDO_NEW, deformer);
+    placed = true;
+  }
+  // Under some other object without extrusion: the deformer is not placed.
+
+  {
+    AutoContainer settings(deformer->GetDataCopy());
+    if (settings) {
+      settings->SetInt32(SPLINEWRAP_MODE, bc->GetInt32(ARROW_WRAP_MODE) != 0 ? 1 : 0);
+      settings->SetLink(SPLINEWRAP_SPLINE, wrapSpline);
+      deformer->SetData(*settings.Get());
+      deformer->Message(HA_MSG_UPDATE);
+    }
+  }
+  if (bc->GetBool(ARROW_WRAP_NATURAL_POINTS)) {
+    bc->SetInt32(ARROW_POINT_INTERPOLATION, 1);
+    arrow->Message(HA_MSG_UPDATE);
+  }
+  doc->EndUndo();
+  if (!placed) BaseObject::Free(deformer);
+}
+
+void RunCommand(SMPlugin& self, GeListNode* node, Int32 button) {
+  BaseObject* arrow = ObjectOf(node);
+  BaseDocument* doc = arrow->GetDocument();
+  BaseContainer* bc = arrow->GetDataInstance();
+
+  // Commands that work without a document.
+  if (button == ARROW_SAVE_PRESET) {
+    self.WritePreset(node);
+    return;
+  }
+  if (button == ARROW_SHOW_INFO && ARROW_SHOW_INFO != kNoDescriptionId) {
+    const String text = GeLoadString(IDS_TOLVANE_INFO);
+    if (text.IsValid()) GeOutString(text, kMessageBoxFlags);
+    return;
+  }
+  if (doc == nullptr) return;
+
+  switch (button) {
+    case ARROW_LOAD_PRESET:
+      if (self.LoadPreset(node, doc)) arrow->Message(HA_MSG_UPDATE);
+      break;
+    case ARROW_RESET:
+      doc->StartUndo();
+      doc->AddUndo(HA_UNDO_CHANGE, arrow);
+      self.ResetValues(node);
+      arrow->Message(HA_MSG_UPDATE);
+      doc->EndUndo();
+      break;
+    case ARROW_MAKE_EXTRUDE:
+      CommandExtrude(self, node, doc, bc);
+      break;
+    case ARROW_MAKE_CLONER:
+      CommandCloner(self, node, doc, bc);
+      break;
+    case ARROW_MAKE_SPLINE_WRAP:
+      CommandSplineWrap(self, node, doc, bc);
+      break;
+    default:
+      break;
+  }
+}
+
+void ParameterChanged(SMPlugin& self, GeListNode* node, Int32 id) {
+  BaseObject* arrow = ObjectOf(node);
+  BaseDocument* doc = arrow->GetDocument();
+  if (doc == nullptr) return;
+  BaseContainer* bc = arrow->GetDataInstance();
+  BaseObject* parent = arrow->GetUp();
+  BaseObject* cloner = ClonerOf(parent);
+
+  switch (id) {
+    case ARROW_EXTRUDE_FILLET:
+      if (IsType(parent, Oextrude)) self.FilletCaps(parent, bc->GetBool(ARROW_EXTRUDE_FILLET) ? 1 : 0, doc);
+      break;
+    case ARROW_CLONE_COUNT:
+      if (cloner != nullptr) self.SetClonerCount(cloner, bc->GetInt32(ARROW_CLONE_COUNT), doc);
+      break;
+    case ARROW_CLONE_SPLINE: {
+      BaseObject* path = bc->GetObjectLink(ARROW_CLONE_SPLINE, doc);
+      if (cloner != nullptr) self.SetClonerSpline(cloner, path, doc);
+      break;
+    }
+    case ARROW_CLONE_ALIGN:
+      if (bc->GetBool(ARROW_CLONE_ON_SPLINE) && bc->GetObjectLink(ARROW_CLONE_SPLINE, doc) != nullptr) {
+        bc->SetInt32(ARROW_PLANE, bc->GetBool(ARROW_CLONE_ALIGN) ? 1 : 0);
+        arrow->Message(HA_MSG_UPDATE);
+      }
+      break;
+    case ARROW_CLONE_RATE:
+      if (cloner != nullptr) self.SetClonerRate(cloner, bc->GetFloat(ARROW_CLONE_RATE), doc);
+      break;
+    case ARROW_WRAP_SPLINE:
+    case ARROW_WRAP_MODE: {
+      BaseObject* deformer = self.GetSplineWrapDeformer(node);
+      if (deformer == nullptr) break;
+      AutoContainer settings(deformer->GetDataCopy());
+      if (!settings) break;
+      if (id == ARROW_WRAP_SPLINE) {
+        settings->SetLink(SPLINEWRAP_SPLINE, bc->GetObjectLink(ARROW_WRAP_SPLINE, doc));
+      } else {
+        settings->SetInt32(SPLINEWRAP_MODE, bc->GetInt32(ARROW_WRAP_MODE) != 0 ? 1 : 0);
+      }
+      doc->AddUndo(HA_UNDO_CHANGE, deformer);
+      deformer->SetData(*settings.Get());
+      deformer->Message(HA_MSG_CHANGE);
+      break;
+    }
+    case ARROW_WRAP_NATURAL_POINTS:
+      if (self.GetSplineWrapDeformer(node) != nullptr) {
+        doc->AddUndo(HA_UNDO_CHANGE, arrow);
+        bc->SetInt32(ARROW_POINT_INTERPOLATION, bc->GetBool(ARROW_WRAP_NATURAL_POINTS) ? 1 : 3);
+        arrow->Message(HA_MSG_UPDATE);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+Bool SMPlugin::Message(GeListNode* node, Int32 type, void* data) {
+  if (node == nullptr || data == nullptr) return true;
+  switch (type) {
+    case HA_MSG_MENUPREPARE:
+      ObjectOf(node)->GetDataInstance()->SetInt32(
+          ARROW_PLANE, static_cast<BaseDocument*>(data)->GetSplinePlane());
+      break;
+    case HA_MSG_DESCRIPTION_COMMAND:
+      RunCommand(*this, node, static_cast<const DescriptionCommand*>(data)->id[0].id);
+      break;
+    case HA_MSG_DESCRIPTION_POSTSETPARAMETER: {
+      const DescID* id = static_cast<const DescriptionPostSetValue*>(data)->descid;
+      if (id != nullptr) ParameterChanged(*this, node, (*id)[0].id);
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}
