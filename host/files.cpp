@@ -272,6 +272,13 @@ HandleSet<File>& Files() {
   return set;
 }
 
+// Files whose writing completed: a write-mode file closed successfully, or
+// the target of a successful rename.
+std::vector<std::string>& WrittenLog() {
+  static std::vector<std::string> log;
+  return log;
+}
+
 std::vector<FileOpened>& OpenLog() {
   static std::vector<FileOpened> log;
   return log;
@@ -480,6 +487,7 @@ int32_t FileClose(ha_file file) {
     if (Failures().NextFileOperationFails()) return 0;
     const bool ok = f->buf.close() != nullptr;
     f->state.open = false;
+    if (ok && f->state.mode == HA_FILEOPEN_WRITE) WrittenLog().push_back(f->state.path);
     return ok ? 1 : 0;
   });
 }
@@ -637,7 +645,9 @@ int32_t Rename(const char* from, const char* to) {
     if (a.empty() || b.empty()) return 0;
     std::error_code ec;
     fs::rename(ToPath(a), ToPath(b), ec);  // replaces an existing target in one step
-    return ec ? 0 : 1;
+    if (ec) return 0;
+    WrittenLog().push_back(b);
+    return 1;
   });
 }
 
@@ -698,6 +708,7 @@ std::optional<FileState> FileInfo(ha_file file) {
 }
 
 const std::vector<FileOpened>& FilesOpened() { return OpenLog(); }
+const std::vector<std::string>& FilesWritten() { return WrittenLog(); }
 void ClearFilesOpened() { OpenLog().clear(); }
 
 std::size_t OpenFileCount() { return Files().Size(); }

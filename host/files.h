@@ -81,6 +81,10 @@ const std::vector<FileOpened>& FilesOpened();
 void ClearFilesOpened();
 
 // File objects allocated and not yet freed (for leak checks).
+// Every file whose writing completed, in order: a file opened for writing
+// and closed successfully, or the target of a successful rename.
+const std::vector<std::string>& FilesWritten();
+
 std::size_t OpenFileCount();
 // Closes and frees every file object still live (after a leak was noted);
 // answers how many there were.

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "files.h"
+#include "gui.h"
 #include "resources.h"
 
 #if defined(_WIN32)
@@ -102,6 +103,7 @@ Host::Host(HostOptions options) : options_(options) {
   ClearMisuses();
   ClearDialogQueue();
   ClearDialogsShown();
+  ClearFilesOpened();
 }
 
 Host::~Host() {
@@ -194,6 +196,7 @@ void Host::Shutdown() {
     leaks_.push_back({"object", 0, op->Name(), op->Type()});
   }
   while (!LooseObjects().empty()) FreeLoose(const_cast<Object*>(LooseObjects().front()));
+  ReleaseModuleExtras(*this);
   if (initialised_) {
     const int32_t end = CallEntry(HA_ACTION_END, nullptr, nullptr, nullptr);
     answers_.push_back({"end", HA_ACTION_END, end});

@@ -110,7 +110,9 @@ host::Object* PrepareArrow(host::Session& session, const Options& o, std::string
   host::Object* arrow = session.NewArrow(false, error);
   if (arrow == nullptr) return nullptr;
   for (const std::string& s : o.sets) {
-    if (!session.ApplySetting(arrow, s, error)) return nullptr;
+    // A setting the description does not know, or a value of the wrong
+    // form, is a mistake in the command line.
+    if (!session.ApplySetting(arrow, s, error)) throw UsageError{*error};
   }
   if (!o.preset.empty() && !session.LoadPreset(arrow, o.preset, error)) return nullptr;
   return arrow;

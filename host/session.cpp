@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -192,7 +193,6 @@ bool Session::LoadPreset(Object* op, const std::string& path, std::string* error
 
 bool Session::SavePreset(Object* op, const std::string& path, std::string* written,
                          std::string* error) {
-  namespace fs = std::filesystem;
   // Presets always carry the suffix "tlv"; the module gives it to a name that lacks it.
   std::string target = path;
   const ha_file_suite* files = FileSuite();
@@ -201,13 +201,12 @@ bool Session::SavePreset(Object* op, const std::string& path, std::string* writt
     target = host_->Table()->memory->text_get(named);
     host_->Table()->memory->text_free(named);
   }
-  std::error_code ec;
-  const bool existed = fs::exists(target, ec);
-  const auto stamp = existed ? fs::last_write_time(target, ec) : fs::file_time_type();
+  const std::size_t before = FilesWritten().size();
   QueueDialogAnswer(path);
   if (!PressButton(op, "ARROW_SAVE_PRESET", error)) return false;
   ClearDialogQueue();
-  if (!fs::exists(target, ec) || (existed && fs::last_write_time(target, ec) == stamp)) {
+  const auto& done = FilesWritten();
+  if (std::find(done.begin() + static_cast<std::ptrdiff_t>(before), done.end(), target) == done.end()) {
     *error = "no preset was written to " + target;
     return false;
   }

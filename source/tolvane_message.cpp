@@ -79,7 +79,12 @@ void CommandCloner(SMPlugin& self, GeListNode* node, BaseDocument* doc, BaseCont
   const Bool align = onSpline && bc->GetBool(ARROW_CLONE_ALIGN) && path != nullptr;
   if (IsType(parent, Oextrude)) {
     MoveUnder(doc, parent, cloner);
-    if (align) self.AlignExNurbs(node, parent);
+    if (align) {
+      // Aligning turns the arrow's plane; the arrow itself was not moved, so
+      // it is recorded here to let undo give the plane back too.
+      doc->AddUndo(HA_UNDO_CHANGE, arrow);
+      self.AlignExNurbs(node, parent);
+    }
   } else if (parent != nullptr) {
     // Under some other object: the cloner stays empty at the top.
   } else if (bc->GetBool(ARROW_CLONE_EXTRUDED)) {
@@ -145,6 +150,8 @@ void CommandSplineWrap(SMPlugin& self, GeListNode* node, BaseDocument* doc, Base
     }
   }
   if (bc->GetBool(ARROW_WRAP_NATURAL_POINTS)) {
+    // Recorded so that undoing the command gives the interpolation back too.
+    doc->AddUndo(HA_UNDO_CHANGE, arrow);
     bc->SetInt32(ARROW_POINT_INTERPOLATION, 1);
     arrow->Message(HA_MSG_UPDATE);
   }
