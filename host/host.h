@@ -77,10 +77,13 @@ class Host {
   void Shutdown();
   const std::vector<LifecycleAnswer>& Answers() const { return answers_; }
   const std::vector<Leak>& Leaks() const { return leaks_; }
+  void AddLeak(Leak leak) { leaks_.push_back(std::move(leak)); }
 
   // Console and message boxes.
   std::vector<std::string>& Console() { return console_; }
   std::vector<std::string>& MessageBoxes() { return messageBoxes_; }
+  // The flags each message box was shown with, in the same order.
+  std::vector<int32_t>& MessageBoxFlags() { return messageBoxFlags_; }
 
   // Memory ledger of module allocations.
   void* Allocate(std::size_t size, const char* file, int32_t line);
@@ -140,6 +143,7 @@ class Host {
   std::vector<Leak> leaks_;
   std::vector<std::string> console_;
   std::vector<std::string> messageBoxes_;
+  std::vector<int32_t> messageBoxFlags_;
   std::vector<MessageRecord> messages_;
   std::vector<std::unique_ptr<Document>> documents_;
   std::vector<std::pair<Object*, std::unique_ptr<Object>>> contours_;
@@ -149,6 +153,8 @@ class Host {
 // Single values the host hands to the module (the enabling query's value).
 ha_data NewDataHandle(const Value& value);
 void FreeDataHandle(ha_data data);
+// The value behind a live handle; null for null or unknown handles.
+Value* DataValueOf(ha_data data);
 
 }  // namespace host
 

@@ -46,7 +46,7 @@ bool Value::operator==(const Value& o) const {
     case HA_TYPE_VECTOR: return v.x == o.v.x && v.y == o.v.y && v.z == o.v.z;
     case HA_TYPE_STRING: return s == o.s;
     case HA_TYPE_LINK: return link == o.link;
-    default: return true;
+    default: return custom.Equals(o.custom);
   }
 }
 
@@ -168,9 +168,6 @@ void Document::Remove(Object* op) {
     Object* o = stack.back();
     stack.pop_back();
     o->doc_ = nullptr;
-    if (doc != nullptr) {
-      if (doc->active_ == o) doc->active_ = nullptr;
-    }
     for (Object* c = o->down_; c != nullptr; c = c->next_) stack.push_back(c);
   }
 }
@@ -331,6 +328,8 @@ std::vector<const Object*> LooseObjects() {
 }
 
 bool IsLiveContainer(const void* bc) { return Containers().Has(bc); }
+void AddLiveContainer(const Container* bc) { Containers().Add(bc); }
+void RemoveLiveContainer(const Container* bc) { Containers().Remove(bc); }
 
 Container* NewModuleContainer(const Container* copyOf) {
   auto bc = copyOf != nullptr ? std::make_unique<Container>(*copyOf) : std::make_unique<Container>();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../hostapi/abi/hostapi.h"
+#include "customdata.h"
 
 namespace host {
 
@@ -25,12 +26,14 @@ struct Value {
   ha_vector v{0.0, 0.0, 0.0};
   std::string s;
   uint64_t link = 0;  // serial of the linked object; 0 = empty link
+  CustomValue custom;  // a custom data type's value (type is then its ID)
 
   static Value Int(int32_t x) { Value r; r.type = HA_TYPE_INT32; r.i = x; return r; }
   static Value Real(double x) { Value r; r.type = HA_TYPE_FLOAT; r.f = x; return r; }
   static Value Vec(ha_vector x) { Value r; r.type = HA_TYPE_VECTOR; r.v = x; return r; }
   static Value Str(std::string x) { Value r; r.type = HA_TYPE_STRING; r.s = std::move(x); return r; }
   static Value Link(uint64_t serial) { Value r; r.type = HA_TYPE_LINK; r.link = serial; return r; }
+  static Value Custom(CustomValue c) { Value r; r.type = c.TypeId(); r.custom = std::move(c); return r; }
 
   bool operator==(const Value& o) const;
   bool operator!=(const Value& o) const { return !(*this == o); }
@@ -45,9 +48,13 @@ class Container {
   void Merge(const Container& other);
   const std::map<int32_t, Value>& Entries() const { return entries_; }
   bool operator==(const Container& o) const { return entries_ == o.entries_; }
+  // The container's own ID (a message's ID); not part of ==.
+  int32_t Id() const { return id_; }
+  void SetId(int32_t id) { id_ = id; }
 
  private:
   std::map<int32_t, Value> entries_;
+  int32_t id_ = 0;
 };
 
 // Host object types the stand-in host knows besides plug-in objects.
@@ -58,6 +65,14 @@ enum : int32_t {
   kTypeCloner = 1018544,
   kTypeSplineWrap = 1019221,
   kTypeBase = 5155
+};
+
+// Parameters a user added to an object, beside its description's own.
+constexpr int32_t kUserDataFirstId = 700001;
+struct UserDataDesc {
+  int32_t id = 0;
+  std::string name;
+  int32_t type = HA_TYPE_NONE;  // a value type or a custom data type ID
 };
 
 // The host's default name of an object type ("" for unknown types).
@@ -97,6 +112,10 @@ class Object {
   Object* Pred() const { return pred_; }
   bool InTree() const { return doc_ != nullptr; }
 
+  // Parameters the user added, in the order they were added.
+  std::vector<UserDataDesc>& UserData() { return userData_; }
+  const std::vector<UserDataDesc>& UserData() const { return userData_; }
+
   // Spline objects.
   std::vector<ha_vector>& Points() { return points_; }
   bool IsSpline() const { return isSpline_; }
@@ -129,6 +148,7 @@ class Object {
   bool isSpline_ = false;
   int32_t splineType_ = 0;
   std::vector<ha_vector> points_;
+  std::vector<UserDataDesc> userData_;
   const ObjectPlugin* plugin_ = nullptr;
   ha_nodedata nodeData_ = nullptr;
 };
@@ -190,7 +210,9 @@ class Document {
 
   int32_t SplinePlane() const { return splinePlane_; }
   void SetSplinePlane(int32_t p) { splinePlane_ = p; }
-  Object* Active() const { return active_; }
+  // The active object while it is in this document. Moving it (out of its
+  // place and in again) keeps it active; taking it out leaves none active.
+  Object* Active() const { return active_ != nullptr && active_->doc_ == this ? active_ : nullptr; }
   void SetActive(Object* op) { active_ = op; }
   std::vector<Object*>& Selection() { return selection_; }
 
@@ -224,6 +246,9 @@ std::vector<const Object*> LooseObjects();
 // Every container the module may name: object containers and the copies the
 // module owns.
 bool IsLiveContainer(const void* bc);
+// Containers the host lends the module for one call (messages).
+void AddLiveContainer(const Container* bc);
+void RemoveLiveContainer(const Container* bc);
 Container* NewModuleContainer(const Container* copyOf);
 bool FreeModuleContainer(Container* bc);
 std::size_t ModuleContainerCount();

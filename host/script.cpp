@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "files.h"
+#include "script_gui.h"
 
 namespace host {
 
@@ -296,7 +297,7 @@ bool PrintParams(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
     const bool known = value.type == HA_TYPE_INT32 || value.type == HA_TYPE_FLOAT ||
                        value.type == HA_TYPE_VECTOR || value.type == HA_TYPE_STRING ||
                        value.type == HA_TYPE_LINK;
-    params[std::to_string(id)] = known ? s.ValueJson(value) : Json{{"type", value.type}};
+    params[std::to_string(id)] = known ? s.ValueJson(value) : CustomValueJson(value);
   }
   c.Print(Json{{"name", op->Name()}, {"type", op->Type()}, {"params", params}});
   return true;
@@ -376,12 +377,13 @@ struct BuiltIn {
   const char* usage;
   std::size_t minArgs, maxArgs;
   bool (*handler)(ScriptConsole&, const ScriptArgs&, ScriptError*);
+  bool needsPlugin = true;
 };
 
 // The console's commands. A new command is one line here (or a call of
 // ScriptConsole::AddCommand from outside).
 const BuiltIn kCommands[] = {
-    {"plugin", "plugin release 16|12 | plugin DIR [release 16|12]", 1, 3, CmdPlugin},
+    {"plugin", "plugin release 16|12 | plugin DIR [release 16|12]", 1, 3, CmdPlugin, false},
     {"arrow", "arrow NAME [menu]", 1, 2, CmdArrow},
     {"object", "object spline|null|extrude|cloner|splinewrap NAME", 2, 2, CmdObject},
     {"move", "move NAME top | move NAME under PARENT [first|last]", 2, 4, CmdMove},
@@ -419,13 +421,15 @@ std::string JoinWords(const std::vector<std::string>& words, const char* separat
 // -----------------------------------------------------------------------------
 
 ScriptConsole::ScriptConsole(std::ostream& out) : out_(out) {
-  for (const BuiltIn& b : kCommands) AddCommand(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler});
+  for (const BuiltIn& b : kCommands)
+    AddCommand(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, b.needsPlugin});
   for (const BuiltIn& b : kPrints) AddPrint(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler});
   // `print` checks its words itself, by subject.
   AddCommand("print", {"print SUBJECT [NAME]", 0, static_cast<std::size_t>(-1),
                        [](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
                          return c.RunPrint(a, e);
                        }});
+  AddGuiCommands(*this);
 }
 
 ScriptConsole::~ScriptConsole() = default;
@@ -523,8 +527,7 @@ bool ScriptConsole::Execute(const std::string& line, ScriptError* error) {
   const ScriptCommand& cmd = command->second;
   if (args.size() < cmd.minArgs || args.size() > cmd.maxArgs)
     return stop(Fail(error, "usage: " + cmd.usage));
-  // Every command but `plugin` works on the loaded plug-in and its document.
-  if (words[0] != "plugin" && GetSession(error) == nullptr) return stop(false);
+  if (cmd.needsPlugin && GetSession(error) == nullptr) return stop(false);
   return stop(cmd.handler(*this, args, error));
 }
 

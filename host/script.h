@@ -30,6 +30,7 @@
 //                              on) or file operation from now on fails
 //   print tree|params NAME|contour NAME|console|undo|messages|boxes|
 //         selection|dialogs
+//   userdata, gui, save-scene, load-scene, print gui: see script_gui.h
 //
 // For an arrow, PARAM is an ARROW_ name or the numeric ID of one of its
 // description's parameters, and VALUE is written as that parameter's type
@@ -79,6 +80,9 @@ struct ScriptCommand {
   std::size_t minArgs = 0;
   std::size_t maxArgs = 0;
   ScriptHandler handler;
+  // The console loads the plug-in before calling the handler (all but
+  // `plugin` itself work on the loaded plug-in and its document).
+  bool needsPlugin = true;
 };
 
 class ScriptConsole {

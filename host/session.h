@@ -42,6 +42,8 @@ class Session {
   Host& GetHost() { return *host_; }
   int Release() const { return options_.release; }
   Document* Doc() { return doc_; }
+  // The document the session works on from now on (after a scene was loaded).
+  void SetDoc(Document* doc) { doc_ = doc; }
 
   // The arrow object plug-in registered by the module, and its description.
   const ObjectPlugin* ArrowPlugin() const;

@@ -4,8 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "customdata.h"
 #include "files.h"
+#include "gui.h"
 #include "host.h"
+#include "scenefile.h"
 #include "resources.h"
 
 namespace host {
@@ -86,9 +89,10 @@ const ha_memory_suite kMemory = {sizeof(ha_memory_suite), MemAlloc, MemFree, Tex
 void Print(const char* line) {
   GuardVoid([&] { Current().Console().push_back(line != nullptr ? line : ""); });
 }
-int32_t OutString(const char* text, int32_t /*flags*/) {
+int32_t OutString(const char* text, int32_t flags) {
   return Guard<int32_t>(0, [&] {
     Current().MessageBoxes().push_back(text != nullptr ? text : "");
+    Current().MessageBoxFlags().push_back(flags);
     return 1;
   });
 }
@@ -206,7 +210,9 @@ void BcSetLink(ha_container h, int32_t id, ha_object target) {
 const ha_container_suite kContainer = {
     sizeof(ha_container_suite), BcAlloc,     BcFree,      BcGetType,   BcGetInt32,
     BcGetFloat,                 BcGetVector, BcGetString, BcGetLink,   BcSetInt32,
-    BcSetFloat,                 BcSetVector, BcSetString, BcSetLink};
+    BcSetFloat,                 BcSetVector, BcSetString, BcSetLink,   BcGetId,
+    BcSetId,                    BcCopy,      BcGetCustom, BcSetCustom, BcGetData,
+    BcSetData};
 
 // --- single values ----------------------------------------------------------
 
@@ -245,8 +251,9 @@ double DataFloat(ha_data d) {
   const Value* v = DataOf(d);
   return v != nullptr && v->type == HA_TYPE_FLOAT ? v->f : 0.0;
 }
-const ha_data_suite kData = {sizeof(ha_data_suite), DataAlloc, DataFree, DataType, DataInt32,
-                             DataFloat};
+const ha_data_suite kData = {sizeof(ha_data_suite), DataAlloc,      DataFree,
+                             DataType,              DataInt32,      DataFloat,
+                             DataGetCustom,         DataAllocCustom};
 
 // --- objects ----------------------------------------------------------------
 
@@ -399,6 +406,11 @@ int32_t DocAddUndo(ha_document h, int32_t kind, ha_object oh) {
       ReportMisuse("add_undo: unknown undo kind " + std::to_string(kind));
       return 0;
     }
+    // A new object is recorded once it is in the document, never before.
+    if (kind == HA_UNDO_NEW && op->Doc() != doc) {
+      ReportMisuse("add_undo: new object recorded while it is not in the document");
+      return 0;
+    }
     doc->AddUndo(kind, op);
     return 1;
   });
@@ -438,6 +450,9 @@ void Host::BuildTable() {
   table_.document = &kDocument;
   table_.file = FileSuite();
   table_.crash = options_.offerCrashHandler ? &kCrash : nullptr;
+  table_.customdata = CustomDataSuite();
+  table_.hyperfile = HyperFileSuite();
+  table_.gui = GuiSuite();
 }
 
 ha_data NewDataHandle(const Value& value) {
@@ -447,5 +462,7 @@ ha_data NewDataHandle(const Value& value) {
 }
 
 void FreeDataHandle(ha_data d) { DataFree(d); }
+
+Value* DataValueOf(ha_data d) { return Datas().Has(d) ? reinterpret_cast<Value*>(d) : nullptr; }
 
 }  // namespace host

@@ -17,6 +17,9 @@ void PrintLines(const char* const* lines) {
   for (; *lines != nullptr; ++lines) GePrint(String(*lines));
 }
 
+// Calls a registration hook of the flavour, when it has one.
+Bool RunHook(Bool (*hook)()) { return hook != nullptr && hook(); }
+
 // Passes the host's crash report on to the handler we replaced.
 void SDKCrashHandler(char* text) {
   if (old_handler != nullptr) old_handler(text);
@@ -31,7 +34,7 @@ Bool PluginStart() {
   }
   PrintLines(kFlavour.bannerLines);
   // A failed extra registration does not stop the arrow from loading.
-  if (kFlavour.registerExtras != nullptr) kFlavour.registerExtras();
+  RunHook(kFlavour.registerExtras);
   if (RegisterTolvane()) {
     PrintLines(kFlavour.successLines);
     return true;

@@ -5,6 +5,9 @@
 
 #include "c4d.h"
 #include "ids.h"
+#if TOLVANE_RELEASE == 16
+#include "customdata_customgui.h"
+#endif
 
 struct Flavour {
   Int32 release;            // host release the module is built for
@@ -39,7 +42,7 @@ inline constexpr const char* kFullVersions12[] = {"# Version 1.2", nullptr};
 namespace ids = ids_v13;
 inline constexpr Flavour kFlavour = {
     16, 16049, flavour_detail::kNoLines, flavour_detail::kSuccess13, flavour_detail::kFailure13,
-    false, true, false, true, nullptr,
+    false, true, false, true, &RegisterDotsType,
     "# Version 1.3", flavour_detail::kFullVersions13, HA_STRINGENCODING_UTF8};
 #elif TOLVANE_RELEASE == 12
 namespace ids = ids_v12;

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libtiff-dev)
+          nlohmann-json3-dev libtiff-dev libpng-dev)
 
 missing=()
 for p in "${packages[@]}"; do

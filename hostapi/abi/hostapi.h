@@ -16,6 +16,9 @@
 #include "ha_object.h"
 #include "ha_document.h"
 #include "ha_file.h"
+#include "ha_hyperfile.h"
+#include "ha_customdata.h"
+#include "ha_gui.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -32,6 +35,9 @@ typedef struct ha_host_table {
   const ha_document_suite* document;
   const ha_file_suite* file;
   const ha_crash_suite* crash; /* release-12 hosts only */
+  const ha_customdata_suite* customdata;
+  const ha_hyperfile_suite* hyperfile;
+  const ha_gui_suite* gui;
 } ha_host_table;
 
 #ifdef __cplusplus

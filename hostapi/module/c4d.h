@@ -201,12 +201,22 @@ static_assert(offsetof(DescriptionPostSetValue, descid) == offsetof(ha_desc_chan
 // On 32-bit targets the ID pointer is the third 4-byte word of the record.
 static_assert(sizeof(void*) != 4 || offsetof(ha_desc_changed, id) == 8, "32-bit record layout");
 
-// A single value of any type, owned by the host (borrowed by the module).
+class CustomDataType;  // c4d_customdata.h
+
+// A single value of any type, owned by the host (borrowed by the module),
+// or made by the module with Alloc and freed with Free.
 class GeData {
  public:
+  // A new value holding a copy of custom data `data` of type `type`, copied
+  // through the type's registered class; null when out of memory.
+  static GeData* Alloc(Int32 type, const CustomDataType& data);
+  static void Free(GeData*& data);
+
   Int32 GetType() const;
   Int32 GetInt32() const;
   Float GetFloat() const;
+  // The custom data of type `type` the value holds (borrowed), or null.
+  CustomDataType* GetCustomDataType(Int32 type) const;
   ha_data Handle() const { return reinterpret_cast<ha_data>(const_cast<GeData*>(this)); }
   static const GeData& FromHandle(ha_data d) { return *reinterpret_cast<const GeData*>(d); }
 
@@ -239,6 +249,16 @@ class BaseContainer {
   void SetVector(Int32 id, const Vector& value);
   void SetString(Int32 id, const String& value);
   void SetLink(Int32 id, BaseObject* target);
+
+  // The container's own ID (the ID of a message).
+  Int32 GetId() const;
+  void SetId(Int32 id);
+  // A copy the caller owns (free with Free); null when out of memory.
+  BaseContainer* GetClone() const;
+  // The custom data of type `type` under `id` (borrowed), or null.
+  CustomDataType* GetCustomDataType(Int32 id, Int32 type) const;
+  // Stores a copy of `data` under `id`; false when it could not be copied.
+  Bool SetData(Int32 id, const GeData& data);
 
   ha_container Handle() const {
     return reinterpret_cast<ha_container>(const_cast<BaseContainer*>(this));

@@ -1,0 +1,411 @@
+// The host program's `outline` command: the exact JSON and CSV it prints, the
+// SVG picture it writes, what it refuses to draw, and its answers to bad
+// arguments.
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::ReadFileBytes;
+using testkit::RunProgram;
+using testkit::TempDir;
+
+const char kDefaultPoints[] =
+    "[[-250.0,50.0,0.0],[150.0,50.0,0.0],[150.0,100.0,0.0],[250.0,0.0,0.0],"
+    "[150.0,-100.0,0.0],[150.0,-50.0,0.0],[-250.0,-50.0,0.0]]";
+
+std::string DefaultJson(int release) {
+  return "{\"release\":" + std::to_string(release) +
+         ",\"closed\":true,\"spline_type\":0,\"interpolation\":3,\"intermediate_points\":8,"
+         "\"angle\":0.08726646259971647,\"max_length\":5.0,\"points\":" +
+         kDefaultPoints + "}\n";
+}
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// --- a small XML reader, enough to see that the picture is well formed -----
+
+struct Element {
+  std::string name;
+  std::map<std::string, std::string> attrs;
+  std::vector<Element> children;
+};
+
+class XmlReader {
+ public:
+  explicit XmlReader(const std::string& text) : s_(text) {}
+
+  // The root element; false when the text is not one well-formed element
+  // (after an optional declaration) with nothing but white space around it.
+  bool Document(Element* root) {
+    SkipSpace();
+    if (s_.compare(i_, 5, "<?xml") == 0) {
+      const std::size_t end = s_.find("?>", i_);
+      if (end == std::string::npos) return false;
+      i_ = end + 2;
+    }
+    SkipSpace();
+    if (!ReadElement(root)) return false;
+    SkipSpace();
+    return i_ == s_.size();
+  }
+
+ private:
+  void SkipSpace() {
+    while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
+  }
+  bool ReadName(std::string* name) {
+    const std::size_t start = i_;
+    while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '-' ||
+                              s_[i_] == ':' || s_[i_] == '_'))
+      ++i_;
+    *name = s_.substr(start, i_ - start);
+    return !name->empty();
+  }
+  bool ReadElement(Element* e) {
+    if (i_ >= s_.size() || s_[i_] != '<') return false;
+    ++i_;
+    if (!ReadName(&e->name)) return false;
+    for (;;) {
+      SkipSpace();
+      if (i_ >= s_.size()) return false;
+      if (s_.compare(i_, 2, "/>") == 0) {
+        i_ += 2;
+        return true;
+      }
+      if (s_[i_] == '>') {
+        ++i_;
+        break;
+      }
+      std::string attr;
+      if (!ReadName(&attr)) return false;
+      SkipSpace();
+      if (i_ >= s_.size() || s_[i_] != '=') return false;
+      ++i_;
+      SkipSpace();
+      if (i_ >= s_.size() || (s_[i_] != '"' && s_[i_] != '\'')) return false;
+      const char quote = s_[i_++];
+      const std::size_t end = s_.find(quote, i_);
+      if (end == std::string::npos) return false;
+      const std::string value = s_.substr(i_, end - i_);
+      if (value.find('<') != std::string::npos) return false;
+      if (!e->attrs.emplace(attr, value).second) return false;  // repeated attribute
+      i_ = end + 1;
+    }
+    // Content: text and child elements up to the matching end tag.
+    for (;;) {
+      const std::size_t lt = s_.find('<', i_);
+      if (lt == std::string::npos) return false;
+      i_ = lt;
+      if (s_.compare(i_, 2, "</") == 0) {
+        i_ += 2;
+        std::string name;
+        if (!ReadName(&name) || name != e->name) return false;
+        SkipSpace();
+        if (i_ >= s_.size() || s_[i_] != '>') return false;
+        ++i_;
+        return true;
+      }
+      Element child;
+      if (!ReadElement(&child)) return false;
+      e->children.push_back(std::move(child));
+    }
+  }
+
+  const std::string& s_;
+  std::size_t i_ = 0;
+};
+
+struct Pt {
+  double x, y;
+};
+
+// The points of a path made only of M, L and a closing Z.
+bool ReadPath(const std::string& d, std::vector<Pt>* points, bool* closed) {
+  std::istringstream in(d);
+  std::string word;
+  *closed = false;
+  bool first = true;
+  while (in >> word) {
+    if (*closed) return false;  // nothing may follow the close
+    if (word == "Z") {
+      *closed = true;
+      continue;
+    }
+    if (word != (first ? "M" : "L")) return false;
+    first = false;
+    std::string xs, ys;
+    if (!(in >> xs >> ys)) return false;
+    char* end = nullptr;
+    const double x = std::strtod(xs.c_str(), &end);
+    if (*end != '\0') return false;
+    const double y = std::strtod(ys.c_str(), &end);
+    if (*end != '\0') return false;
+    points->push_back({x, y});
+  }
+  return true;
+}
+
+std::vector<double> Numbers(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<double> out;
+  double v = 0;
+  while (in >> v) out.push_back(v);
+  return out;
+}
+
+// Reads an SVG picture with one path; fails the test when it is not one.
+struct Picture {
+  bool ok = false;
+  std::vector<double> viewBox;
+  std::vector<Pt> points;
+};
+
+Picture ReadPicture(const std::string& svg) {
+  Picture pic;
+  Element root;
+  XmlReader reader(svg);
+  EXPECT_TRUE(reader.Document(&root)) << svg;
+  EXPECT_EQ(root.name, "svg");
+  EXPECT_EQ(root.attrs["xmlns"], "http://www.w3.org/2000/svg");
+  pic.viewBox = Numbers(root.attrs["viewBox"]);
+  EXPECT_EQ(pic.viewBox.size(), 4u) << root.attrs["viewBox"];
+  EXPECT_EQ(root.children.size(), 1u);
+  if (root.children.size() != 1 || pic.viewBox.size() != 4) return pic;
+  const Element& path = root.children[0];
+  EXPECT_EQ(path.name, "path");
+  const auto d = path.attrs.find("d");
+  EXPECT_NE(d, path.attrs.end());
+  if (d == path.attrs.end()) return pic;
+  bool closed = false;
+  EXPECT_TRUE(ReadPath(d->second, &pic.points, &closed)) << d->second;
+  EXPECT_TRUE(closed) << d->second;
+  EXPECT_GT(std::atof(root.attrs["width"].c_str()), 0.0);
+  EXPECT_GT(std::atof(root.attrs["height"].c_str()), 0.0);
+  pic.ok = !::testing::Test::HasFailure();
+  return pic;
+}
+
+// Every point inside the picture's view.
+void ExpectInsideView(const Picture& pic) {
+  const double x0 = pic.viewBox[0], y0 = pic.viewBox[1];
+  const double x1 = x0 + pic.viewBox[2], y1 = y0 + pic.viewBox[3];
+  for (const Pt& p : pic.points) {
+    EXPECT_TRUE(p.x > x0 && p.x < x1 && p.y > y0 && p.y < y1)
+        << "(" << p.x << ", " << p.y << ") outside the view";
+  }
+}
+
+// ---------------------------------------------------------------------------
+// JSON and CSV.
+
+TEST(ProgramOutline, DefaultJsonIsExact) {
+  const auto r = RunProgram("outline");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, DefaultJson(16));
+  EXPECT_EQ(r.err, "");
+  // Asking for the format by name gives the same.
+  EXPECT_EQ(RunProgram("outline --format json").out, DefaultJson(16));
+}
+
+TEST(ProgramOutline, ReleaseTwelveGivesTheSameOutline) {
+  const auto r = RunProgram("outline --release 12");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, DefaultJson(12));
+}
+
+TEST(ProgramOutline, JsonShowsNegativeZeroAndSettings) {
+  const auto r = RunProgram("outline --set ARROW_PLANE=1 --set ARROW_POINT_COUNT=11");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"intermediate_points\":11"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("[-0.0,0.0,250.0]"), std::string::npos) << r.out;
+}
+
+TEST(ProgramOutline, CsvListsOnePointALine) {
+  const auto r = RunProgram("outline --format csv");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "-250.0,50.0,0.0\n150.0,50.0,0.0\n150.0,100.0,0.0\n250.0,0.0,0.0\n"
+            "150.0,-100.0,0.0\n150.0,-50.0,0.0\n-250.0,-50.0,0.0\n");
+}
+
+TEST(ProgramOutline, CsvWritesNonFiniteCoordinatesAsWords) {
+  const auto r = RunProgram(
+      "outline --format csv --set ARROW_FLETCHING=true --set ARROW_SHAFT_LENGTH=0 "
+      "--set ARROW_TAIL_TAPER=0.5");
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::string line;
+  int count = 0;
+  bool inf = false, negInf = false, nan = false;
+  while (std::getline(lines, line)) {
+    ++count;
+    std::istringstream cells(line);
+    std::string cell;
+    int cellCount = 0;
+    while (std::getline(cells, cell, ',')) {
+      ++cellCount;
+      inf = inf || cell == "inf";
+      negInf = negInf || cell == "-inf";
+      nan = nan || cell == "nan";
+    }
+    EXPECT_EQ(cellCount, 3) << line;
+  }
+  EXPECT_EQ(count, 13);
+  EXPECT_TRUE(inf && negInf && nan) << r.out;
+}
+
+TEST(ProgramOutline, CsvToAFile) {
+  TempDir tmp;
+  const std::string file = tmp.File("arrow.csv");
+  const auto r = RunProgram("outline --format csv --set ARROW_SHAFT=false -o " + Quoted(file));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ReadFileBytes(file), "-50.0,50.0,0.0\n50.0,0.0,0.0\n-50.0,-50.0,0.0\n");
+}
+
+// ---------------------------------------------------------------------------
+// SVG.
+
+TEST(ProgramOutline, SvgFileDrawsTheDefaultArrowWithYUp) {
+  TempDir tmp;
+  const std::string file = tmp.File("arrow.svg");
+  const auto r = RunProgram("outline --format svg -o " + Quoted(file));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  const Picture pic = ReadPicture(ReadFileBytes(file));
+  ASSERT_TRUE(pic.ok);
+  // The outline's (x, y) is drawn at (x, -y): SVG's y grows downwards, so the
+  // arrow appears with y up.
+  const std::vector<Pt> expected = {{-250, -50}, {150, -50}, {150, -100}, {250, 0},
+                                    {150, 100},  {150, 50},  {-250, 50}};
+  ASSERT_EQ(pic.points.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(pic.points[i].x, expected[i].x) << i;
+    EXPECT_EQ(pic.points[i].y, expected[i].y) << i;
+  }
+  ExpectInsideView(pic);
+  // The view is fitted to the outline: its centre is the outline's centre.
+  EXPECT_DOUBLE_EQ(pic.viewBox[0] + pic.viewBox[2] / 2, 0.0);
+  EXPECT_DOUBLE_EQ(pic.viewBox[1] + pic.viewBox[3] / 2, 0.0);
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(ProgramOutline, SvgOfAFletchedChevronArrow) {
+  const auto r = RunProgram(
+      "outline --format svg --set ARROW_FLETCHING=true --set ARROW_CHEVRON=true "
+      "--set ARROW_TAIL_NOTCH=40");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Picture pic = ReadPicture(r.out);
+  ASSERT_TRUE(pic.ok);
+  ASSERT_EQ(pic.points.size(), 16u);
+  ExpectInsideView(pic);
+  // The notch point comes first on the axis; the tip is the rightmost point;
+  // the fins of the upper half are drawn above the axis (negative SVG y).
+  EXPECT_EQ(pic.points[0].x, -210.0);
+  EXPECT_EQ(pic.points[0].y, 0.0);
+  EXPECT_EQ(pic.points[2].x, -300.0);
+  EXPECT_EQ(pic.points[2].y, -100.0);
+  EXPECT_EQ(pic.points[8].x, 250.0);
+  EXPECT_EQ(pic.points[8].y, 0.0);
+  for (const Pt& p : pic.points) EXPECT_LE(p.x, 250.0);
+}
+
+TEST(ProgramOutline, SvgOfATurnedOutlineIsDrawnInItsOwnPlane) {
+  // Plane 1 puts the arrow into the ZY plane: it is drawn with z across.
+  const auto r = RunProgram("outline --format svg --set ARROW_PLANE=1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Picture pic = ReadPicture(r.out);
+  ASSERT_TRUE(pic.ok);
+  ASSERT_EQ(pic.points.size(), 7u);
+  EXPECT_EQ(pic.points[3].x, 250.0);
+  EXPECT_EQ(pic.points[3].y, 0.0);
+  EXPECT_EQ(pic.points[2].x, 150.0);
+  EXPECT_EQ(pic.points[2].y, -100.0);
+}
+
+TEST(ProgramOutline, SvgRefusesNonFiniteCoordinatesAndWritesNothing) {
+  TempDir tmp;
+  const std::string file = tmp.File("broken.svg");
+  const std::string args =
+      "outline --format svg --set ARROW_CHEVRON=true --set ARROW_BARB_WIDTH=-50 -o " + Quoted(file);
+  auto r = RunProgram(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("not finite"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_TRUE(fs::is_empty(tmp.Path()));
+
+  // A file already at that path is left as it was.
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "an older picture";
+  }
+  r = RunProgram(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFileBytes(file), "an older picture");
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.Path()), fs::directory_iterator()), 1);
+
+  // Without -o nothing is printed either.
+  r = RunProgram("outline --format svg --set ARROW_CHEVRON=true --set ARROW_BARB_WIDTH=-50");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(ProgramOutline, UnwritableOutputFailsWithTheFileNamed) {
+  TempDir tmp;
+  const std::string file = tmp.File("no-such-folder/arrow.svg");
+  const auto r = RunProgram("outline --format svg -o " + Quoted(file));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(file), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(tmp.File("no-such-folder")));
+}
+
+// ---------------------------------------------------------------------------
+// Bad arguments: exit status 2 and a message naming the problem.
+
+TEST(ProgramOutline, BadArgumentsAreUsageErrors) {
+  struct Case {
+    std::string args;
+    std::vector<std::string> named;  // texts the message must contain
+  };
+  const std::vector<Case> cases = {
+      {"outline --bogus", {"--bogus"}},
+      {"outline --release 13", {"--release", "13"}},
+      {"outline --release", {"--release"}},
+      {"outline --format png", {"png"}},
+      {"outline --set ARROW_SHAFT_LENGTH=abc", {"ARROW_SHAFT_LENGTH", "abc"}},
+      {"outline --set ARROW_CHEVRON=maybe", {"ARROW_CHEVRON", "maybe"}},
+      {"outline --set ARROW_NO_SUCH_THING=1", {"ARROW_NO_SUCH_THING"}},
+      {"outline --set ARROW_SHAFT_LENGTH", {"ARROW_SHAFT_LENGTH"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto r = RunProgram(c.args);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    for (const std::string& n : c.named) EXPECT_NE(r.err.find(n), std::string::npos) << r.err;
+  }
+}
+
+TEST(ProgramOutline, BadArgumentsWriteNoFile) {
+  TempDir tmp;
+  const std::string file = tmp.File("arrow.svg");
+  const auto r =
+      RunProgram("outline --format svg --set ARROW_NO_SUCH_THING=1 -o " + Quoted(file));
+  EXPECT_NE(r.status, 0);
+  EXPECT_FALSE(fs::exists(file));
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+// The console's user data, interface element and scene file commands, line
+// by line in-process and as whole scripts run by the program, in which a
+// scene saved by one run is loaded by a fresh one.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fixture.h"
+#include "gui.h"
+#include "script.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using host::Json;
+
+class GuiConsole : public ::testing::Test {
+ protected:
+  void SetUp() override { console_ = std::make_unique<host::ScriptConsole>(out_); }
+  void TearDown() override {
+    std::string findings;
+    EXPECT_TRUE(console_->Finish(&findings)) << findings;
+    EXPECT_TRUE(host::Misuses().empty());
+  }
+  void Ok(const std::string& line) {
+    std::string error;
+    EXPECT_TRUE(console_->Execute(line, &error)) << line << ": " << error;
+  }
+  std::string Error(const std::string& line, int status) {
+    host::ScriptError error;
+    EXPECT_FALSE(console_->Execute(line, &error)) << line;
+    EXPECT_EQ(error.status, status) << line << ": " << error.message;
+    return error.message;
+  }
+  // The JSON document one printing line wrote.
+  Json Printed(const std::string& line) {
+    out_.str("");
+    Ok(line);
+    const std::string text = out_.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    return Json::parse(text, nullptr, false);
+  }
+
+  testkit::TempDir dir_;
+  std::ostringstream out_;
+  std::unique_ptr<host::ScriptConsole> console_;
+};
+
+TEST_F(GuiConsole, ClicksShowInTheElementTheParameterAndThePicture) {
+  Ok("arrow Arrow");
+  const Json added = Printed("userdata Arrow dots Dots");
+  EXPECT_EQ(added, (Json{{"object", "Arrow"}, {"id", host::kUserDataFirstId}, {"name", "Dots"}, {"type", 1035303}}));
+  Ok("gui open Arrow Dots");
+  Ok("gui click 120 80");
+  Ok("gui click 5 5");
+  Ok("gui key q");
+  Ok("gui key 13");
+  const Json gui = Printed("print gui");
+  EXPECT_EQ(gui["object"], "Arrow");
+  EXPECT_EQ(gui["param"], host::kUserDataFirstId);
+  EXPECT_EQ(gui["element"], 1035302);
+  EXPECT_EQ(gui["field"], (Json{{"x", host::kElementLeft}, {"y", host::kElementTop}, {"width", 400}, {"height", 300}}));
+  EXPECT_EQ(gui["points"], Json::parse("[[120.0,80.0,0.0],[5.0,5.0,0.0]]"));
+  EXPECT_EQ(gui["inputs"], Json::parse(R"([{"kind":"click","x":120,"y":80,"used":true},)"
+                                       R"({"kind":"click","x":5,"y":5,"used":true},)"
+                                       R"({"kind":"key","key":113,"used":false},)"
+                                       R"({"kind":"key","key":13,"used":false}])"));
+  const Json params = Printed("print params Arrow");
+  EXPECT_EQ(params["params"][std::to_string(host::kUserDataFirstId)],
+            Json::parse(R"({"type":1035303,"points":[[120.0,80.0,0.0],[5.0,5.0,0.0]]})"));
+  const std::string png = dir_.File("field.png");
+  Ok("gui png " + png);
+  host::Raster r;
+  std::string error;
+  ASSERT_TRUE(host::ReadPng(png, &r, &error)) << error;
+  EXPECT_EQ(r.At(120, 80), (host::Rgb{0, 0, 0}));
+  EXPECT_EQ(r.At(0, 0), (host::Rgb{0, 0, 0}));
+  EXPECT_EQ(r.At(200, 200), (host::Rgb{255, 255, 255}));
+  // Undo takes the last click back from the parameter.
+  Ok("undo");
+  EXPECT_EQ(Printed("print params Arrow")["params"][std::to_string(host::kUserDataFirstId)]["points"],
+            Json::parse("[[120.0,80.0,0.0]]"));
+  Ok("gui close");
+  EXPECT_TRUE(host::OpenElements().empty());
+}
+
+TEST_F(GuiConsole, MistakesAreScriptErrorsAndFailuresChangeNothing) {
+  Ok("arrow Arrow");
+  Ok("object null Marks");
+  EXPECT_NE(Error("gui click 1 2", host::kScriptError).find("no interface element is open"), std::string::npos);
+  EXPECT_NE(Error("userdata Arrow shapes X", host::kScriptError).find("unknown data type"), std::string::npos);
+  EXPECT_NE(Error("gui open Arrow Dots", host::kScriptError).find("no user data parameter"), std::string::npos);
+  EXPECT_NE(Error("gui wave", host::kScriptError).find("unknown gui command"), std::string::npos);
+  Ok("userdata Marks int Count");
+  EXPECT_NE(Error("gui open Marks Count", host::kScriptFailed).find("not of a registered custom data type"),
+            std::string::npos);
+  Ok("userdata Marks dots Dots");
+  Ok("gui open Marks Dots");
+  Error("gui click x 2", host::kScriptError);
+  Error("gui key ab", host::kScriptError);
+  Ok("gui click 10 10");
+
+  // A damaged scene is refused and the document stays as it was.
+  const std::string file = dir_.File("scene.tlvscene");
+  Ok("save-scene " + file);
+  const Json tree = Printed("print tree");
+  std::string bytes = testkit::ReadFileBytes(file);
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes.substr(0, bytes.size() - 3);
+  }
+  EXPECT_NE(Error("load-scene " + file, host::kScriptFailed).find("truncated"), std::string::npos);
+  EXPECT_EQ(Printed("print tree"), tree);
+  EXPECT_EQ(Printed("print params Marks")["params"]["700002"]["points"], Json::parse("[[10.0,10.0,0.0]]"));
+  EXPECT_NE(Error("save-scene " + dir_.File("none/scene.tlvscene"), host::kScriptFailed).find("cannot"),
+            std::string::npos);
+  // A good file replaces the document; the open element goes with the old one.
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  Ok("arrow Later");
+  Ok("load-scene " + file);
+  EXPECT_EQ(Printed("print tree"), tree);
+  EXPECT_TRUE(host::OpenElements().empty());
+  Error("gui png " + dir_.File("x.png"), host::kScriptError);
+}
+
+TEST(GuiProgram, AFreshHostLoadsTheSceneWithTheSamePoints) {
+  testkit::TempDir dir;
+  const std::string scene = dir.File("dots.tlvscene");
+  const std::string png = dir.File("dots.png");
+  const std::string first = dir.File("first.script");
+  const std::string second = dir.File("second.script");
+  {
+    std::ofstream out(first);
+    out << "arrow Arrow\n"
+           "userdata Arrow dots Dots\n"
+           "gui open Arrow Dots\n"
+           "gui click 120 80\n"
+           "gui click 200 150\n"
+           "gui click 310 40\n"
+           "gui png " << png << "\n"
+           "save-scene " << scene << "\n"
+           "print params Arrow\n";
+  }
+  {
+    std::ofstream out(second);
+    out << "load-scene " << scene << "\n"
+           "print params Arrow\n"
+           "gui open Arrow Dots\n"
+           "print gui\n";
+  }
+  const testkit::ProgramResult a = testkit::RunProgram("run '" + first + "'");
+  ASSERT_EQ(a.status, 0) << a.err;
+  const testkit::ProgramResult b = testkit::RunProgram("run '" + second + "'");
+  ASSERT_EQ(b.status, 0) << b.err;
+  const Json three = Json::parse("[[120.0,80.0,0.0],[200.0,150.0,0.0],[310.0,40.0,0.0]]");
+  std::istringstream outA(a.out), outB(b.out);
+  std::string line, lastA;
+  std::getline(outA, line);  // the userdata line
+  EXPECT_EQ(Json::parse(line)["id"], host::kUserDataFirstId);
+  std::getline(outA, lastA);
+  std::getline(outB, line);
+  EXPECT_EQ(Json::parse(lastA), Json::parse(line));  // the same parameters, every one
+  EXPECT_EQ(Json::parse(line)["params"]["700001"]["points"], three);
+  std::getline(outB, line);
+  EXPECT_EQ(Json::parse(line)["points"], three);
+
+  host::Raster r;
+  std::string error;
+  ASSERT_TRUE(host::ReadPng(png, &r, &error)) << error;
+  for (const auto& p : three) {
+    const int x = static_cast<int>(p[0].get<double>()), y = static_cast<int>(p[1].get<double>());
+    EXPECT_EQ(r.At(x - 5, y - 5), (host::Rgb{0, 0, 0}));
+    EXPECT_EQ(r.At(x + 5, y + 5), (host::Rgb{0, 0, 0}));
+    EXPECT_EQ(r.At(x + 6, y), (host::Rgb{255, 255, 255}));
+  }
+}
+
+}  // namespace
