@@ -1,6 +1,8 @@
 # The two commands of the project:
 #   make run   - install what is missing, build, and run the main job
-#   make test  - the same set-up, then every test (normal and sanitizer builds)
+#   make test  - the same set-up, then every test (normal and sanitizer builds,
+#                and the Windows build under Wine with the module checks)
+#   make dist  - the plug-in packages in dist/
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
@@ -8,7 +10,14 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 HOSTPROG = $(BUILD)/tolvane-host
 
-.PHONY: all run test deps build build-asan test-normal test-asan bench clean
+# Windows builds, cross-compiled with MinGW-w64: optimised, no debug info.
+WIN64_BUILD ?= build-win64
+WIN32_BUILD ?= build-win32
+WIN_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-O2 -DCMAKE_CXX_FLAGS_RELEASE=-O2 \
+             -DTOLVANE_BENCH=OFF
+
+.PHONY: all run test deps build build-asan test-normal test-asan bench clean \
+        configure-win64 build-win64 win64-module build-win32 test-windows windows-checks dist
 
 all: build
 
@@ -37,7 +46,41 @@ test-asan: build-asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: test-normal test-asan
+# 64-bit Windows: the stand-in host, the tests and both flavours' modules
+# (Tolvane.cdl64), run under Wine.
+configure-win64: deps
+	cmake -S . -B $(WIN64_BUILD) --toolchain cmake/mingw-w64-x86_64.cmake $(WIN_FLAGS)
+
+build-win64: configure-win64
+	cmake --build $(WIN64_BUILD) -j $(JOBS)
+
+win64-module: configure-win64
+	cmake --build $(WIN64_BUILD) -j $(JOBS) --target tolvane_r16
+
+# 32-bit Windows: the release-12 module Tolvane.cdl alone.
+build-win32: deps
+	cmake -S . -B $(WIN32_BUILD) --toolchain cmake/mingw-w64-i686.cmake $(WIN_FLAGS) \
+	  -DTOLVANE_HOST=OFF -DTOLVANE_RELEASES=12
+	cmake --build $(WIN32_BUILD) -j $(JOBS)
+
+windows-checks: build-win64 build-win32
+	bash tools/check-pe.sh $(WIN64_BUILD)/plugins/Tolvane-R16/Tolvane.cdl64 64
+	bash tools/check-pe.sh $(WIN32_BUILD)/plugins/Tolvane-R12/Tolvane.cdl 32
+	@# The check does fail: the 64-bit file is not a 32-bit module.
+	! bash tools/check-pe.sh $(WIN64_BUILD)/plugins/Tolvane-R16/Tolvane.cdl64 32 2>/dev/null
+	ctest --test-dir $(WIN64_BUILD) --output-on-failure -j $(JOBS)
+	bash tools/compare-builds.sh $(HOSTPROG) $(WIN64_BUILD)/tolvane-host.exe \
+	  $(WIN64_BUILD)/wineprefix $(WIN64_BUILD)/compare
+
+test-windows: build
+	@start=$$(date +%s); $(MAKE) --no-print-directory windows-checks && \
+	  echo "Windows part: $$(( $$(date +%s) - start )) s"
+
+test: test-normal test-asan test-windows
+
+# Plug-in folders and zip files of every deliverable built here.
+dist: build win64-module build-win32
+	bash tools/make-dist.sh dist $(BUILD) $(WIN64_BUILD) $(WIN32_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) dist
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) dist

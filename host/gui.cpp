@@ -1,6 +1,10 @@
 #include "gui.h"
 
+#if HOST_HAVE_LIBPNG
 #include <png.h>
+#else
+#include "stored_png.h"
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -279,11 +283,13 @@ int32_t DialogGetId(ha_dialog h) {
 }
 
 int32_t DefaultLayout(ha_dialog h) {
-  Dialog* d = CheckDialog(h, "dialog_default_layout");
-  if (d == nullptr) return 0;
-  d->layoutDone = true;
-  d->Log("layout", {}, true);
-  return 1;
+  return Guarded<int32_t>(0, [&]() -> int32_t {
+    Dialog* d = CheckDialog(h, "dialog_default_layout");
+    if (d == nullptr) return 0;
+    d->layoutDone = true;
+    d->Log("layout", {}, true);
+    return 1;
+  });
 }
 
 int32_t DefaultCommand(ha_dialog h, int32_t, ha_container) {
@@ -308,24 +314,28 @@ int32_t GroupBegin(ha_dialog h, int32_t id, int32_t flags, int32_t cols, int32_t
 }
 
 int32_t GroupSpace(ha_dialog h, int32_t spacex, int32_t spacey) {
-  Dialog* d = CheckDialog(h, "group_space");
-  if (d == nullptr) return 0;
-  const bool ok = !d->stack.empty() && spacex >= 0 && spacey >= 0;
-  if (ok) {
-    d->stack.back()->spaceX = spacex;
-    d->stack.back()->spaceY = spacey;
-  }
-  d->Log("space", {spacex, spacey}, ok);
-  return ok ? 1 : 0;
+  return Guarded<int32_t>(0, [&]() -> int32_t {
+    Dialog* d = CheckDialog(h, "group_space");
+    if (d == nullptr) return 0;
+    const bool ok = !d->stack.empty() && spacex >= 0 && spacey >= 0;
+    if (ok) {
+      d->stack.back()->spaceX = spacex;
+      d->stack.back()->spaceY = spacey;
+    }
+    d->Log("space", {spacex, spacey}, ok);
+    return ok ? 1 : 0;
+  });
 }
 
 int32_t GroupEnd(ha_dialog h) {
-  Dialog* d = CheckDialog(h, "group_end");
-  if (d == nullptr) return 0;
-  const bool ok = !d->stack.empty();
-  if (ok) d->stack.pop_back();
-  d->Log("end", {}, ok);
-  return ok ? 1 : 0;
+  return Guarded<int32_t>(0, [&]() -> int32_t {
+    Dialog* d = CheckDialog(h, "group_end");
+    if (d == nullptr) return 0;
+    const bool ok = !d->stack.empty();
+    if (ok) d->stack.pop_back();
+    d->Log("end", {}, ok);
+    return ok ? 1 : 0;
+  });
 }
 
 int32_t AddUserAreaFn(ha_dialog h, int32_t id, int32_t flags, int32_t initw, int32_t inith) {
@@ -349,17 +359,19 @@ int32_t AddUserAreaFn(ha_dialog h, int32_t id, int32_t flags, int32_t initw, int
 
 ha_userarea AttachUserArea(ha_dialog h, int32_t id, const ha_userarea_class* cls, void* user,
                            int32_t flags) {
-  Dialog* d = CheckDialog(h, "attach_user_area");
-  if (d == nullptr) return nullptr;
-  UserArea* area = d->Area(id);
-  const bool ok = area != nullptr && cls != nullptr && cls->size >= sizeof(ha_userarea_class);
-  d->Log("attach", {id, flags}, ok);
-  if (!ok) return nullptr;
-  area->attached = true;
-  area->cls = *cls;
-  area->user = user;
-  area->attachFlags = flags;
-  return area->Handle();
+  return Guarded<ha_userarea>(nullptr, [&]() -> ha_userarea {
+    Dialog* d = CheckDialog(h, "attach_user_area");
+    if (d == nullptr) return nullptr;
+    UserArea* area = d->Area(id);
+    const bool ok = area != nullptr && cls != nullptr && cls->size >= sizeof(ha_userarea_class);
+    d->Log("attach", {id, flags}, ok);
+    if (!ok) return nullptr;
+    area->attached = true;
+    area->cls = *cls;
+    area->user = user;
+    area->attachFlags = flags;
+    return area->Handle();
+  });
 }
 
 int32_t DialogSendParentFn(ha_dialog h, ha_container msg) { return DialogSendParent(h, msg); }
@@ -413,25 +425,34 @@ UserArea* Drawing(ha_userarea h, const char* call) {
 }
 
 void OffscreenOn(ha_userarea h) {
-  UserArea* a = Drawing(h, "offscreen_on");
-  if (a == nullptr) return;
-  a->offscreen = true;
-  a->back = a->front;
-  a->current.push_back(DrawCall{"setup", {}});
+  Guarded<int32_t>(0, [&]() -> int32_t {
+    UserArea* a = Drawing(h, "offscreen_on");
+    if (a == nullptr) return 0;
+    a->offscreen = true;
+    a->back = a->front;
+    a->current.push_back(DrawCall{"setup", {}});
+    return 1;
+  });
 }
 
 void DrawSetPen(ha_userarea h, const ha_vector* color) {
-  UserArea* a = Drawing(h, "draw_set_pen");
-  if (a == nullptr || color == nullptr) return;
-  a->pen = {ColorByte(color->x), ColorByte(color->y), ColorByte(color->z)};
-  a->current.push_back(DrawCall{"pen", {a->pen[0], a->pen[1], a->pen[2]}});
+  Guarded<int32_t>(0, [&]() -> int32_t {
+    UserArea* a = Drawing(h, "draw_set_pen");
+    if (a == nullptr || color == nullptr) return 0;
+    a->pen = {ColorByte(color->x), ColorByte(color->y), ColorByte(color->z)};
+    a->current.push_back(DrawCall{"pen", {a->pen[0], a->pen[1], a->pen[2]}});
+    return 1;
+  });
 }
 
 void DrawRectangle(ha_userarea h, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  UserArea* a = Drawing(h, "draw_rectangle");
-  if (a == nullptr) return;
-  (a->offscreen ? a->back : a->front).Fill(x1, y1, x2, y2, a->pen);
-  a->current.push_back(DrawCall{"rect", {x1, y1, x2, y2}});
+  Guarded<int32_t>(0, [&]() -> int32_t {
+    UserArea* a = Drawing(h, "draw_rectangle");
+    if (a == nullptr) return 0;
+    (a->offscreen ? a->back : a->front).Fill(x1, y1, x2, y2, a->pen);
+    a->current.push_back(DrawCall{"rect", {x1, y1, x2, y2}});
+    return 1;
+  });
 }
 
 const ha_gui_suite kGui = {sizeof(ha_gui_suite),
@@ -602,6 +623,26 @@ void Raster::Fill(int x1, int y1, int x2, int y2, Rgb color) {
   }
 }
 
+#if !HOST_HAVE_LIBPNG
+// Builds without libpng write and read PNG files with the host's own small
+// coder (stored, uncompressed image data).
+bool WritePng(const Raster& raster, const std::string& path, std::string* error) {
+  if (raster.width <= 0 || raster.height <= 0) {
+    *error = "the field has no pixels to write";
+    return false;
+  }
+  const std::string bytes = EncodeStoredPng(raster.width, raster.height, raster.rgb);
+  if (bytes.empty()) {
+    *error = "cannot encode the PNG: the raster's size does not match its pixels";
+    return false;
+  }
+  return WriteWholeFile(path, bytes, error);
+}
+
+bool ReadPng(const std::string& path, Raster* raster, std::string* error) {
+  return ReadStoredPngFile(path, &raster->width, &raster->height, &raster->rgb, error);
+}
+#else
 bool WritePng(const Raster& raster, const std::string& path, std::string* error) {
   if (raster.width <= 0 || raster.height <= 0) {
     *error = "the field has no pixels to write";
@@ -646,6 +687,8 @@ bool ReadPng(const std::string& path, Raster* raster, std::string* error) {
   }
   return true;
 }
+
+#endif  // HOST_HAVE_LIBPNG
 
 // ---------------------------------------------------------------------------
 // The attribute editor's element
@@ -774,6 +817,15 @@ bool ElementEditor::Click(int32_t x, int32_t y) {
   msg.Get().Set(HA_BFM_INPUT_X, Value::Int(x));
   msg.Get().Set(HA_BFM_INPUT_Y, Value::Int(y));
   const bool used = a->cls.input_event(a->user, a->Handle(), msg.Handle()) != 0;
+  Flush();
+  return used;
+}
+
+bool ElementEditor::SendAction(int32_t gadgetId) {
+  if (dialog_ == nullptr || dialog_->cls.command == nullptr) return false;
+  ScopedContainer msg(HA_BFM_ACTION);
+  msg.Get().Set(HA_BFM_ACTION_ID, Value::Int(gadgetId));
+  const bool used = dialog_->cls.command(dialog_->user, dialog_->Handle(), gadgetId, msg.Handle()) != 0;
   Flush();
   return used;
 }

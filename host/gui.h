@@ -145,6 +145,8 @@ class ElementEditor {
   // the pointer, a key to the first user area. Answers whether it was used.
   bool Click(int32_t x, int32_t y);
   bool Key(int32_t key);
+  // An action of gadget `gadgetId` as the dialog's command; whether it was used.
+  bool SendAction(int32_t gadgetId);
 
   // The element's user areas, in the order they were added.
   std::vector<FieldInfo> Fields() const;

@@ -10,6 +10,16 @@
 #include "resources.h"
 
 #if defined(_WIN32)
+// Only the library loader: no window functions, whose macros (SendMessage,
+// ...) would rename the host's own members.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define NOUSER
+#define NOGDI
 #include <windows.h>
 #else
 #include <dlfcn.h>

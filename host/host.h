@@ -24,6 +24,9 @@ struct HostOptions {
   bool offerCrashHandler = false;
   // Pass no module file name with the first initialisation (for tests).
   bool omitModuleFile = false;
+  // The size the table claims (0: all of it): a smaller one acts as an older
+  // host that knows only the members it covers (for tests).
+  uint32_t tableSize = 0;
 
   static HostOptions ForRelease(int release);
 };

@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+
+#include "win_args.h"
+#endif
+
 #include "outputs.h"
 #include "script.h"
 #include "session.h"
@@ -211,6 +218,20 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+  // The same bytes as on every other system: no "\r" before each "\n".
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  // Names and texts as UTF-8, like everywhere else.
+  static std::vector<std::string> utf8 = host::Utf8Arguments();
+  static std::vector<char*> utf8argv;
+  if (!utf8.empty()) {
+    for (std::string& a : utf8) utf8argv.push_back(a.data());
+    utf8argv.push_back(nullptr);
+    argc = static_cast<int>(utf8.size());
+    argv = utf8argv.data();
+  }
+#endif
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::cerr << kUsage;
     return argc < 2 ? kExitUsage : kExitOk;

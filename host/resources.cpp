@@ -3,7 +3,9 @@
 // functions. The file formats are described in resources.h.
 #include "resources.h"
 
+#if HOST_HAVE_LIBTIFF
 #include <tiffio.h>
+#endif
 
 #include <algorithm>
 #include <charconv>
@@ -20,6 +22,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "baseline_tiff.h"
 #include "core.h"
 
 namespace host {
@@ -213,6 +216,7 @@ void SetLastError(const std::string& message) {
 const ResourceFolder* AsFolder(const void* p) { return static_cast<const ResourceFolder*>(p); }
 const Bitmap* AsBitmap(const void* p) { return static_cast<const Bitmap*>(p); }
 
+#if HOST_HAVE_LIBTIFF
 // libtiff's messages for one file go here instead of to the console.
 #if defined(TIFFLIB_AT_LEAST)
 #if TIFFLIB_AT_LEAST(4, 5, 0)
@@ -247,6 +251,91 @@ TIFF* OpenTiff(const std::string& path, std::string* message) {
   (void)message;
   return TIFFOpen(path.c_str(), "r");
 #endif
+}
+
+// Decodes a TIFF file with libtiff's RGBA interface.
+TiffStatus DecodeWithLibtiff(const std::string& path, uint32_t maxSide, TiffRgba* out,
+                             std::string* message) {
+  TIFF* tif = OpenTiff(path, message);
+  if (!tif) return TiffStatus::kNotReadable;
+  uint32_t width = 0, height = 0;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+  if (width == 0 || height == 0 || width > maxSide || height > maxSide) {
+    TIFFClose(tif);
+    *message = "image size " + std::to_string(width) + " x " + std::to_string(height);
+    return TiffStatus::kBadSize;
+  }
+  std::vector<uint32_t> raster(static_cast<std::size_t>(width) * height);
+  const int ok = TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0);
+  TIFFClose(tif);
+  if (!ok) return TiffStatus::kBadData;
+  out->width = width;
+  out->height = height;
+  out->rgba.resize(raster.size() * 4);
+  for (std::size_t i = 0; i < raster.size(); ++i) {
+    const uint32_t px = raster[i];
+    out->rgba[i * 4] = static_cast<uint8_t>(TIFFGetR(px));
+    out->rgba[i * 4 + 1] = static_cast<uint8_t>(TIFFGetG(px));
+    out->rgba[i * 4 + 2] = static_cast<uint8_t>(TIFFGetB(px));
+    out->rgba[i * 4 + 3] = static_cast<uint8_t>(TIFFGetA(px));
+  }
+  return TiffStatus::kOk;
+}
+#endif
+
+TiffStatus DecodeWithBaselineReader(const std::string& path, uint32_t maxSide, TiffRgba* out,
+                                    std::string* message) {
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (!in) {
+    *message = "cannot read the file";
+    return TiffStatus::kNotReadable;
+  }
+  return DecodeBaselineTiff(bytes.str(), maxSide, out, message);
+}
+
+using TiffDecoder = TiffStatus (*)(const std::string&, uint32_t, TiffRgba*, std::string*);
+
+// Reads an icon with `decode` and takes the colours back from their
+// multiplication by alpha.
+std::unique_ptr<Bitmap> ReadTiffWith(TiffDecoder decode, const std::string& path, std::string* error) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::u8path(path), ec)) {
+    Fail(error, path + ": no such file");
+    return nullptr;
+  }
+  std::string message;
+  TiffRgba image;
+  switch (decode(path, kMaxIconSide, &image, &message)) {
+    case TiffStatus::kOk:
+      break;
+    case TiffStatus::kNotReadable:
+      Fail(error, path + ": not a readable TIFF image" + (message.empty() ? "" : " (" + message + ")"));
+      return nullptr;
+    case TiffStatus::kBadSize:
+      Fail(error, path + ": " + message + " is not that of an icon (1 to " + std::to_string(kMaxIconSide) +
+                      " pixels per side)");
+      return nullptr;
+    case TiffStatus::kBadData:
+      Fail(error, path + ": the image data cannot be decoded" + (message.empty() ? "" : " (" + message + ")"));
+      return nullptr;
+  }
+  auto bitmap = std::make_unique<Bitmap>();
+  bitmap->width = static_cast<int>(image.width);
+  bitmap->height = static_cast<int>(image.height);
+  bitmap->rgba = std::move(image.rgba);
+  for (std::size_t i = 0; i < bitmap->rgba.size(); i += 4) {
+    const uint32_t a = bitmap->rgba[i + 3];
+    if (a == 0 || a == 255) continue;
+    for (int k = 0; k < 3; ++k) {
+      // The decoders answer colours multiplied by alpha; undo that.
+      const uint32_t v = bitmap->rgba[i + k];
+      bitmap->rgba[i + k] = static_cast<uint8_t>(std::min<uint32_t>(255, (v * 255 + a / 2) / a));
+    }
+  }
+  return bitmap;
 }
 
 }  // namespace
@@ -343,51 +432,15 @@ const ParamDesc* Description::FindById(int32_t id) const {
 // Icons
 
 std::unique_ptr<Bitmap> ReadTiff(const std::string& path, std::string* error) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) {
-    Fail(error, path + ": no such file");
-    return nullptr;
-  }
-  std::string message;
-  TIFF* tif = OpenTiff(path, &message);
-  if (!tif) {
-    Fail(error, path + ": not a readable TIFF image" + (message.empty() ? "" : " (" + message + ")"));
-    return nullptr;
-  }
-  uint32_t width = 0, height = 0;
-  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-  if (width == 0 || height == 0 || width > kMaxIconSide || height > kMaxIconSide) {
-    TIFFClose(tif);
-    Fail(error, path + ": image size " + std::to_string(width) + " x " + std::to_string(height) +
-                    " is not that of an icon (1 to " + std::to_string(kMaxIconSide) + " pixels per side)");
-    return nullptr;
-  }
-  std::vector<uint32_t> raster(static_cast<std::size_t>(width) * height);
-  int ok = TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0);
-  TIFFClose(tif);
-  if (!ok) {
-    Fail(error, path + ": the image data cannot be decoded" + (message.empty() ? "" : " (" + message + ")"));
-    return nullptr;
-  }
+#if HOST_HAVE_LIBTIFF
+  return ReadTiffWith(DecodeWithLibtiff, path, error);
+#else
+  return ReadTiffWith(DecodeWithBaselineReader, path, error);
+#endif
+}
 
-  auto bitmap = std::make_unique<Bitmap>();
-  bitmap->width = static_cast<int>(width);
-  bitmap->height = static_cast<int>(height);
-  bitmap->rgba.resize(raster.size() * 4);
-  for (std::size_t i = 0; i < raster.size(); ++i) {
-    uint32_t px = raster[i];
-    uint32_t a = TIFFGetA(px);
-    uint32_t c[3] = {TIFFGetR(px), TIFFGetG(px), TIFFGetB(px)};
-    for (int k = 0; k < 3; ++k) {
-      // libtiff answers colours multiplied by alpha; undo that.
-      uint32_t v = c[k];
-      if (a != 0 && a != 255) v = std::min<uint32_t>(255, (v * 255 + a / 2) / a);
-      bitmap->rgba[i * 4 + k] = static_cast<uint8_t>(v);
-    }
-    bitmap->rgba[i * 4 + 3] = static_cast<uint8_t>(a);
-  }
-  return bitmap;
+std::unique_ptr<Bitmap> ReadBaselineTiff(const std::string& path, std::string* error) {
+  return ReadTiffWith(DecodeWithBaselineReader, path, error);
 }
 
 // ---------------------------------------------------------------------------

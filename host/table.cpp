@@ -441,7 +441,7 @@ const ha_document_suite kDocument = {sizeof(ha_document_suite), DocStartUndo, Do
 
 void Host::BuildTable() {
   table_.version = options_.interfaceVersion;
-  table_.size = sizeof(ha_host_table);
+  table_.size = options_.tableSize != 0 ? options_.tableSize : sizeof(ha_host_table);
   table_.memory = &kMemory;
   table_.resource = &kResource;
   table_.container = &kContainer;

@@ -185,14 +185,17 @@ Bool SMPlugin::WritePreset(GeListNode* node) {
   Bool ok = suffix.IsValid() && temporary.GetString().IsValid() && target.Content() &&
             file->Open(temporary, kFileOpenWrite, kFileDialogErrors, kByteOrderBigEndian,
                        kFileTypeCode, kFileCreatorCode);
-  if (ok) {
+  const Bool opened = ok;
+  if (opened) {
     const BaseContainer* bc = static_cast<BaseObject*>(node)->GetDataInstance();
     ok = WriteAllItems(file, *bc);
     ok = file->Close() && ok;
     ok = ok && GeFRename(temporary, target);
-    if (!ok) GeFKill(temporary);
   }
+  // Freeing the file object closes a file whose close failed; only a closed
+  // file can be removed on every system (Windows refuses to remove an open one).
   BaseFile::Free(file);
+  if (opened && !ok) GeFKill(temporary);
   return ok;
 }
 

@@ -4,6 +4,7 @@
 // clicked and given values; the registration and its failures.
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -337,6 +338,23 @@ TEST_F(DotsElement, AKeyPressAddsNothingAndIsNotUsed) {
   EXPECT_EQ(PointsOfValue(mine).size(), 1u);
 }
 
+TEST_F(DotsElement, OnlyTheFieldsActionIsHandledAndItReportsTheValue) {
+  host::ElementEditor* e = Open();
+  ASSERT_NE(e, nullptr);
+  ASSERT_TRUE(ClickField(e, 40, 30));
+  const long redraws = e->Fields()[0].redrawRequests;
+  for (int32_t other : {1000, 0, 2001, -2000}) EXPECT_FALSE(e->SendAction(other)) << other;
+  EXPECT_EQ(e->Reports().size(), 1u);
+  EXPECT_EQ(e->Fields()[0].redrawRequests, redraws);
+  // The field's own action sends the unchanged value up again and redraws.
+  EXPECT_TRUE(e->SendAction(dots::kFieldId));
+  ASSERT_EQ(e->Reports().size(), 2u);
+  EXPECT_EQ(e->Reports()[1].sender, param_);
+  EXPECT_TRUE(SamePoints(PointsOfValue(e->Reports()[1].value), {{40, 30, 0}}));
+  EXPECT_GT(e->Fields()[0].redrawRequests, redraws);
+  EXPECT_TRUE(SamePoints(ParamPoints(), {{40, 30, 0}}));
+}
+
 TEST_F(DotsElement, AValueOfAnotherTypeLeavesThePointsAsTheyWere) {
   host::ElementEditor* e = Open();
   ASSERT_NE(e, nullptr);
@@ -499,6 +517,7 @@ struct Refusal {
   const char* step;
   bool type, library, element;
 };
+void PrintTo(const Refusal& r, std::ostream* os) { *os << "refused " << r.step; }
 
 class DotsRegistrationFailure : public ::testing::TestWithParam<Refusal> {};
 INSTANTIATE_TEST_SUITE_P(EachStep, DotsRegistrationFailure,
@@ -552,6 +571,31 @@ TEST(DotsRegistration, AllocationFailureAtEachStepOfTheStartKeepsTheArrow) {
   EXPECT_GE(withoutDots, 2);  // the type's class object and the element's
 }
 
+TEST(DotsRegistration, AnOlderHostWithoutTheSuitesGetsNoDotsAndNoLeak) {
+  // A table that ends before the custom data suite, though its members behind
+  // the claimed size are there: the module must go by the size.
+  host::HostOptions options;
+  options.tableSize = static_cast<uint32_t>(offsetof(ha_host_table, customdata));
+  host::Host h(options);
+  std::string error;
+  ASSERT_TRUE(h.Load(host::PluginFolder(16), &error)) << error;
+  EXPECT_NE(host::FindObjectPlugin(1025060), nullptr);
+  EXPECT_TRUE(host::CustomDataTypes().empty());
+  EXPECT_TRUE(host::InstalledLibraries().empty());
+  EXPECT_TRUE(host::CustomGuiPlugins().empty());
+  EXPECT_EQ(h.Console(), std::vector<std::string>{"VARNHOLT LTD: Tolvane successfully loaded."});
+  ExpectCleanShutdown(h);  // the class object made for the refused type was freed
+
+  // With the custom data suite but not the element's, the type alone is there.
+  options.tableSize = static_cast<uint32_t>(offsetof(ha_host_table, gui));
+  host::Host older(options);
+  ASSERT_TRUE(older.Load(host::PluginFolder(16), &error)) << error;
+  EXPECT_NE(host::FindCustomDataType(dots::kDotsType), nullptr);
+  EXPECT_TRUE(host::InstalledLibraries().empty());
+  EXPECT_TRUE(host::CustomGuiPlugins().empty());
+  ExpectCleanShutdown(older);
+}
+
 TEST(DotsRegistration, TheReleaseTwelveModuleHasNoDots) {
   host::Session session(host::SessionOptions{12, "", 0});
   std::string error;
@@ -567,7 +611,7 @@ TEST(DotsRegistration, TheReleaseTwelveModuleHasNoDots) {
 
   // Not even the code: only the release-16 file holds the element's symbol.
   const auto holds = [](int release, const std::string& text) {
-    std::ifstream in(host::PluginFolder(release) + "/Tolvane.so", std::ios::binary);
+    std::ifstream in(host::PluginFolder(release) + "/Tolvane" TOLVANE_MODULE_SUFFIX, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_FALSE(bytes.empty());
     return bytes.find(text) != std::string::npos;

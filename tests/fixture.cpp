@@ -79,10 +79,12 @@ ProgramResult RunProgram(const std::string& args, const std::string& stdinText) 
   const std::string command = std::string("\"") + TOLVANE_HOST_PROGRAM + "\" " + args + " <\"" +
                               inFile + "\" >\"" + outFile + "\" 2>\"" + errFile + "\"";
   ProgramResult r;
-  const int raw = std::system(command.c_str());
 #if defined(_WIN32)
-  r.status = raw;
+  // cmd /c drops the first and the last quote of a line that starts with
+  // one; the outer pair keeps the line as written. The answer is the exit code.
+  r.status = std::system(("\"" + command + "\"").c_str());
 #else
+  const int raw = std::system(command.c_str());
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
   r.out = ReadFileBytes(outFile);

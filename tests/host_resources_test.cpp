@@ -5,19 +5,20 @@
 // build lays it out: resources/strings.json, resources/tolvane.tif and one
 // of the two version descriptions copied as resources/description/Otolvane.json.
 #include <gtest/gtest.h>
-#include <tiffio.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "../host/core.h"
 #include "../host/resources.h"
+#include "tiff_kit.h"
 
 #ifndef TOLVANE_SOURCE_DIR
 #error "TOLVANE_SOURCE_DIR must name the source tree (the folder holding resources/)"
@@ -125,11 +126,13 @@ bool Contains(const std::string& haystack, const std::string& needle) {
 class ResourcesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tolvane-res-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    ASSERT_NE(mkdtemp(buffer.data()), nullptr);
-    root_ = buffer.data();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
+      const fs::path p = fs::temp_directory_path() / ("tolvane-res-" + std::to_string(random()));
+      std::error_code ec;
+      if (fs::create_directory(p, ec)) root_ = p;
+    }
+    ASSERT_FALSE(root_.empty()) << "cannot make a temporary folder";
     host::ClearMisuses();
     host::Failures().Off();
     liveFolders_ = host::LiveResourceCount();
@@ -332,20 +335,13 @@ TEST_F(ResourcesTest, IconIsARealTiffOfIconSize) {
 
 TEST_F(ResourcesTest, AlphaIsReturnedUnpremultiplied) {
   // A 2 x 1 image: a half-transparent orange pixel and an opaque one.
+  // (Unassociated alpha, written byte by byte.)
   fs::path file = root_ / "two.tif";
   const uint8_t pixels[8] = {200, 100, 50, 128, 10, 20, 30, 255};
-  TIFF* tif = TIFFOpen(file.string().c_str(), "w");
-  ASSERT_NE(tif, nullptr);
-  const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(2));
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(1));
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(4));
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(8));
-  TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, static_cast<uint16_t>(1), extra);
-  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, static_cast<uint16_t>(PLANARCONFIG_CONTIG));
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, static_cast<uint16_t>(PHOTOMETRIC_RGB));
-  ASSERT_EQ(TIFFWriteScanline(tif, const_cast<uint8_t*>(pixels), 0, 0), 1);
-  TIFFClose(tif);
+  testkit::TiffSpec spec;
+  spec.width = 2;
+  spec.pixels.assign(pixels, pixels + 8);
+  WriteFile(file, testkit::MakeTiff(spec));
 
   std::string error;
   auto bitmap = host::ReadTiff(file.string(), &error);

@@ -3,8 +3,10 @@
 // scene saved by one run is loaded by a fresh one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "fixture.h"
@@ -153,9 +155,9 @@ TEST(GuiProgram, AFreshHostLoadsTheSceneWithTheSamePoints) {
            "gui open Arrow Dots\n"
            "print gui\n";
   }
-  const testkit::ProgramResult a = testkit::RunProgram("run '" + first + "'");
+  const testkit::ProgramResult a = testkit::RunProgram("run \"" + first + "\"");
   ASSERT_EQ(a.status, 0) << a.err;
-  const testkit::ProgramResult b = testkit::RunProgram("run '" + second + "'");
+  const testkit::ProgramResult b = testkit::RunProgram("run \"" + second + "\"");
   ASSERT_EQ(b.status, 0) << b.err;
   const Json three = Json::parse("[[120.0,80.0,0.0],[200.0,150.0,0.0],[310.0,40.0,0.0]]");
   std::istringstream outA(a.out), outB(b.out);

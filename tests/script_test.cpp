@@ -2,8 +2,10 @@
 // scripts, through the real loaded module; and of the program's `run`.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -663,10 +665,17 @@ TEST(ScriptRun, ACompleteScriptEndsCleanly) {
 class Program : public ::testing::Test {
  protected:
   void SetUp() override {
+#if defined(_WIN32)
+    GTEST_SKIP() << "these run the program through a POSIX shell (' quoting, popen, WEXITSTATUS); "
+                    "the Linux build runs them";
+#else
     dir_ = fs::temp_directory_path() / ("tolvane_script_test_" + std::to_string(getpid()));
     fs::create_directories(dir_);
+#endif
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
 
   fs::path Write(const std::string& name, const std::string& text) {
     const fs::path p = dir_ / name;
@@ -679,6 +688,10 @@ class Program : public ::testing::Test {
     const std::string command =
         std::string("'") + TOLVANE_HOST_PROGRAM + "' " + args + " 2>'" + errFile.string() + "'";
     Ran r{-1, "", ""};
+#if defined(_WIN32)
+    (void)command;
+    return r;
+#else
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return r;
     char buffer[4096];
@@ -691,6 +704,7 @@ class Program : public ::testing::Test {
     text << in.rdbuf();
     r.err = text.str();
     return r;
+#endif
   }
 
   fs::path dir_;

@@ -78,6 +78,39 @@ typedef struct ha_crash_suite {
   void (*set_handler)(ha_crash_handler handler);
 } ha_crash_suite;
 
+/* The plug-in class and registration records: a 32-bit size member, then
+ * pointers only (the size is padded to a pointer's width), so member k sits
+ * at k pointer widths: on 32-bit targets 0, 4, 8, ... 28 and 32 bytes in all. */
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_class, user) == 1 * HA_PTR, "plug-in class: user");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_class, alloc) == 2 * HA_PTR, "plug-in class: alloc");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_class, free) == 3 * HA_PTR, "plug-in class: free");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_class, init) == 4 * HA_PTR, "plug-in class: init");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_class, message) == 5 * HA_PTR, "plug-in class: message");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_class, get_d_enabling) == 6 * HA_PTR,
+                 "plug-in class: get_d_enabling");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_class, get_contour) == 7 * HA_PTR, "plug-in class: get_contour");
+HA_STATIC_ASSERT(sizeof(ha_object_plugin_class) == 8 * HA_PTR, "plug-in class: eight members");
+HA_STATIC_ASSERT(HA_PTR != 4 || (offsetof(ha_object_plugin_class, get_contour) == 28 &&
+                                 sizeof(ha_object_plugin_class) == 32),
+                 "plug-in class on 32-bit: 32 bytes");
+
+/* Registration: size and ID share the first 8 bytes; then name, flags,
+ * class, description, icon and disk level, each in a pointer-wide slot
+ * (on 32-bit: 8, 12, 16, 20, 24, 28; 32 bytes in all). */
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_info, id) == 4, "registration: id");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_info, name) == 8, "registration: name");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_info, info) == 8 + HA_PTR, "registration: info");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_info, cls) == 8 + 2 * HA_PTR, "registration: class");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_info, description) == 8 + 3 * HA_PTR, "registration: description");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_info, icon) == 8 + 4 * HA_PTR, "registration: icon");
+HA_STATIC_ASSERT(offsetof(ha_object_plugin_info, disk_level) == 8 + 5 * HA_PTR, "registration: disk level");
+HA_STATIC_ASSERT(sizeof(ha_object_plugin_info) == 8 + 6 * HA_PTR, "registration: size");
+HA_STATIC_ASSERT(HA_PTR != 4 || sizeof(ha_object_plugin_info) == 32, "registration on 32-bit: 32 bytes");
+
+HA_STATIC_ASSERT(offsetof(ha_crash_suite, get_handler) == HA_PTR &&
+                     offsetof(ha_crash_suite, set_handler) == 2 * HA_PTR,
+                 "crash suite: size, then two functions");
+
 #ifdef __cplusplus
 }
 #endif

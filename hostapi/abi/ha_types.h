@@ -95,6 +95,43 @@ enum {
 
 typedef int32_t (*ha_entry_fn)(int32_t action, void* p1, void* p2, void* p3);
 
+/* ---------------------------------------------------------------------------
+ * Layouts that cross the boundary, pinned at compile time for every build.
+ * Host and module may come from different compilers; on 32-bit targets
+ * (4-byte pointers) and 64-bit targets alike each record must have exactly
+ * these sizes and offsets. HA_PTR is the size of a pointer. */
+#ifdef __cplusplus
+#define HA_STATIC_ASSERT(cond, text) static_assert(cond, text)
+#else
+#define HA_STATIC_ASSERT(cond, text) _Static_assert(cond, text)
+#endif
+#define HA_PTR sizeof(void*)
+
+HA_STATIC_ASSERT(HA_PTR == 4 || HA_PTR == 8, "pointers of 4 or 8 bytes");
+HA_STATIC_ASSERT(sizeof(int32_t) == 4 && sizeof(double) == 8, "fixed-width values");
+
+HA_STATIC_ASSERT(sizeof(ha_vector) == 24, "ha_vector: three doubles");
+HA_STATIC_ASSERT(offsetof(ha_vector, y) == 8 && offsetof(ha_vector, z) == 16, "ha_vector: x, y, z");
+
+HA_STATIC_ASSERT(sizeof(ha_desclevel) == 12, "ha_desclevel: three 32-bit values");
+HA_STATIC_ASSERT(offsetof(ha_desclevel, dtype) == 4 && offsetof(ha_desclevel, creator) == 8,
+                 "ha_desclevel: id, dtype, creator");
+HA_STATIC_ASSERT(sizeof(ha_descid) == 4 + 12 * HA_DESCID_MAX_DEPTH, "ha_descid: depth then levels");
+HA_STATIC_ASSERT(offsetof(ha_descid, level) == 4, "ha_descid: levels follow the depth");
+HA_STATIC_ASSERT(sizeof(ha_desc_command) == sizeof(ha_descid), "ha_desc_command: the ID alone");
+
+/* The changed-parameter record: document pointer, 32-bit flags, ID pointer.
+ * With 4-byte pointers it is three 4-byte words with the ID pointer third;
+ * with 8-byte pointers the flags are padded to 8 bytes. */
+HA_STATIC_ASSERT(offsetof(ha_desc_changed, doc) == 0, "ha_desc_changed: document first");
+HA_STATIC_ASSERT(offsetof(ha_desc_changed, flags) == HA_PTR, "ha_desc_changed: flags second");
+HA_STATIC_ASSERT(offsetof(ha_desc_changed, id) == 2 * HA_PTR, "ha_desc_changed: ID pointer third");
+HA_STATIC_ASSERT(sizeof(ha_desc_changed) == 3 * HA_PTR, "ha_desc_changed: three words");
+HA_STATIC_ASSERT(HA_PTR != 4 || (offsetof(ha_desc_changed, id) == 8 && sizeof(ha_desc_changed) == 12),
+                 "ha_desc_changed on 32-bit: the ID pointer is the third 4-byte word");
+HA_STATIC_ASSERT(HA_PTR != 8 || (offsetof(ha_desc_changed, id) == 16 && sizeof(ha_desc_changed) == 24),
+                 "ha_desc_changed on 64-bit: the ID pointer at byte 16");
+
 #define HA_ENTRY_NAME "c4d_main"
 
 #ifdef __cplusplus

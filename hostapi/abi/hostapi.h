@@ -40,6 +40,15 @@ typedef struct ha_host_table {
   const ha_gui_suite* gui;
 } ha_host_table;
 
+/* Version and size in the first 8 bytes, then one pointer per suite: on
+ * 32-bit targets the memory suite at 8, the resource suite at 12, ... */
+HA_STATIC_ASSERT(offsetof(ha_host_table, size) == 4, "host table: size");
+HA_STATIC_ASSERT(offsetof(ha_host_table, memory) == 8, "host table: memory suite");
+HA_STATIC_ASSERT(offsetof(ha_host_table, resource) == 8 + HA_PTR, "host table: resource suite");
+HA_STATIC_ASSERT(offsetof(ha_host_table, crash) == 8 + 7 * HA_PTR, "host table: crash suite");
+HA_STATIC_ASSERT(offsetof(ha_host_table, gui) == 8 + 10 * HA_PTR, "host table: gui suite");
+HA_STATIC_ASSERT(HA_PTR != 4 || offsetof(ha_host_table, resource) == 12, "host table on 32-bit");
+
 #ifdef __cplusplus
 }
 #endif

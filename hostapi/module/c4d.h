@@ -197,6 +197,7 @@ struct DescriptionPostSetValue {
   const DescID* descid;
 };
 static_assert(sizeof(DescriptionPostSetValue) == sizeof(ha_desc_changed), "layout");
+static_assert(offsetof(DescriptionPostSetValue, flags) == offsetof(ha_desc_changed, flags), "layout");
 static_assert(offsetof(DescriptionPostSetValue, descid) == offsetof(ha_desc_changed, id), "layout");
 // On 32-bit targets the ID pointer is the third 4-byte word of the record.
 static_assert(sizeof(void*) != 4 || offsetof(ha_desc_changed, id) == 8, "32-bit record layout");

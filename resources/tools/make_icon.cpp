@@ -1,5 +1,5 @@
 // Draws the arrow object's icon, resources/tolvane.tif: a 64 x 64 RGBA TIFF
-// showing a right-pointing arrow with a notched tail on a transparent
+// (8 bits per sample, unassociated alpha, one uncompressed strip) showing a right-pointing arrow with a notched tail on a transparent
 // background. The generated file is kept in the repository, so a build never
 // needs this program; run it again only when the pictogram changes:
 //
@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
   TIFFSetField(tif, TIFFTAG_ORIENTATION, static_cast<uint16_t>(ORIENTATION_TOPLEFT));
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, static_cast<uint16_t>(PLANARCONFIG_CONTIG));
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, static_cast<uint16_t>(PHOTOMETRIC_RGB));
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, static_cast<uint16_t>(COMPRESSION_LZW));
+  // Uncompressed, so that hosts without libtiff read it with a baseline reader.
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, static_cast<uint16_t>(COMPRESSION_NONE));
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(kSize));
 
   bool ok = true;

@@ -1,0 +1,8 @@
+# Cross-compiles for 32-bit Windows with MinGW-w64 (Debian's
+# g++-mingw-w64-i686-posix). Used for the release-12 module Tolvane.cdl:
+#   cmake -S . -B build-win32 --toolchain cmake/mingw-w64-i686.cmake \
+#         -DTOLVANE_HOST=OFF -DTOLVANE_RELEASES=12
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(TOLVANE_MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Lays out the plug-in packages of every built deliverable:
+#   tools/make-dist.sh OUT LINUX_BUILD WIN64_BUILD WIN32_BUILD
+# OUT/Tolvane-R16-Win64.zip  release 16, 64-bit Windows (Tolvane.cdl64)
+# OUT/Tolvane-R12-Win32.zip  release 12, 32-bit Windows (Tolvane.cdl)
+# OUT/Tolvane-R16-Linux/     release 16 for the stand-in host on Linux
+# OUT/Tolvane-R12-Linux/     release 12 for the stand-in host on Linux
+# Each holds one plug-in folder Tolvane/ with the module file, resources/
+# and presets/, to be copied into the host's plug-ins folder.
+set -euo pipefail
+
+if [ $# -ne 4 ]; then
+  echo "usage: $0 OUT LINUX_BUILD WIN64_BUILD WIN32_BUILD" >&2
+  exit 2
+fi
+out=$1
+linux=$2
+win64=$3
+win32=$4
+
+rm -rf "$out"
+mkdir -p "$out/.stage"
+
+# package NAME BUILT_PLUGIN_FOLDER MODULE_FILE -> $out/.stage/NAME/Tolvane
+package() {
+  local name=$1 from=$2 module=$3
+  local to="$out/.stage/$name/Tolvane"
+  for part in "$module" resources/strings.json resources/tolvane.tif resources/description/Otolvane.json; do
+    [ -f "$from/$part" ] || { echo "make-dist: $from/$part is missing" >&2; exit 1; }
+  done
+  ls "$from"/presets/*.tlv >/dev/null 2>&1 || { echo "make-dist: no presets in $from" >&2; exit 1; }
+  mkdir -p "$to"
+  cp "$from/$module" "$to/"
+  cp -r "$from/resources" "$from/presets" "$to/"
+}
+
+zipped() {
+  local name=$1
+  (cd "$out/.stage/$name" && zip -qrX "../../$name.zip" Tolvane)
+  # The archive holds exactly the staged files.
+  diff <(cd "$out/.stage/$name" && find Tolvane -type f | sort) <(unzip -Z1 "$out/$name.zip" | grep -v '/$' | sort)
+  echo "$out/$name.zip: $(unzip -Z1 "$out/$name.zip" | grep -vc '/$') files"
+}
+
+package Tolvane-R16-Win64 "$win64/plugins/Tolvane-R16" Tolvane.cdl64
+package Tolvane-R12-Win32 "$win32/plugins/Tolvane-R12" Tolvane.cdl
+zipped Tolvane-R16-Win64
+zipped Tolvane-R12-Win32
+
+for release in 16 12; do
+  package "Tolvane-R$release-Linux" "$linux/plugins/Tolvane-R$release" Tolvane.so
+  strip --strip-unneeded "$out/.stage/Tolvane-R$release-Linux/Tolvane/Tolvane.so"
+  mv "$out/.stage/Tolvane-R$release-Linux" "$out/"
+  echo "$out/Tolvane-R$release-Linux/Tolvane: $(find "$out/Tolvane-R$release-Linux" -type f | wc -l) files"
+done
+rm -rf "$out/.stage"
