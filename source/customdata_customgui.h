@@ -4,9 +4,9 @@
 #ifndef TOLVANE_CUSTOMDATA_CUSTOMGUI_H
 #define TOLVANE_CUSTOMDATA_CUSTOMGUI_H
 
-#include "c4d.h"
-#include "c4d_customdata.h"
-#include "c4d_gui.h"
+#include "api.h"
+#include "api_customdata.h"
+#include "api_gui.h"
 
 constexpr Int32 ID_CUSTOMDATATYPE_DOTS = 1035303;
 constexpr Int32 ID_CUSTOMGUI_DOTS = 1035302;

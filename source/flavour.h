@@ -3,7 +3,7 @@
 #ifndef TOLVANE_FLAVOUR_H
 #define TOLVANE_FLAVOUR_H
 
-#include "c4d.h"
+#include "api.h"
 #include "ids.h"
 #if TOLVANE_RELEASE == 16
 #include "customdata_customgui.h"

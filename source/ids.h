@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "c4d_types.h"
+#include "api_types.h"
 
 // The host's own spline parameters; the same in every version.
 enum : Int32 {

@@ -11,7 +11,7 @@
 
 #include <type_traits>
 
-#include "c4d_types.h"
+#include "api_types.h"
 
 // The shape parameters of one arrow. Flags are non-zero for on; measures are in
 // scene units (the tapers are fractions of the shaft half-width).

@@ -2,7 +2,7 @@
 #ifndef TOLVANE_H
 #define TOLVANE_H
 
-#include "c4d.h"
+#include "api.h"
 #include "outline.h"
 
 constexpr Int32 ID_TOLVANE = 1025060;

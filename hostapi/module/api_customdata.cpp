@@ -1,8 +1,8 @@
 // Module side of custom data types, scene-file primitives and custom values
 // in containers: one forward through the function table per call.
-#include "c4d_customdata.h"
+#include "api_customdata.h"
 
-#include "c4d_offers.h"
+#include "api_offers.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Module side of dialogs, user areas and custom interface elements: one
 // forward through the function table per call, and the trampolines through
 // which the host reaches the module's objects.
-#include "c4d_gui.h"
+#include "api_gui.h"
 
-#include "c4d_offers.h"
+#include "api_offers.h"
 
 namespace {
 

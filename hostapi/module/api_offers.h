@@ -1,7 +1,7 @@
 // Whether the host's copy of a suite has a member: suites only ever grow by
 // appending, so a member exists when the suite's size covers it.
-#ifndef C4D_OFFERS_H
-#define C4D_OFFERS_H
+#ifndef TOLVANE_API_OFFERS_H
+#define TOLVANE_API_OFFERS_H
 
 #include <cstddef>
 #include <type_traits>

@@ -7,14 +7,14 @@
 // pointer. `String`, `Filename`, `DescID` and `Vector` are values the module
 // owns; their memory comes from the host allocator like every other
 // allocation of the module.
-#ifndef C4D_H
-#define C4D_H
+#ifndef TOLVANE_API_H
+#define TOLVANE_API_H
 
 #include <new>
 #include <utility>
 
 #include "../abi/hostapi.h"
-#include "c4d_types.h"
+#include "api_types.h"
 
 // ---------------------------------------------------------------------------
 // The function table
@@ -202,7 +202,7 @@ static_assert(offsetof(DescriptionPostSetValue, descid) == offsetof(ha_desc_chan
 // On 32-bit targets the ID pointer is the third 4-byte word of the record.
 static_assert(sizeof(void*) != 4 || offsetof(ha_desc_changed, id) == 8, "32-bit record layout");
 
-class CustomDataType;  // c4d_customdata.h
+class CustomDataType;  // api_customdata.h
 
 // A single value of any type, owned by the host (borrowed by the module),
 // or made by the module with Alloc and freed with Free.

@@ -1,10 +1,10 @@
 // Custom data types as the module sees them: the class the host reaches a
 // type's values through, the scene-file primitives those values are stored
 // with, and the tri-state values the attribute editor passes.
-#ifndef C4D_CUSTOMDATA_H
-#define C4D_CUSTOMDATA_H
+#ifndef TOLVANE_API_CUSTOMDATA_H
+#define TOLVANE_API_CUSTOMDATA_H
 
-#include "c4d.h"
+#include "api.h"
 
 // The base of every custom data value. It has no data of its own; the
 // host holds values only as opaque handles and reaches them through the

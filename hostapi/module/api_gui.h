@@ -2,11 +2,11 @@
 // them. Each call forwards through the function table; the dialogs and user
 // areas themselves live in the host, the module objects here only hold their
 // handles.
-#ifndef C4D_GUI_H
-#define C4D_GUI_H
+#ifndef TOLVANE_API_GUI_H
+#define TOLVANE_API_GUI_H
 
-#include "c4d.h"
-#include "c4d_customdata.h"
+#include "api.h"
+#include "api_customdata.h"
 
 // A dialog of the host (an element instance's dialog); `this` is the handle.
 class CDialog {

@@ -1,6 +1,6 @@
 // Module side of the host interface: every call is one forward through the
 // function table.
-#include "c4d.h"
+#include "api.h"
 
 #include <cstring>
 

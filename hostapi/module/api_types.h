@@ -1,6 +1,6 @@
 // Basic value types of the host interface, under the host's names.
-#ifndef C4D_TYPES_H
-#define C4D_TYPES_H
+#ifndef TOLVANE_API_TYPES_H
+#define TOLVANE_API_TYPES_H
 
 #include <cstddef>
 #include <cstdint>
