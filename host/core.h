@@ -82,6 +82,33 @@ class FailurePlan {
 
 FailurePlan& Failures();
 
+// No exception may leave a function of the interface: runs `body` and, when
+// it throws, reports the host error and answers `fallback` instead.
+void ReportMisuse(const std::string& what);
+template <typename R, typename F>
+R Guarded(R fallback, F&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    try {
+      ReportMisuse("host error inside an interface call");
+    } catch (...) {
+    }
+    return fallback;
+  }
+}
+template <typename F>
+void GuardedVoid(F&& body) noexcept {
+  try {
+    body();
+  } catch (...) {
+    try {
+      ReportMisuse("host error inside an interface call");
+    } catch (...) {
+    }
+  }
+}
+
 // A text the host hands to the module; the module frees it.
 struct Text {
   std::string value;

@@ -22,25 +22,6 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// The host's answer when something throws inside an interface call.
-template <typename R, typename F>
-R Guarded(R fallback, F&& body) {
-  try {
-    return body();
-  } catch (...) {
-    ReportMisuse("host error inside an interface call");
-    return fallback;
-  }
-}
-
-Container* CheckContainer(ha_container h, const char* call) {
-  if (!IsLiveContainer(h)) {
-    ReportMisuse(std::string(call) + ": unknown container handle");
-    return nullptr;
-  }
-  return reinterpret_cast<Container*>(h);
-}
-
 // --- the registration suite ---------------------------------------------------
 
 // Hands a class object the host will not keep back to the module.

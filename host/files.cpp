@@ -350,16 +350,6 @@ void CloseAndDelete(File* f) {
   delete f;
 }
 
-// No exception may leave a function of the suite.
-template <typename R, typename Body>
-R Guarded(R failure, Body&& body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return failure;
-  }
-}
-
 // ===========================================================================
 // The suite
 // ===========================================================================

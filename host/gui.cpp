@@ -132,16 +132,6 @@ class ScopedContainer {
   Container bc_;
 };
 
-template <typename R, typename F>
-R Guarded(R fallback, F&& body) {
-  try {
-    return body();
-  } catch (...) {
-    ReportMisuse("host error inside an interface call");
-    return fallback;
-  }
-}
-
 Dialog* CheckDialog(ha_dialog h, const char* call) {
   auto it = Dialogs().find(reinterpret_cast<const Dialog*>(h));
   if (it == Dialogs().end()) {

@@ -328,6 +328,14 @@ std::vector<const Object*> LooseObjects() {
 }
 
 bool IsLiveContainer(const void* bc) { return Containers().Has(bc); }
+
+Container* CheckContainer(ha_container h, const char* call) {
+  if (!IsLiveContainer(h)) {
+    ReportMisuse(std::string(call) + ": unknown container handle");
+    return nullptr;
+  }
+  return reinterpret_cast<Container*>(h);
+}
 void AddLiveContainer(const Container* bc) { Containers().Add(bc); }
 void RemoveLiveContainer(const Container* bc) { Containers().Remove(bc); }
 

@@ -246,6 +246,9 @@ std::vector<const Object*> LooseObjects();
 // Every container the module may name: object containers and the copies the
 // module owns.
 bool IsLiveContainer(const void* bc);
+// The container behind a handle the module passed to `call`; null (and the
+// misuse reported) when it is no live container.
+Container* CheckContainer(ha_container h, const char* call);
 // Containers the host lends the module for one call (messages).
 void AddLiveContainer(const Container* bc);
 void RemoveLiveContainer(const Container* bc);

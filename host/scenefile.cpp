@@ -172,18 +172,8 @@ HyperStream* CheckStream(ha_hyperfile h, bool writing, const char* call) {
   return s->writing == writing ? s : nullptr;
 }
 
-template <typename F>
-int32_t Guarded(F&& body) {
-  try {
-    return body();
-  } catch (...) {
-    ReportMisuse("host error inside an interface call");
-    return 0;
-  }
-}
-
 int32_t HfWriteInt64(ha_hyperfile h, int64_t v) {
-  return Guarded([&]() -> int32_t {
+  return Guarded<int32_t>(0, [&]() -> int32_t {
     HyperStream* s = CheckStream(h, true, "write_int64");
     if (s == nullptr) return 0;
     s->bytes.push_back(static_cast<char>(kItemInt64));
@@ -193,7 +183,7 @@ int32_t HfWriteInt64(ha_hyperfile h, int64_t v) {
 }
 
 int32_t HfWriteVector(ha_hyperfile h, const ha_vector* v) {
-  return Guarded([&]() -> int32_t {
+  return Guarded<int32_t>(0, [&]() -> int32_t {
     HyperStream* s = CheckStream(h, true, "write_vector");
     if (s == nullptr || v == nullptr) return 0;
     s->bytes.push_back(static_cast<char>(kItemVector));

@@ -14,37 +14,6 @@ namespace host {
 
 namespace {
 
-bool Fail(ScriptError* error, std::string message, int status = kScriptError) {
-  error->message = std::move(message);
-  error->status = status;
-  return false;
-}
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-bool ParseWhole(const std::string& text, long long lo, long long hi, long long* out) {
-  if (text.empty() || text[0] == ' ' || text[0] == '\t') return false;
-  errno = 0;
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || end == nullptr || *end != '\0' || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
-bool ParseReal(std::string text, double* out) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.erase(text.begin());
-  while (!text.empty() && blank(text.back())) text.pop_back();
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (errno == ERANGE || end == nullptr || *end != '\0') return false;
-  *out = v;
-  return true;
-}
-
 bool ParseBool(const std::string& text, int32_t* out) {
   if (text == "true" || text == "1") *out = 1;
   else if (text == "false" || text == "0") *out = 0;
@@ -189,7 +158,7 @@ bool ArrowEdit(ScriptConsole& c, const ScriptArgs& a, int32_t* id, Value* value,
 bool NumericId(const std::string& text, int32_t* id, const std::string& objectName,
                ScriptError* e) {
   long long v = 0;
-  if (!ParseWhole(text, INT32_MIN, INT32_MAX, &v))
+  if (!ParseWholeNumber(text, INT32_MIN, INT32_MAX, &v))
     return Fail(e, "unknown parameter " + Quoted(text) + " of " + Quoted(objectName) +
                        ": objects that are not arrows take numeric parameter IDs");
   *id = static_cast<int32_t>(v);
@@ -236,7 +205,7 @@ bool CmdDialog(ScriptConsole&, const ScriptArgs& a, ScriptError* e) {
 bool CmdDoc(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   if (a[0] != "plane") return Fail(e, "usage: doc plane 0|1|2");
   long long plane = 0;
-  if (!ParseWhole(a[1], 0, 2, &plane))
+  if (!ParseWholeNumber(a[1], 0, 2, &plane))
     return Fail(e, "bad plane " + Quoted(a[1]) + ": expected 0 (XY), 1 (ZY) or 2 (XZ)");
   c.LoadedSession()->Doc()->SetSplinePlane(static_cast<int32_t>(plane));
   return true;
@@ -265,7 +234,7 @@ bool CmdFail(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   const bool onward = a[0] == "alloc" && !count.empty() && count.back() == '+';
   if (onward) count.pop_back();
   long long n = 0;
-  if (!ParseWhole(count, 1, 1000000000, &n))
+  if (!ParseWholeNumber(count, 1, 1000000000, &n))
     return Fail(e, "bad count " + Quoted(a[1]) + ": expected a whole number from 1 on" +
                        (a[0] == "alloc" ? ", or N+ for every one from the Nth on" : ""));
   if (a[0] == "alloc") plan.FailAllocation(static_cast<long>(n), onward);
@@ -654,11 +623,11 @@ bool ParseTypedValue(ScriptConsole& console, const std::string& text, Value* out
   };
   if (type == "int") {
     long long v = 0;
-    if (!ParseWhole(rest, INT32_MIN, INT32_MAX, &v)) return bad("a 32-bit whole number after int:");
+    if (!ParseWholeNumber(rest, INT32_MIN, INT32_MAX, &v)) return bad("a 32-bit whole number after int:");
     *out = Value::Int(static_cast<int32_t>(v));
   } else if (type == "float") {
     double v = 0.0;
-    if (!ParseReal(rest, &v)) return bad("a number after float:");
+    if (!ParseNumber(rest, &v)) return bad("a number after float:");
     *out = Value::Real(v);
   } else if (type == "bool") {
     int32_t v = 0;
@@ -670,7 +639,7 @@ bool ParseTypedValue(ScriptConsole& console, const std::string& text, Value* out
     for (int k = 0; k < 3; ++k) {
       const std::size_t comma = rest.find(',', start);
       if ((k < 2) == (comma == std::string::npos)) return bad("three numbers X,Y,Z after vector:");
-      if (!ParseReal(rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start),
+      if (!ParseNumber(rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start),
                      &xyz[k]))
         return bad("three numbers X,Y,Z after vector:");
       start = comma + 1;

@@ -69,6 +69,15 @@ struct ScriptError {
   int status = kScriptError;
 };
 
+// Fills `error` and answers false, so a handler can `return Fail(error, ...)`.
+inline bool Fail(ScriptError* error, std::string message, int status = kScriptError) {
+  error->message = std::move(message);
+  error->status = status;
+  return false;
+}
+// A word quoted for an error message.
+inline std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
 class ScriptConsole;
 using ScriptArgs = std::vector<std::string>;  // the words after the command word
 using ScriptHandler = std::function<bool(ScriptConsole&, const ScriptArgs&, ScriptError*)>;

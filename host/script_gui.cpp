@@ -12,20 +12,9 @@ namespace host {
 
 namespace {
 
-bool Fail(ScriptError* error, std::string message, int status = kScriptError) {
-  error->message = std::move(message);
-  error->status = status;
-  return false;
-}
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
 bool ParseInt32(const std::string& text, int32_t* out) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX) return false;
+  long long v = 0;
+  if (!ParseWholeNumber(text, INT32_MIN, INT32_MAX, &v)) return false;
   *out = static_cast<int32_t>(v);
   return true;
 }

@@ -16,8 +16,10 @@ namespace {
 
 constexpr int32_t kArrowPluginId = 1025060;
 
-bool ParseInt(const std::string& text, long long lo, long long hi, long long* out) {
-  if (text.empty()) return false;
+}  // namespace
+
+bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long long* out) {
+  if (text.empty() || text[0] == ' ' || text[0] == '\t') return false;
   errno = 0;
   char* end = nullptr;
   const long long v = std::strtoll(text.c_str(), &end, 10);
@@ -26,7 +28,10 @@ bool ParseInt(const std::string& text, long long lo, long long hi, long long* ou
   return true;
 }
 
-bool ParseReal(const std::string& text, double* out) {
+bool ParseNumber(std::string text, double* out) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.erase(text.begin());
+  while (!text.empty() && blank(text.back())) text.pop_back();
   if (text.empty()) return false;
   errno = 0;
   char* end = nullptr;
@@ -35,8 +40,6 @@ bool ParseReal(const std::string& text, double* out) {
   *out = v;
   return true;
 }
-
-}  // namespace
 
 std::string PluginsDir() {
 #ifdef TOLVANE_PLUGINS_DIR
@@ -100,7 +103,7 @@ Object* Session::NewArrow(bool fromMenu, std::string* error) {
 const ParamDesc* Session::FindParam(const std::string& nameOrId) const {
   if (description_ == nullptr) return nullptr;
   long long id = 0;
-  if (ParseInt(nameOrId, INT32_MIN, INT32_MAX, &id))
+  if (ParseWholeNumber(nameOrId, INT32_MIN, INT32_MAX, &id))
     return description_->FindById(static_cast<int32_t>(id));
   return description_->FindByName(nameOrId);
 }
@@ -119,13 +122,13 @@ bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value*
   }
   if (param.type == "int32") {
     long long v = 0;
-    if (!ParseInt(text, INT32_MIN, INT32_MAX, &v)) return bad("a 32-bit whole number");
+    if (!ParseWholeNumber(text, INT32_MIN, INT32_MAX, &v)) return bad("a 32-bit whole number");
     *out = Value::Int(static_cast<int32_t>(v));
     return true;
   }
   if (param.type == "float") {
     double v = 0.0;
-    if (!ParseReal(text, &v)) return bad("a number");
+    if (!ParseNumber(text, &v)) return bad("a number");
     *out = Value::Real(v);
     return true;
   }

@@ -21,6 +21,12 @@ std::string PluginsDir();
 // The built plug-in folder of a release (16 or 12).
 std::string PluginFolder(int release);
 
+// Parses a whole number in [lo, hi] written in decimal with nothing around it.
+bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long long* out);
+// Parses a number (blanks around it allowed); false for text that is not
+// wholly a number or lies beyond the range of a double.
+bool ParseNumber(std::string text, double* out);
+
 // A double written so it reads back to the same value ("400.0", "-0.0").
 std::string FormatDouble(double value);
 // A double as JSON: a number, or the string "nan", "inf" or "-inf".

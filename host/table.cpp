@@ -14,37 +14,10 @@
 namespace host {
 namespace {
 
-template <typename R, typename F>
-R Guard(R fallback, F&& body) {
-  try {
-    return body();
-  } catch (...) {
-    ReportMisuse("host error inside an interface call");
-    return fallback;
-  }
-}
-
-template <typename F>
-void GuardVoid(F&& body) {
-  try {
-    body();
-  } catch (...) {
-    ReportMisuse("host error inside an interface call");
-  }
-}
-
 Object* CheckObject(ha_object h, const char* call) {
   Object* op = Object::FromHandle(h);
   if (op == nullptr && h != nullptr) ReportMisuse(std::string(call) + ": unknown object handle");
   return op;
-}
-
-Container* CheckContainer(ha_container h, const char* call) {
-  if (!IsLiveContainer(h)) {
-    ReportMisuse(std::string(call) + ": unknown container handle");
-    return nullptr;
-  }
-  return reinterpret_cast<Container*>(h);
 }
 
 Document* CheckDocument(ha_document h, const char* call) {
@@ -58,10 +31,10 @@ Host& Current() { return *Host::Current(); }
 // --- memory ----------------------------------------------------------------
 
 void* MemAlloc(size_t size, const char* file, int32_t line) {
-  return Guard<void*>(nullptr, [&]() -> void* { return Current().Allocate(size, file, line); });
+  return Guarded<void*>(nullptr, [&]() -> void* { return Current().Allocate(size, file, line); });
 }
 void MemFree(void* block) {
-  GuardVoid([&] { Current().Release(block); });
+  GuardedVoid([&] { Current().Release(block); });
 }
 const char* TextGet(ha_text text) {
   if (text == nullptr) return "";
@@ -87,17 +60,17 @@ const ha_memory_suite kMemory = {sizeof(ha_memory_suite), MemAlloc, MemFree, Tex
 // --- resources, console, registration -------------------------------------
 
 void Print(const char* line) {
-  GuardVoid([&] { Current().Console().push_back(line != nullptr ? line : ""); });
+  GuardedVoid([&] { Current().Console().push_back(line != nullptr ? line : ""); });
 }
 int32_t OutString(const char* text, int32_t flags) {
-  return Guard<int32_t>(0, [&] {
+  return Guarded<int32_t>(0, [&] {
     Current().MessageBoxes().push_back(text != nullptr ? text : "");
     Current().MessageBoxFlags().push_back(flags);
     return 1;
   });
 }
 int32_t RegisterObject(const ha_object_plugin_info* info) {
-  return Guard<int32_t>(0, [&]() -> int32_t {
+  return Guarded<int32_t>(0, [&]() -> int32_t {
     if (info == nullptr || info->cls == nullptr || info->size < sizeof(ha_object_plugin_info)) {
       ReportMisuse("register_object_plugin: incomplete registration");
       return 0;
@@ -142,7 +115,7 @@ const ha_crash_suite kCrash = {sizeof(ha_crash_suite), GetCrash, SetCrash};
 // --- containers -------------------------------------------------------------
 
 ha_container BcAlloc() {
-  return Guard<ha_container>(nullptr, []() -> ha_container {
+  return Guarded<ha_container>(nullptr, []() -> ha_container {
     if (Failures().NextAllocationFails()) return nullptr;
     return reinterpret_cast<ha_container>(NewModuleContainer(nullptr));
   });
@@ -176,7 +149,7 @@ void BcGetVector(ha_container h, int32_t id, const ha_vector* preset, ha_vector*
   *out = v != nullptr ? v->v : (preset != nullptr ? *preset : ha_vector{0.0, 0.0, 0.0});
 }
 ha_text BcGetString(ha_container h, int32_t id) {
-  return Guard<ha_text>(nullptr, [&] {
+  return Guarded<ha_text>(nullptr, [&] {
     const Value* v = Entry(h, id, HA_TYPE_STRING, "get_string");
     return MakeText(v != nullptr ? v->s : std::string());
   });
@@ -190,7 +163,7 @@ ha_object BcGetLink(ha_container h, int32_t id, ha_document doc, int32_t instanc
   return target->Handle();
 }
 void BcSet(ha_container h, int32_t id, Value value, const char* call) {
-  GuardVoid([&] {
+  GuardedVoid([&] {
     if (Container* bc = CheckContainer(h, call)) bc->Set(id, std::move(value));
   });
 }
@@ -221,7 +194,7 @@ HandleSet<Value>& Datas() {
   return set;
 }
 ha_data DataAlloc() {
-  return Guard<ha_data>(nullptr, []() -> ha_data {
+  return Guarded<ha_data>(nullptr, []() -> ha_data {
     if (Failures().NextAllocationFails()) return nullptr;
     Value* v = new Value();
     Datas().Add(v);
@@ -258,7 +231,7 @@ const ha_data_suite kData = {sizeof(ha_data_suite), DataAlloc,      DataFree,
 // --- objects ----------------------------------------------------------------
 
 ha_object ObjAlloc(int32_t type) {
-  return Guard<ha_object>(nullptr, [&]() -> ha_object {
+  return Guarded<ha_object>(nullptr, [&]() -> ha_object {
     if (Failures().NextAllocationFails()) return nullptr;
     if (IsHostType(type)) {
       Object* op = NewLooseObject(type, DefaultName(type));
@@ -273,7 +246,7 @@ ha_object ObjAlloc(int32_t type) {
   });
 }
 ha_object SplineAlloc(int32_t count, int32_t type) {
-  return Guard<ha_object>(nullptr, [&]() -> ha_object {
+  return Guarded<ha_object>(nullptr, [&]() -> ha_object {
     if (count < 0 || Failures().NextAllocationFails()) return nullptr;
     Object* op = NewLooseObject(kTypeSpline, DefaultName(kTypeSpline));
     op->MakeSpline(count, type);
@@ -281,7 +254,7 @@ ha_object SplineAlloc(int32_t count, int32_t type) {
   });
 }
 void ObjFree(ha_object h) {
-  GuardVoid([&] {
+  GuardedVoid([&] {
     Object* op = CheckObject(h, "object free");
     if (op == nullptr) return;
     if (!FreeLoose(op)) ReportMisuse("object free: the object belongs to a document");
@@ -296,14 +269,14 @@ ha_container ObjDataInstance(ha_object h) {
   return op != nullptr ? reinterpret_cast<ha_container>(&op->Data()) : nullptr;
 }
 ha_container ObjDataCopy(ha_object h) {
-  return Guard<ha_container>(nullptr, [&]() -> ha_container {
+  return Guarded<ha_container>(nullptr, [&]() -> ha_container {
     Object* op = CheckObject(h, "get_data");
     if (op == nullptr || Failures().NextAllocationFails()) return nullptr;
     return reinterpret_cast<ha_container>(NewModuleContainer(&op->Data()));
   });
 }
 int32_t ObjSetData(ha_object h, ha_container bch, int32_t merge) {
-  return Guard<int32_t>(0, [&]() -> int32_t {
+  return Guarded<int32_t>(0, [&]() -> int32_t {
     Object* op = CheckObject(h, "set_data");
     Container* bc = CheckContainer(bch, "set_data");
     if (op == nullptr || bc == nullptr) return 0;
@@ -349,24 +322,24 @@ bool InsertArgs(ha_object h, ha_object parent, Object** op, Object** up, const c
   return true;
 }
 void ObjInsertUnder(ha_object h, ha_object parent) {
-  GuardVoid([&] {
+  GuardedVoid([&] {
     Object *op, *up;
     if (InsertArgs(h, parent, &op, &up, "insert_under")) Document::InsertUnder(op, up);
   });
 }
 void ObjInsertUnderLast(ha_object h, ha_object parent) {
-  GuardVoid([&] {
+  GuardedVoid([&] {
     Object *op, *up;
     if (InsertArgs(h, parent, &op, &up, "insert_under_last")) Document::InsertUnderLast(op, up);
   });
 }
 void ObjRemove(ha_object h) {
-  GuardVoid([&] {
+  GuardedVoid([&] {
     if (Object* op = CheckObject(h, "remove")) Document::Remove(op);
   });
 }
 int32_t ObjMessage(ha_object h, int32_t type, void* data) {
-  return Guard<int32_t>(0, [&]() -> int32_t {
+  return Guarded<int32_t>(0, [&]() -> int32_t {
     Object* op = CheckObject(h, "message");
     return op != nullptr ? Current().SendMessage(op, type, data) : 0;
   });
@@ -398,7 +371,7 @@ int32_t DocStartUndo(ha_document h) {
   return 1;
 }
 int32_t DocAddUndo(ha_document h, int32_t kind, ha_object oh) {
-  return Guard<int32_t>(0, [&]() -> int32_t {
+  return Guarded<int32_t>(0, [&]() -> int32_t {
     Document* doc = CheckDocument(h, "add_undo");
     Object* op = CheckObject(oh, "add_undo");
     if (doc == nullptr || op == nullptr) return 0;
@@ -422,7 +395,7 @@ int32_t DocEndUndo(ha_document h) {
   return 1;
 }
 void DocInsert(ha_document h, ha_object oh, ha_object parent, ha_object pred, int32_t) {
-  GuardVoid([&] {
+  GuardedVoid([&] {
     Document* doc = CheckDocument(h, "insert_object");
     Object* op = CheckObject(oh, "insert_object");
     if (doc == nullptr || op == nullptr) return;
