@@ -16,6 +16,8 @@
 #include "win_args.h"
 #endif
 
+#include "customdata.h"
+#include "gui.h"
 #include "outputs.h"
 #include "script.h"
 #include "session.h"
@@ -144,6 +146,19 @@ int Info(const Options& o) {
               << (p.hasIcon ? std::to_string(p.iconWidth) + "x" + std::to_string(p.iconHeight)
                             : std::string("none"))
               << "\n";
+  }
+  for (const auto& t : host::CustomDataTypes()) {
+    std::cout << "  data type " << t->id << " \"" << t->name << "\" symbol " << t->symbol
+              << " info " << t->info << " disk level " << t->diskLevel << "\n";
+  }
+  for (const auto& g : host::CustomGuiPlugins()) {
+    std::cout << "  interface element " << g.id << " \"" << g.name << "\" symbol " << g.symbol
+              << " info " << g.info << " edits";
+    for (int32_t type : g.types) std::cout << " " << type;
+    std::cout << "\n";
+  }
+  for (const auto& l : host::InstalledLibraries()) {
+    std::cout << "  library " << l.id << " version " << l.version << " size " << l.size << "\n";
   }
   if (!ok) return Fail(error);
   return kExitOk;
