@@ -20,10 +20,10 @@ using scenekit::Snapshot;
 using scenekit::StepEntries;
 using scenekit::Vec;
 
-constexpr int32_t kExtrude = host::kTypeExtrude;
-constexpr int32_t kCloner = host::kTypeCloner;
-constexpr int32_t kWrap = host::kTypeSplineWrap;
-constexpr int32_t kNull = host::kTypeNull;
+using scenekit::kCloner;
+using scenekit::kExtrude;
+using scenekit::kNull;
+using scenekit::kWrap;
 
 class Builders : public ::testing::TestWithParam<int> {};
 INSTANTIATE_TEST_SUITE_P(Both, Builders, ::testing::Values(16, 12));

@@ -19,31 +19,13 @@ struct XY {
   double x, y;
 };
 
-class Contour : public ::testing::TestWithParam<int> {
+class Contour : public testkit::ArrowTest {
  protected:
-  void SetUp() override {
-    session_ = std::make_unique<host::Session>(host::SessionOptions{GetParam(), "", 0});
-    std::string error;
-    ASSERT_TRUE(session_->Open(&error)) << error;
-    arrow_ = session_->NewArrow(false, &error);
-    ASSERT_NE(arrow_, nullptr) << error;
-  }
-  void TearDown() override {
-    if (session_) ExpectCleanShutdown(session_->GetHost());
-  }
-
-  void Set(const std::string& assignment) {
-    std::string error;
-    ASSERT_TRUE(session_->ApplySetting(arrow_, assignment, &error)) << error;
-  }
   void SetAll(const std::vector<std::string>& assignments) {
     for (const std::string& a : assignments) Set(a);
   }
   Json Evaluate() { return session_->ContourJson(arrow_); }
   host::Host& TheHost() { return session_->GetHost(); }
-
-  std::unique_ptr<host::Session> session_;
-  host::Object* arrow_ = nullptr;
 };
 INSTANTIATE_TEST_SUITE_P(Both, Contour, ::testing::Values(16, 12));
 

@@ -92,4 +92,21 @@ ProgramResult RunProgram(const std::string& args, const std::string& stdinText) 
   return r;
 }
 
+void ArrowTest::SetUp() {
+  session_ = std::make_unique<host::Session>(host::SessionOptions{GetParam(), "", 0});
+  std::string error;
+  ASSERT_TRUE(session_->Open(&error)) << error;
+  arrow_ = session_->NewArrow(false, &error);
+  ASSERT_NE(arrow_, nullptr) << error;
+}
+
+void ArrowTest::TearDown() {
+  if (session_) ExpectCleanShutdown(session_->GetHost());
+}
+
+void ArrowTest::Set(const std::string& assignment) {
+  std::string error;
+  ASSERT_TRUE(session_->ApplySetting(arrow_, assignment, &error)) << error;
+}
+
 }  // namespace testkit

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "host.h"
@@ -44,6 +45,19 @@ struct ProgramResult {
   std::string err;
 };
 ProgramResult RunProgram(const std::string& args, const std::string& stdinText = "");
+
+// A test run once per release (16 and 12) on a loaded plug-in with one new
+// arrow in its document; it ends with the check for leaks and misuse.
+class ArrowTest : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Applies "NAME=VALUE" as the attribute editor would.
+  void Set(const std::string& assignment);
+
+  std::unique_ptr<host::Session> session_;
+  host::Object* arrow_ = nullptr;
+};
 
 }  // namespace testkit
 

@@ -291,25 +291,12 @@ Defaults ExpectedDefaults() {
   return d;
 }
 
-class ArrowParams : public ::testing::TestWithParam<int> {
+class ArrowParams : public testkit::ArrowTest {
  protected:
-  void SetUp() override {
-    session_ = std::make_unique<host::Session>(host::SessionOptions{GetParam(), "", 0});
-    std::string error;
-    ASSERT_TRUE(session_->Open(&error)) << error;
-    arrow_ = session_->NewArrow(false, &error);
-    ASSERT_NE(arrow_, nullptr) << error;
-  }
-  void TearDown() override { ExpectCleanShutdown(session_->GetHost()); }
-
   int32_t Id(const std::string& name) const {
     const host::ParamDesc* p = session_->FindParam(name);
     EXPECT_NE(p, nullptr) << name;
     return p != nullptr ? p->id : 0;
-  }
-  void Set(const std::string& assignment) {
-    std::string error;
-    ASSERT_TRUE(session_->ApplySetting(arrow_, assignment, &error)) << error;
   }
   // The names of the enabled parameters among `names`.
   std::set<std::string> Enabled(const std::vector<std::string>& names) {
@@ -318,9 +305,6 @@ class ArrowParams : public ::testing::TestWithParam<int> {
       if (session_->GetHost().IsEnabled(arrow_, Id(n))) out.insert(n);
     return out;
   }
-
-  std::unique_ptr<host::Session> session_;
-  host::Object* arrow_ = nullptr;
 };
 INSTANTIATE_TEST_SUITE_P(Both, ArrowParams, ::testing::Values(16, 12));
 

@@ -21,10 +21,10 @@ using scenekit::Snapshot;
 using scenekit::StepEntries;
 using Strings = std::vector<std::string>;
 
-constexpr int32_t kExtrude = host::kTypeExtrude;
-constexpr int32_t kCloner = host::kTypeCloner;
-constexpr int32_t kWrap = host::kTypeSplineWrap;
-constexpr int32_t kNull = host::kTypeNull;
+using scenekit::kCloner;
+using scenekit::kExtrude;
+using scenekit::kNull;
+using scenekit::kWrap;
 
 class Messages : public ::testing::TestWithParam<int> {};
 INSTANTIATE_TEST_SUITE_P(Both, Messages, ::testing::Values(16, 12));

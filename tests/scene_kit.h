@@ -16,6 +16,12 @@
 
 namespace scenekit {
 
+// Host object types the scene tests build with.
+constexpr int32_t kExtrude = host::kTypeExtrude;
+constexpr int32_t kCloner = host::kTypeCloner;
+constexpr int32_t kWrap = host::kTypeSplineWrap;
+constexpr int32_t kNull = host::kTypeNull;
+
 using host::Document;
 using host::Object;
 using host::Value;
