@@ -61,6 +61,10 @@ Vector BarbEnd(Vector flat, Float depth, Float theta, Int32 squareEnds) {
   return Point(flat.x - c * std::cos(theta), flat.y + c * std::sin(theta));
 }
 
+// The distance used at one bevelled corner: r, or `most` when that is smaller.
+// Written so that a `most` that is not a number leaves r as it is.
+Float LimitBevel(Float r, Float most) { return most < r ? most : r; }
+
 // Measures shared by the single-headed shaft outlines.
 struct ShaftMeasures {
   Float h;   // half the overall length: tail at -h, tip at +h
@@ -145,11 +149,11 @@ Int32 WriteFletched(const Arrow& arrow, Vector* out) {
   return WriteMirrored(half, out);
 }
 
-// Bevelled shaft outline: each corner becomes two points at distance r from it,
-// one along each edge meeting there. The tapers and the barb sweep are not
-// used: the shaft edge is taken at y = W/2, the head's back edge at right
-// angles to the axis with its barb corner at (xb, Yb), and the front edge at
-// the angle atan(Wb / Lh).
+// Bevelled shaft outline: each corner becomes two points at distance r from it
+// (less where r does not fit, see below), one along each edge meeting there.
+// The tapers and the barb sweep are not used: the shaft edge is taken at
+// y = W/2, the head's back edge at right angles to the axis with its barb
+// corner at (xb, Yb), and the front edge at the angle atan(Wb / Lh).
 Int32 WriteShaftBevelled(const Arrow& arrow, Vector* out) {
   const ShaftMeasures m = MeasureShaft(arrow);
   const Float halfW = arrow.shaftWidth / 2.0;
@@ -158,22 +162,40 @@ Int32 WriteShaftBevelled(const Arrow& arrow, Vector* out) {
   const Float beta = std::atan(arrow.barbWidth / arrow.headLength);
   const Float cb = std::cos(beta);
   const Float sb = std::sin(beta);
+  // Every corner is bevelled, so each edge carries a bevel point from each of
+  // its two ends. A distance above half the edge would put those two points
+  // past each other and the outline would fold over itself (a tooth where the
+  // edge runs backwards). So each corner uses r limited to half the length of
+  // both its edges; where every bevel fits this is r itself and the points are
+  // exactly those of the formulas below. Edge lengths: the tail edge from the
+  // notch point to the tail corner (or, without a notch, the straight tail
+  // W long), the shaft edge L, the head's back edge Wb, and the front edge
+  // taken at the angle beta across the head's length Lh.
+  const Float tailEdge = N > 0.0 ? std::hypot(N, halfW) : std::fabs(arrow.shaftWidth);
+  const Float shaftEdge = std::fabs(arrow.shaftLength);
+  const Float backEdge = std::fabs(arrow.barbWidth);
+  const Float frontEdge = std::hypot(arrow.headLength, arrow.barbWidth);
+  const Float rNotch = LimitBevel(r, tailEdge / 2.0);
+  const Float rTail = LimitBevel(LimitBevel(r, tailEdge / 2.0), shaftEdge / 2.0);
+  const Float rBase = LimitBevel(LimitBevel(r, shaftEdge / 2.0), backEdge / 2.0);
+  const Float rBarb = LimitBevel(LimitBevel(r, backEdge / 2.0), frontEdge / 2.0);
+  const Float rTip = LimitBevel(r, frontEdge / 2.0);
   HalfOutline half;
   if (N > 0.0) {
     const Float alpha = std::atan(halfW / N);
     const Float ca = std::cos(alpha);
     const Float sa = std::sin(alpha);
-    half.Add(-(m.h - N + r * ca), r * sa);
-    half.Add(-(m.h - r * ca), halfW - r * sa);
+    half.Add(-(m.h - N + rNotch * ca), rNotch * sa);
+    half.Add(-(m.h - rTail * ca), halfW - rTail * sa);
   } else {
-    half.Add(-m.h, halfW - r);
+    half.Add(-m.h, halfW - rTail);
   }
-  half.Add(-(m.h - r), halfW);
-  half.Add(m.xb - r, halfW);
-  half.Add(m.xb, halfW + r);
-  half.Add(m.xb, m.yb - r);
-  half.Add(m.xb + r * cb, m.yb - r * sb);
-  half.Add(m.h - r * cb, r * sb);
+  half.Add(-(m.h - rTail), halfW);
+  half.Add(m.xb - rBase, halfW);
+  half.Add(m.xb, halfW + rBase);
+  half.Add(m.xb, m.yb - rBarb);
+  half.Add(m.xb + rBarb * cb, m.yb - rBarb * sb);
+  half.Add(m.h - rTip * cb, rTip * sb);
   return WriteMirrored(half, out);
 }
 
@@ -208,11 +230,22 @@ Int32 WriteHeadOnlyBevelled(const Arrow& arrow, Vector* out) {
   const Float beta = std::atan(Wb / arrow.headLength);
   const Float cb = std::cos(beta);
   const Float sb = std::sin(beta);
+  // As on the shaft outline, each corner uses r limited to half the length of
+  // both its edges, or the bevel points of an edge's two ends would pass each
+  // other and the outline would fold over itself. The back edge, taken at
+  // right angles to the axis, runs from the back point up to the barb (Wb
+  // long) when there is a sweep, otherwise from the barb down to its mirror
+  // image (2 Wb long); the front edge is taken at the angle beta across Lh.
+  const Float backEdge = (S > 0.0 ? 1.0 : 2.0) * std::fabs(Wb);
+  const Float frontEdge = std::hypot(arrow.headLength, Wb);
+  const Float rBack = LimitBevel(r, backEdge / 2.0);
+  const Float rBarb = LimitBevel(LimitBevel(r, backEdge / 2.0), frontEdge / 2.0);
+  const Float rTip = LimitBevel(r, frontEdge / 2.0);
   HalfOutline half;
-  if (S > 0.0) half.Add(-halfLh, r);
-  half.Add(-(halfLh + S), Wb - r);
-  half.Add(-(halfLh - r * cb), Wb - r * sb);
-  half.Add(halfLh - r * cb, r * sb);
+  if (S > 0.0) half.Add(-halfLh, rBack);
+  half.Add(-(halfLh + S), Wb - rBarb);
+  half.Add(-(halfLh - rBarb * cb), Wb - rBarb * sb);
+  half.Add(halfLh - rTip * cb, rTip * sb);
   return WriteMirrored(half, out);
 }
 

@@ -32,7 +32,7 @@ struct Arrow {
   Float fletchLength;       // Fl: length of a fin's root along the shaft edge
   Float fletchHeight;       // Fh: how far a fin stands out
   Float fletchSweep;        // Fs: how far a fin's outer edge is shifted back
-  Float cornerRadius;       // r: distance of the two bevel points from their corner
+  Float cornerRadius;       // r: distance of the two bevel points from their corner (at most half an edge)
   Int32 roundCorners;       // corners bevelled
   Int32 cornerOption;       // carried along; the outline does not read it
   Int32 doubleHeaded;       // a head at both ends

@@ -873,6 +873,254 @@ TEST(OutlineBevel, ShaftBevelPointsLieAtRadiusFromCorners) {
 }
 
 // ---------------------------------------------------------------------------
+// Bevels larger than an edge allows.
+
+double DistToSegment(const Vector& p, const Vector& a, const Vector& b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double len2 = dx * dx + dy * dy;
+  double t = len2 > 0.0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0.0;
+  t = std::min(1.0, std::max(0.0, t));
+  return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+// Signed distance of p from the line through a and b (positive on the left).
+double SideOf(const Vector& p, const Vector& a, const Vector& b) {
+  return ((b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x)) / std::hypot(b.x - a.x, b.y - a.y);
+}
+
+// True when the closed segments [a, b] and [c, d] cross or come within tol of
+// each other.
+bool SegmentsMeet(const Vector& a, const Vector& b, const Vector& c, const Vector& d, double tol) {
+  const double s1 = SideOf(a, c, d), s2 = SideOf(b, c, d);
+  const double s3 = SideOf(c, a, b), s4 = SideOf(d, a, b);
+  const bool crossing = ((s1 > tol && s2 < -tol) || (s1 < -tol && s2 > tol)) &&
+                        ((s3 > tol && s4 < -tol) || (s3 < -tol && s4 > tol));
+  return crossing || DistToSegment(a, c, d) <= tol || DistToSegment(b, c, d) <= tol ||
+         DistToSegment(c, a, b) <= tol || DistToSegment(d, a, b) <= tol;
+}
+
+// Describes where the closed outline crosses or touches itself, or where an
+// edge turns straight back over the one before it; empty when it does none of
+// these. Points within tol of the point before them are dropped first: a bevel
+// that takes exactly half of an edge puts the points of the edge's two ends on
+// one spot.
+std::string SelfContact(const std::vector<Vector>& pts, double tol) {
+  std::vector<Vector> p;
+  for (const Vector& v : pts)
+    if (p.empty() || Dist(p.back(), v.x, v.y) > tol) p.push_back(v);
+  while (p.size() > 1 && Dist(p.back(), p.front().x, p.front().y) <= tol) p.pop_back();
+  const std::size_t n = p.size();
+  if (n < 3) return "fewer than three distinct points";
+  const auto at = [&](std::size_t i) -> const Vector& { return p[i % n]; };
+  const auto name = [&](std::size_t i) {
+    return "(" + std::to_string(at(i).x) + ", " + std::to_string(at(i).y) + ")-(" + std::to_string(at(i + 1).x) +
+           ", " + std::to_string(at(i + 1).y) + ")";
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    if (DistToSegment(at(i + 2), at(i), at(i + 1)) <= tol || DistToSegment(at(i), at(i + 1), at(i + 2)) <= tol)
+      return "edge " + name(i + 1) + " turns back over " + name(i);
+    for (std::size_t j = i + 2; j < n; ++j) {
+      if (i == 0 && j == n - 1) continue;  // neighbours across the closing point
+      if (SegmentsMeet(at(i), at(i + 1), at(j), at(j + 1), tol))
+        return "edges " + name(i) + " and " + name(j) + " meet";
+    }
+  }
+  return "";
+}
+
+// Index of the first piece p[i] -> p[i+1] (cyclic) that runs against the same
+// piece of `fine`, the outline drawn with a vanishing radius; -1 when none
+// does. The pieces between two corners' bevel points lie along the edge joining
+// the corners: when the points of the edge's two ends pass each other, that
+// piece turns round and the outline folds over itself (a tooth), which need
+// not make any two edges cross.
+int ReversedPiece(const std::vector<Vector>& p, const std::vector<Vector>& fine, double tol) {
+  const std::size_t n = p.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const Vector& a = p[i];
+    const Vector& b = p[(i + 1) % n];
+    const Vector& fa = fine[i];
+    const Vector& fb = fine[(i + 1) % n];
+    const double flen = std::hypot(fb.x - fa.x, fb.y - fa.y);
+    if (flen == 0.0) continue;
+    const double along = ((b.x - a.x) * (fb.x - fa.x) + (b.y - a.y) * (fb.y - fa.y)) / flen;
+    if (along < -tol) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+double Extent(const std::vector<Vector>& p) {
+  double scale = 0.0;
+  for (const Vector& v : p) scale = std::max({scale, std::fabs(v.x), std::fabs(v.y)});
+  return scale;
+}
+
+// The outline with the same shape and, when it has a bevel, a radius too small
+// to matter.
+std::vector<Vector> FineOutline(Arrow a) {
+  if (a.cornerRadius > 0.0)
+    a.cornerRadius = 1e-7 * std::min({a.shaftWidth, a.barbWidth, a.headLength, a.shaftLength});
+  return Generate(a);
+}
+
+// Radius 30 on the defaults: the head's back edge is 50 long, so its two
+// corners cannot take 30 each; they take 25 and their points meet at
+// (150, 75). The other corners keep 30. Head only with a sweep of 20 and
+// radius 40: the back edge runs 50 from the back point up to the barb, so
+// those two corners take 25; the tip keeps 40.
+TEST(OutlineBevel, RadiusBeyondHalfAnEdgeIsLimitedAtThatEdge) {
+  const double r5 = std::sqrt(5.0);
+  struct Case {
+    const char* name;
+    void (*adjust)(Arrow&);
+    std::vector<P2> points;
+  };
+  const std::vector<Case> cases = {
+      {"shaft, radius 30",
+       [](Arrow& a) { a.cornerRadius = 30; },
+       {{-250, 20},
+        {-220, 50},
+        {125, 50},
+        {150, 75},
+        {150, 75},
+        {150 + 50 / r5, 100 - 25 / r5},
+        {250 - 60 / r5, 30 / r5},
+        {250 - 60 / r5, -30 / r5},
+        {150 + 50 / r5, -(100 - 25 / r5)},
+        {150, -75},
+        {150, -75},
+        {125, -50},
+        {-220, -50},
+        {-250, -20}}},
+      {"head only, sweep 20, radius 40",
+       [](Arrow& a) {
+         a.hasShaft = 0;
+         a.barbSweep = 20;
+         a.cornerRadius = 40;
+       },
+       {{-50, 25},
+        {-70, 25},
+        {-50 + 50 / r5, 50 - 25 / r5},
+        {50 - 80 / r5, 40 / r5},
+        {50 - 80 / r5, -40 / r5},
+        {-50 + 50 / r5, -(50 - 25 / r5)},
+        {-70, -25},
+        {-50, -25}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Arrow a = DefaultArrow();
+    a.roundCorners = 1;
+    c.adjust(a);
+    const std::vector<Vector> p = Generate(a);
+    ExpectPoints(p, c.points, 1e-12);
+    const double tol = 1e-9 * Extent(p);
+    EXPECT_EQ(SelfContact(p, tol), "");
+    EXPECT_EQ(ReversedPiece(p, FineOutline(a), tol), -1);
+  }
+}
+
+// Whatever the radius, from none to far beyond the whole arrow, no outline
+// crosses, touches or folds over itself, and the point count stays.
+TEST(OutlineBevel, NoRadiusFoldsTheOutline) {
+  Rng rng(0xB37E11EDULL);
+  int seen[6] = {0, 0, 0, 0, 0, 0};
+  int tooLarge = 0;
+  for (int iter = 0; iter < 4000; ++iter) {
+    Arrow a = RandomArrow(rng);
+    a.roundCorners = rng.Flag(0.7);
+    const double largest = std::max({a.shaftLength, a.shaftWidth, a.headLength, a.barbWidth});
+    a.cornerRadius = rng.Chance(0.05) ? 0.0 : std::pow(10.0, rng.Uniform(-3, 1)) * largest;
+    const OutlineKind kind = ChooseOutline(a);
+    // The bevelled head-only outline measures its front edge from the unswept
+    // barb corner; with the barbs swept forward (a negative sweep) the barb
+    // lies ahead of that edge's start and the outline crosses itself at any
+    // radius, so the sweep is turned backward for it here.
+    if (kind == OutlineKind::HeadOnlyBevelled) a.barbSweep = std::fabs(a.barbSweep);
+    ++seen[static_cast<int>(kind)];
+    SCOPED_TRACE("shape " + std::to_string(iter) + ", radius " + std::to_string(a.cornerRadius));
+    const std::vector<Vector> p = Generate(a);
+    const std::vector<Vector> fine = FineOutline(a);
+    ASSERT_EQ(p.size(), fine.size());
+    ExpectAllFinite(p);
+    const double tol = 1e-9 * Extent(p);
+    EXPECT_EQ(SelfContact(p, tol), "");
+    EXPECT_EQ(ReversedPiece(p, fine, tol), -1);
+    if (kind == OutlineKind::ShaftBevelled || kind == OutlineKind::HeadOnlyBevelled) {
+      const double shortest = std::min({a.shaftWidth, a.barbWidth, a.shaftLength});
+      tooLarge += a.cornerRadius > shortest / 2;
+    }
+  }
+  for (int k = 0; k < 6; ++k) EXPECT_GT(seen[k], 100) << "outline kind " << k << " rarely drawn";
+  EXPECT_GT(tooLarge, 300);
+}
+
+// The bevelled points by their formulas with the radius as given, mirrored
+// below the axis: what the outline must be, to the bit, wherever the bevels
+// fit.
+std::vector<Vector> UnlimitedBevel(const Arrow& a) {
+  std::vector<Vector> upper;
+  const auto add = [&](double x, double y) { upper.push_back(Vector(x, y, 0.0)); };
+  const double r = a.cornerRadius;
+  const double beta = std::atan(a.barbWidth / a.headLength);
+  const double cb = std::cos(beta), sb = std::sin(beta);
+  if (a.hasShaft != 0) {
+    const double h = (a.shaftLength + a.headLength) / 2.0;
+    const double xb = h - a.headLength;
+    const double yb = (a.shaftWidth + 2.0 * a.barbWidth) / 2.0;
+    const double halfW = a.shaftWidth / 2.0;
+    const double N = a.tailNotch;
+    if (N > 0.0) {
+      const double alpha = std::atan(halfW / N);
+      add(-(h - N + r * std::cos(alpha)), r * std::sin(alpha));
+      add(-(h - r * std::cos(alpha)), halfW - r * std::sin(alpha));
+    } else {
+      add(-h, halfW - r);
+    }
+    add(-(h - r), halfW);
+    add(xb - r, halfW);
+    add(xb, halfW + r);
+    add(xb, yb - r);
+    add(xb + r * cb, yb - r * sb);
+    add(h - r * cb, r * sb);
+  } else {
+    const double halfLh = a.headLength / 2.0;
+    const double S = a.barbSweep;
+    if (S > 0.0) add(-halfLh, r);
+    add(-(halfLh + S), a.barbWidth - r);
+    add(-(halfLh - r * cb), a.barbWidth - r * sb);
+    add(halfLh - r * cb, r * sb);
+  }
+  std::vector<Vector> all = upper;
+  for (std::size_t i = upper.size(); i-- > 0;) all.push_back(Vector(upper[i].x, -upper[i].y, 0.0));
+  return all;
+}
+
+TEST(OutlineBevel, FittingBevelsKeepTheirExactPoints) {
+  Rng rng(0xF177ULL);
+  for (int iter = 0; iter < 2000; ++iter) {
+    Arrow a = RandomArrow(rng);
+    a.doubleHeaded = 0;
+    a.fletching = 0;
+    a.chevronHead = 0;
+    a.roundCorners = 1;
+    a.hasShaft = rng.Flag(0.6);
+    // The shortest edge that carries bevel points from both its ends.
+    double shortest = std::hypot(a.headLength, a.barbWidth);
+    if (a.hasShaft != 0) {
+      const double tail = a.tailNotch > 0 ? std::hypot(a.tailNotch, a.shaftWidth / 2) : a.shaftWidth;
+      shortest = std::min({shortest, tail, a.shaftLength, a.barbWidth});
+    } else {
+      shortest = std::min(shortest, (a.barbSweep > 0 ? 1.0 : 2.0) * a.barbWidth);
+    }
+    a.cornerRadius = rng.Uniform(1e-6, 0.999) * shortest / 2;
+    SCOPED_TRACE("shape " + std::to_string(iter));
+    ASSERT_EQ(ChooseOutline(a), a.hasShaft != 0 ? OutlineKind::ShaftBevelled : OutlineKind::HeadOnlyBevelled);
+    EXPECT_TRUE(SameBits(Generate(a), UnlimitedBevel(a)));
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Zero divisors.
 
 TEST(OutlineDivisors, ZeroDivisorGivesNonFiniteCoordinates) {
