@@ -185,31 +185,61 @@ long DecodeUtf8(const std::string& s, std::size_t& i) {
   return cp;
 }
 
-// UTF-8 to Latin-1: code points up to U+00FF become one byte, every other
-// code point (and every malformed byte) becomes '?'.
-std::string Utf8ToLatin1(const std::string& s) {
+// The host's 8-bit encoding is Windows-1252: Latin-1 with printable
+// characters (the euro sign, typographic quotes, dashes, ...) in place of
+// the C1 controls at 0x80 to 0x9F. The five bytes Windows-1252 leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 code points of
+// the same value, as Windows itself decodes them, so every byte sequence
+// decodes and encodes back unchanged.
+constexpr uint16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The Windows-1252 byte of a code point; -1 when it has none.
+int EightBitByte(long cp) {
+  if (cp < 0) return -1;
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+  for (int k = 0; k < 32; ++k) {
+    if (kWindows1252High[k] == cp) return 0x80 + k;
+  }
+  return -1;
+}
+
+void AppendUtf8(std::string& out, long cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// UTF-8 to the 8-bit encoding: every character Windows-1252 has becomes its
+// byte; every other character (and every malformed byte) becomes '?'.
+std::string Utf8To8Bit(const std::string& s) {
   std::string out;
   out.reserve(s.size());
   std::size_t i = 0;
   while (i < s.size()) {
-    const long cp = DecodeUtf8(s, i);
-    out += (cp >= 0 && cp <= 0xFF) ? static_cast<char>(static_cast<unsigned char>(cp)) : '?';
+    const int b = EightBitByte(DecodeUtf8(s, i));
+    out += b >= 0 ? static_cast<char>(static_cast<unsigned char>(b)) : '?';
   }
   return out;
 }
 
-// Latin-1 to UTF-8: each byte is the code point of the same value.
-std::string Latin1ToUtf8(const std::string& s) {
+// The 8-bit encoding to UTF-8: each byte is one character.
+std::string EightBitToUtf8(const std::string& s) {
   std::string out;
   out.reserve(s.size() * 2);
   for (char ch : s) {
     const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kWindows1252High[c - 0x80] : c);
   }
   return out;
 }
@@ -531,7 +561,7 @@ int32_t WriteString(ha_file file, const char* utf8, int32_t encoding) {
       return 0;
     }
     const std::string text =
-        encoding == HA_STRINGENCODING_8BIT ? Utf8ToLatin1(Str(utf8)) : Str(utf8);
+        encoding == HA_STRINGENCODING_8BIT ? Utf8To8Bit(Str(utf8)) : Str(utf8);
     if (text.size() >= static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return 0;
     std::string bytes;
     PutUint32(bytes, static_cast<uint32_t>(text.size() + 1), f->state.order);
@@ -618,7 +648,7 @@ int32_t ReadString(ha_file file, int32_t encoding, ha_text* value) {
     }
     if (count > 0) bytes.resize(static_cast<std::size_t>(count) - 1);  // drop the closing byte
     ha_text text =
-        MakeText(encoding == HA_STRINGENCODING_8BIT ? Latin1ToUtf8(bytes) : std::move(bytes));
+        MakeText(encoding == HA_STRINGENCODING_8BIT ? EightBitToUtf8(bytes) : std::move(bytes));
     if (text == nullptr) {
       Rewind(f, start);
       return 0;

@@ -77,7 +77,11 @@ Options ParseOptions(const std::string& command, int argc, char** argv,
     const std::string arg = argv[i];
     const auto value = [&]() -> std::string {
       if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
-      return argv[++i];
+      std::string v = argv[++i];
+      // An empty name or value is never what was meant (an unset shell
+      // variable, say): refuse it rather than quietly ignore the option.
+      if (v.empty()) throw UsageError{arg + " needs a value, not an empty word"};
+      return v;
     };
     if (arg == "--release") {
       o.session.release = ParseRelease(value());
@@ -118,12 +122,13 @@ host::Object* PrepareArrow(host::Session& session, const Options& o, std::string
   if (!session.Open(error)) return nullptr;
   host::Object* arrow = session.NewArrow(false, error);
   if (arrow == nullptr) return nullptr;
+  // The preset first, so that every --set changes the loaded values.
+  if (!o.preset.empty() && !session.LoadPreset(arrow, o.preset, error)) return nullptr;
   for (const std::string& s : o.sets) {
     // A setting the description does not know, or a value of the wrong
     // form, is a mistake in the command line.
     if (!session.ApplySetting(arrow, s, error)) throw UsageError{*error};
   }
-  if (!o.preset.empty() && !session.LoadPreset(arrow, o.preset, error)) return nullptr;
   return arrow;
 }
 
@@ -170,7 +175,7 @@ int Params(const Options& o) {
   host::Object* arrow = PrepareArrow(session, o, &error);
   if (arrow == nullptr) return Fail(error);
   if (o.format == "json") {
-    std::cout << session.ParamsJson(arrow).dump() << "\n";
+    std::cout << host::JsonText(session.ParamsJson(arrow)) << "\n";
   } else {
     std::cout << session.ParamsTable(arrow);
   }
@@ -263,6 +268,7 @@ int main(int argc, char** argv) {
         throw UsageError{"expected: preset save FILE [options]"};
       Options o = ParseOptions(command, argc, argv, {}, 4);
       o.saveTo = argv[3];
+      if (o.saveTo.empty()) throw UsageError{"preset save needs a file name, not an empty word"};
       return PresetSave(o);
     }
     throw UsageError{"unknown command '" + command + "'"};

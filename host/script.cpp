@@ -584,7 +584,7 @@ Object* ScriptConsole::FindObject(const std::string& nameOrPath, ScriptError* er
 
 void ScriptConsole::Print(const Json& doc) {
   // Names come from the script; text that is not UTF-8 is written replaced.
-  out_ << doc.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+  out_ << JsonText(doc) << '\n';
   out_.flush();
 }
 

@@ -61,6 +61,10 @@ std::string FormatDouble(double value) {
   return Json(value).dump();
 }
 
+std::string JsonText(const Json& json) {
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 Json DoubleJson(double value) {
   if (std::isfinite(value)) return Json(value);
   return Json(FormatDouble(value));
@@ -266,7 +270,7 @@ std::string Session::ParamsTable(Object* op) {
     std::string value;
     if (v.is_null()) value = "(not set)";
     else if (v.is_number_float()) value = FormatDouble(v.get<double>());
-    else if (v.is_string()) value = "\"" + v.get<std::string>() + "\"";
+    else if (v.is_string()) value = JsonText(v);  // quoted, escaped, never malformed
     else value = v.dump();
     std::snprintf(line, sizeof line, "%-6d %-28s %-7s %-22s %s\n", p["id"].get<int>(),
                   p["name"].get<std::string>().c_str(), p["type"].get<std::string>().c_str(),

@@ -31,6 +31,10 @@ bool ParseNumber(std::string text, double* out);
 std::string FormatDouble(double value);
 // A double as JSON: a number, or the string "nan", "inf" or "-inf".
 Json DoubleJson(double value);
+// A JSON document as one line of text. Texts the host holds need not be
+// valid UTF-8 (a name typed as raw bytes, a preset read as UTF-8 that is
+// not): each malformed byte is written as U+FFFD instead of failing.
+std::string JsonText(const Json& json);
 
 struct SessionOptions {
   int release = 16;         // picks the built folder and the host version

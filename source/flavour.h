@@ -23,8 +23,7 @@ struct Flavour {
   Bool (*registerExtras)();      // further registrations before the arrow (null: none)
   // Preset files.
   const char* presetVersionLine;
-  const char* const* presetFullVersionLines;  // versions whose files hold items 8 to 10
-  Int32 presetStringEncoding;
+  Int32 presetStringEncoding;  // the encoding of the preset name this build writes
 };
 
 namespace flavour_detail {
@@ -34,8 +33,6 @@ inline constexpr const char* kFailure13[] = {"VARNHOLT LTD: Failed to load Tolva
 inline constexpr const char* kBanner12[] = {" ", "--------- Quellfort Software ---------", nullptr};
 inline constexpr const char* kSuccess12[] = {"Tolvane successfully loaded.", " ", nullptr};
 inline constexpr const char* kFailure12[] = {"Failed to register Tolvane.", " ", nullptr};
-inline constexpr const char* kFullVersions13[] = {"# Version 1.2", "# Version 1.3", nullptr};
-inline constexpr const char* kFullVersions12[] = {"# Version 1.2", nullptr};
 }  // namespace flavour_detail
 
 #if TOLVANE_RELEASE == 16
@@ -43,13 +40,13 @@ namespace ids = ids_v13;
 inline constexpr Flavour kFlavour = {
     16, 16049, flavour_detail::kNoLines, flavour_detail::kSuccess13, flavour_detail::kFailure13,
     false, true, false, true, &RegisterDotsType,
-    "# Version 1.3", flavour_detail::kFullVersions13, HA_STRINGENCODING_UTF8};
+    "# Version 1.3", HA_STRINGENCODING_UTF8};
 #elif TOLVANE_RELEASE == 12
 namespace ids = ids_v12;
 inline constexpr Flavour kFlavour = {
     12, 12000, flavour_detail::kBanner12, flavour_detail::kSuccess12, flavour_detail::kFailure12,
     true, false, true, false, nullptr,
-    "# Version 1.2", flavour_detail::kFullVersions12, HA_STRINGENCODING_8BIT};
+    "# Version 1.2", HA_STRINGENCODING_8BIT};
 #else
 #error "TOLVANE_RELEASE must be 16 or 12"
 #endif

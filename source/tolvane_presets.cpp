@@ -86,14 +86,16 @@ Bool WriteItems(BaseFile* file, const BaseContainer& bc, const PresetItem* items
   return ok;
 }
 
-// Reads items into `bc`; stops at the first read that fails.
-Bool ReadItems(BaseFile* file, BaseContainer* bc, const PresetItem* items, int count) {
+// Reads items into `bc`, texts in `encoding`; stops at the first read that
+// fails.
+Bool ReadItems(BaseFile* file, BaseContainer* bc, const PresetItem* items, int count,
+               Int32 encoding = HA_STRINGENCODING_8BIT) {
   for (int i = 0; i < count; ++i) {
     const PresetItem& item = items[i];
     switch (item.kind) {
       case Item::Text: {
         String text;
-        if (!file->ReadString(&text, kFlavour.presetStringEncoding)) return false;
+        if (!file->ReadString(&text, encoding)) return false;
         bc->SetString(item.id, text);
         break;
       }
@@ -125,12 +127,24 @@ constexpr int Count(const PresetItem (&)[N]) {
   return N;
 }
 
-// Whether files of this version line hold the double-headed items.
+// Both product versions write the same layout, so files of either hold the
+// double-headed items 8 to 10; a file of any other version is taken to be
+// one without them.
+const char kVersion12[] = "# Version 1.2";
+const char kVersion13[] = "# Version 1.3";
+
 Bool HasDoubleItems(const String& versionLine) {
-  for (const char* const* line = kFlavour.presetFullVersionLines; *line != nullptr; ++line) {
-    if (std::strcmp(versionLine.GetCStringUTF8(), *line) == 0) return true;
-  }
-  return false;
+  const char* line = versionLine.GetCStringUTF8();
+  return std::strcmp(line, kVersion12) == 0 || std::strcmp(line, kVersion13) == 0;
+}
+
+// The encoding of a file's preset name follows its version line: version 1.3
+// files hold UTF-8, every other version the host's 8-bit encoding. Decoding
+// by the file rather than by this build keeps a non-ASCII name intact across
+// the releases.
+Int32 NameEncoding(const String& versionLine) {
+  return std::strcmp(versionLine.GetCStringUTF8(), kVersion13) == 0 ? HA_STRINGENCODING_UTF8
+                                                                     : HA_STRINGENCODING_8BIT;
 }
 
 // Writes the whole preset; false when any write failed.
@@ -149,13 +163,16 @@ Bool WriteAllItems(BaseFile* file, const BaseContainer& bc) {
 
 // Reads the whole preset into `bc`; false at the first read that fails.
 Bool ReadAllItems(BaseFile* file, BaseContainer* bc) {
-  const Int32 encoding = kFlavour.presetStringEncoding;
+  // The header lines are ASCII; read as 8-bit they decode the same in every
+  // build, whatever bytes a foreign file holds there.
   String header, version, start;
-  if (!file->ReadString(&header, encoding) || !file->ReadString(&version, encoding) ||
-      !file->ReadString(&start, encoding))
+  if (!file->ReadString(&header, HA_STRINGENCODING_8BIT) ||
+      !file->ReadString(&version, HA_STRINGENCODING_8BIT) ||
+      !file->ReadString(&start, HA_STRINGENCODING_8BIT))
     return false;
   const PresetItem name = {Item::Text, ARROW_PRESET_NAME};
-  if (!ReadItems(file, bc, &name, 1) || !ReadItems(file, bc, kHeadItems, Count(kHeadItems)))
+  if (!ReadItems(file, bc, &name, 1, NameEncoding(version)) ||
+      !ReadItems(file, bc, kHeadItems, Count(kHeadItems)))
     return false;
   if (HasDoubleItems(version)) {
     if (!ReadItems(file, bc, kDoubleItems, Count(kDoubleItems))) return false;

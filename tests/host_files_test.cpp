@@ -484,29 +484,54 @@ TEST_F(FileLayer, ReadingTakesTheByteOrderOfTheOpen) {
 // ---------------------------------------------------------------------------
 // String encodings
 
-TEST_F(FileLayer, EightBitWritingKeepsLatin1AndMarksTheRest) {
-  ha_file f = Open("latin.bin", HA_FILEOPEN_WRITE, HA_BYTEORDER_MOTOROLA);
-  // A, e-acute (U+00E9), y-diaeresis (U+00FF), euro sign (U+20AC), a 4-byte
-  // emoji (U+1F600), then a stray continuation byte.
-  EXPECT_EQ(S().write_string(f, "A\xC3\xA9\xC3\xBF\xE2\x82\xAC\xF0\x9F\x98\x80\x80",
-                             HA_STRINGENCODING_8BIT),
-            1);
-  // A sequence cut short by the end of the text.
-  EXPECT_EQ(S().write_string(f, "x\xE2\x82", HA_STRINGENCODING_8BIT), 1);
+// The host's 8-bit encoding is Windows-1252. Each row: a text in UTF-8 and
+// its 8-bit bytes; rows marked `roundTrip` decode back to the same text.
+TEST_F(FileLayer, EightBitEncodingIsWindows1252BothWays) {
+  struct Row {
+    std::string utf8;
+    Bytes eightBit;
+    bool roundTrip;
+  };
+  const Row rows[] = {
+      {"A\x7F", {'A', 0x7F}, true},
+      {"\xC3\xA9\xC3\xBF\xC2\xA0", {0xE9, 0xFF, 0xA0}, true},  // Latin-1 range
+      {"\xE2\x82\xAC\xE2\x80\x9C\xC5\xB8\xE2\x84\xA2", {0x80, 0x93, 0x9F, 0x99}, true},  // € “ Ÿ ™
+      {"\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D", {0x81, 0x8D, 0x8F, 0x90, 0x9D}, true},  // undefined five
+      // Characters without a byte, a stray continuation byte and a sequence
+      // cut short each become '?'.
+      {"\xF0\x9F\x98\x80\xE2\x86\x92\xC2\x80\x80x\xE2\x82", {'?', '?', '?', '?', 'x', '?', '?'}, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.utf8);
+    ha_file w = Open("enc.bin", HA_FILEOPEN_WRITE, HA_BYTEORDER_MOTOROLA);
+    EXPECT_EQ(S().write_string(w, row.utf8.c_str(), HA_STRINGENCODING_8BIT), 1);
+    S().file_free(w);
+    Bytes expected = {0, 0, 0, static_cast<unsigned char>(row.eightBit.size() + 1)};
+    expected.insert(expected.end(), row.eightBit.begin(), row.eightBit.end());
+    expected.push_back(0);
+    EXPECT_EQ(ReadAll(dir_ / "enc.bin"), expected);
+    ha_file r = OpenBytes("enc.back", expected);
+    ha_text t = nullptr;
+    EXPECT_EQ(S().read_string(r, HA_STRINGENCODING_8BIT, &t), 1);
+    const std::string back = Take(t);
+    if (row.roundTrip) {
+      EXPECT_EQ(back, row.utf8);
+    }
+    S().file_free(r);
+  }
+  // UTF-8 is written and read as it is.
+  ha_file f = Open("utf8.bin", HA_FILEOPEN_WRITE, HA_BYTEORDER_MOTOROLA);
   S().write_string(f, "\xC3\xA9", HA_STRINGENCODING_UTF8);
   S().file_free(f);
-  const Bytes expected = {0, 0, 0, 7, 'A', 0xE9, 0xFF, '?', '?', '?', 0,
-                          0, 0, 0, 4, 'x', '?', '?', 0,
-                          0, 0, 0, 3, 0xC3, 0xA9, 0};
-  EXPECT_EQ(ReadAll(dir_ / "latin.bin"), expected);
+  EXPECT_EQ(ReadAll(dir_ / "utf8.bin"), (Bytes{0, 0, 0, 3, 0xC3, 0xA9, 0}));
 }
 
-TEST_F(FileLayer, EightBitReadingTurnsEachByteIntoItsCodePoint) {
-  ha_file f = OpenBytes("latin", {0, 0, 0, 5, 'A', 0xE9, 0x7F, 0xFF, 0,  // 8-bit
-                                  0, 0, 0, 3, 0xC3, 0xA9, 0});           // UTF-8
+TEST_F(FileLayer, EightBitReadingTurnsEachByteIntoOneCharacter) {
+  ha_file f = OpenBytes("latin", {0, 0, 0, 6, 'A', 0xE9, 0x7F, 0xFF, 0x80, 0,  // 8-bit
+                                  0, 0, 0, 3, 0xC3, 0xA9, 0});                 // UTF-8
   ha_text t = nullptr;
   EXPECT_EQ(S().read_string(f, HA_STRINGENCODING_8BIT, &t), 1);
-  EXPECT_EQ(Take(t), "A\xC3\xA9\x7F\xC3\xBF");
+  EXPECT_EQ(Take(t), "A\xC3\xA9\x7F\xC3\xBF\xE2\x82\xAC");
   EXPECT_EQ(S().read_string(f, HA_STRINGENCODING_UTF8, &t), 1);
   EXPECT_EQ(Take(t), "\xC3\xA9");
   S().file_free(f);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <vector>
 
 #include "files.h"
 #include "fixture.h"
@@ -252,56 +254,99 @@ TEST_P(Presets, VersionLineDecidesTheDoubleHeadedItems) {
   EXPECT_EQ(Value("ARROW_CHEVRON"), true);
 }
 
-TEST(PresetsAcrossReleases, FilesDifferOnlyInTheVersionLineAndLoadInEachOther) {
+// Every release reads every release's file of the same arrow into the same
+// values, a non-ASCII preset name included: version 1.3 files hold the name
+// in UTF-8, version 1.2 files in the host's 8-bit encoding (Windows-1252).
+TEST(PresetsAcrossReleases, EachReleaseReadsEachReleasesFileIntoTheSameValues) {
   TempDir tmp;
+  const std::string name = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";  // "Grüße €": all in Windows-1252
+  const std::vector<std::string> sets = {
+      "ARROW_PRESET_NAME=" + name, "ARROW_DOUBLE_HEADED=true", "ARROW_DOUBLE_SHAFT_LENGTH=250",
+      "ARROW_DOUBLE_SHAFT_WIDTH=70", "ARROW_SHAFT_LENGTH=600", "ARROW_HEAD_LENGTH=60",
+      "ARROW_CHEVRON=true", "ARROW_FLETCHING=true", "ARROW_PLANE=2",
+      "ARROW_POINT_INTERPOLATION=1", "ARROW_REVERSE=true"};
+  // The 26 values of the arrow, by name; the same names in both releases.
+  const auto presetValues = [](host::Session& s, host::Object* arrow) {
+    Json values = Json::object();
+    const Json all = s.ParamsJson(arrow);
+    for (const Json& p : all["params"]) {
+      const std::string n = p["name"];
+      if (n.find("CORNER") == std::string::npos && n.find("EXTRUDE") == std::string::npos &&
+          n.find("CLONE") == std::string::npos && n.find("WRAP") == std::string::npos)
+        values[n] = p["value"];
+    }
+    return values;
+  };
   std::map<int, std::string> files;
+  Json expected;
   for (int release : {16, 12}) {
     host::Session s({release, "", 0});
     std::string error;
     ASSERT_TRUE(s.Open(&error)) << error;
     host::Object* arrow = s.NewArrow(false, &error);
-    for (const char* set : {"ARROW_PRESET_NAME=Twin", "ARROW_DOUBLE_HEADED=true",
-                            "ARROW_DOUBLE_SHAFT_LENGTH=250", "ARROW_HEAD_LENGTH=60",
-                            "ARROW_CHEVRON=true", "ARROW_FLETCHING=true"})
-      ASSERT_TRUE(s.ApplySetting(arrow, set, &error)) << error;
+    for (const std::string& set : sets) ASSERT_TRUE(s.ApplySetting(arrow, set, &error)) << error;
     files[release] = tmp.File("twin" + std::to_string(release) + ".tlv");
     ASSERT_TRUE(s.SavePreset(arrow, files[release], nullptr, &error)) << error;
     ExpectCleanShutdown(s.GetHost());
   }
-  std::string a = ReadFileBytes(files[16]);
-  std::string b = ReadFileBytes(files[12]);
-  ASSERT_EQ(a.size(), b.size());
-  std::vector<std::size_t> differ;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) differ.push_back(i);
-  // Only the last digit of "# Version 1.x" (after the 26 bytes of the first line).
-  EXPECT_EQ(differ, std::vector<std::size_t>{26 + 4 + 12});
 
-  // Release 16 reads both versions fully.
-  for (const auto& [release, file] : files) {
+  // The files differ in the version digit and in the name's bytes only.
+  const std::string a = ReadFileBytes(files[16]);
+  const std::string b = ReadFileBytes(files[12]);
+  const std::string nameIn12 = "Gr\xFC\xDF" "e \x80";
+  const std::size_t at = 26 + 18 + 26;  // item 1 follows the three header lines
+  EXPECT_EQ(a.substr(0, at), std::string(b.substr(0, at)).replace(26 + 4 + 12, 1, "3"));
+  EXPECT_EQ(a.substr(at + 4, name.size()), name);
+  EXPECT_EQ(b.substr(at + 4, nameIn12.size()), nameIn12);
+  EXPECT_EQ(a.substr(at + 4 + name.size()), b.substr(at + 4 + nameIn12.size()));
+
+  for (int reader : {16, 12}) {
+    for (const auto& [writer, file] : files) {
+      SCOPED_TRACE("release " + std::to_string(reader) + " reads the file of release " +
+                   std::to_string(writer));
+      host::Session s({reader, "", 0});
+      std::string error;
+      ASSERT_TRUE(s.Open(&error)) << error;
+      host::Object* arrow = s.NewArrow(false, &error);
+      ASSERT_TRUE(s.LoadPreset(arrow, file, &error)) << error;
+      const Json values = presetValues(s, arrow);
+      // What release 16 reads from its own file is the reference.
+      if (expected.is_null()) {
+        expected = values;
+        ASSERT_EQ(expected.size(), 26u);
+        EXPECT_EQ(expected["ARROW_PRESET_NAME"], name);
+        EXPECT_EQ(expected["ARROW_DOUBLE_HEADED"], true);
+        EXPECT_EQ(expected["ARROW_SHAFT_LENGTH"], 600.0);
+        EXPECT_EQ(expected["ARROW_PLANE"], 2);
+      }
+      EXPECT_EQ(values, expected);
+      ExpectCleanShutdown(s.GetHost());
+    }
+  }
+}
+
+// A name with characters the 8-bit encoding lacks: release 12 keeps it as
+// read, and writes a stand-in '?' for each such character.
+TEST(PresetsAcrossReleases, CharactersWithoutAnEightBitByteBecomeStandIns) {
+  TempDir tmp;
+  std::string error;
+  const std::string path16 = tmp.File("arrow16.tlv"), path12 = tmp.File("arrow12.tlv");
+  {
     host::Session s({16, "", 0});
-    std::string error;
     ASSERT_TRUE(s.Open(&error)) << error;
     host::Object* arrow = s.NewArrow(false, &error);
-    ASSERT_TRUE(s.LoadPreset(arrow, file, &error)) << error;
-    EXPECT_EQ(arrow->Data().Find(10160)->i, 1) << "file of release " << release;
-    EXPECT_EQ(arrow->Data().Find(10170)->f, 250.0);
-    EXPECT_EQ(arrow->Data().Find(10030)->f, 60.0);
+    ASSERT_TRUE(s.ApplySetting(arrow, "ARROW_PRESET_NAME=\xC3\xA9\xE2\x86\x92x", &error));  // é→x
+    ASSERT_TRUE(s.SavePreset(arrow, path16, nullptr, &error)) << error;
     ExpectCleanShutdown(s.GetHost());
   }
-  // Release 12 takes a 1.3 file for one without items 8 to 10 and reads item
-  // 11 where item 8 stands: the shaft flag from the double-headed byte, the
-  // shaft length from the double-headed length.
   {
     host::Session s({12, "", 0});
-    std::string error;
     ASSERT_TRUE(s.Open(&error)) << error;
     host::Object* arrow = s.NewArrow(false, &error);
-    ASSERT_TRUE(s.LoadPreset(arrow, files[16], &error)) << error;
-    EXPECT_EQ(arrow->Data().Find(10062)->i, 0);      // double-headed off
-    EXPECT_EQ(arrow->Data().Find(10063)->f, 400.0);  // and its defaults
-    EXPECT_EQ(arrow->Data().Find(1007)->i, 1);       // the shaft flag read the double-headed byte
-    EXPECT_EQ(arrow->Data().Find(10000)->f, 250.0);  // shaft length read the double-headed length
+    ASSERT_TRUE(s.LoadPreset(arrow, path16, &error)) << error;
+    EXPECT_EQ(arrow->Data().Find(10065)->s, "\xC3\xA9\xE2\x86\x92x");
+    ASSERT_TRUE(s.SavePreset(arrow, path12, nullptr, &error)) << error;
+    EXPECT_NE(ReadFileBytes(path12).find(std::string("\0\0\0\4\xE9?x\0", 8)), std::string::npos);
     ExpectCleanShutdown(s.GetHost());
   }
 }

@@ -16,6 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using host::Json;
 using testkit::ReadFileBytes;
 using testkit::RunProgram;
 using testkit::TempDir;
@@ -389,6 +390,11 @@ TEST(ProgramOutline, BadArgumentsAreUsageErrors) {
       {"outline --set ARROW_CHEVRON=maybe", {"ARROW_CHEVRON", "maybe"}},
       {"outline --set ARROW_NO_SUCH_THING=1", {"ARROW_NO_SUCH_THING"}},
       {"outline --set ARROW_SHAFT_LENGTH", {"ARROW_SHAFT_LENGTH"}},
+      // An empty word is refused, not taken as "no such option".
+      {"outline --plugin ''", {"--plugin", "empty"}},
+      {"params --preset ''", {"--preset", "empty"}},
+      {"outline -o ''", {"-o", "empty"}},
+      {"preset save ''", {"empty"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
@@ -397,6 +403,56 @@ TEST(ProgramOutline, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(r.out, "");
     for (const std::string& n : c.named) EXPECT_NE(r.err.find(n), std::string::npos) << r.err;
   }
+}
+
+// A preset is loaded before the settings, so every --set wins over the file.
+TEST(ProgramOutline, SettingsApplyOnTopOfThePreset) {
+  TempDir tmp;
+  const std::string preset = tmp.File("long.tlv");
+  ASSERT_EQ(RunProgram("preset save " + Quoted(preset) +
+                       " --set ARROW_SHAFT_LENGTH=600 --set ARROW_HEAD_LENGTH=70")
+                .status,
+            0);
+  for (const char* release : {"16", "12"}) {
+    const auto r = RunProgram(std::string("params --format json --release ") + release +
+                              " --set ARROW_SHAFT_LENGTH=250 --preset " + Quoted(preset));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Json params = Json::parse(r.out)["params"];
+    std::map<std::string, Json> byName;
+    for (const Json& p : params) byName[p["name"]] = p["value"];
+    EXPECT_EQ(byName["ARROW_SHAFT_LENGTH"], 250.0) << release;  // the setting
+    EXPECT_EQ(byName["ARROW_HEAD_LENGTH"], 70.0) << release;    // the preset
+  }
+}
+
+// Texts need not be valid UTF-8 (typed as raw bytes, or read from a file
+// that says UTF-8 and is not); every output still writes them.
+TEST(ProgramOutline, EveryOutputWritesMalformedTexts) {
+  TempDir tmp;
+#if !defined(_WIN32)  // a Windows command line is UTF-16 and holds no malformed byte
+  const std::string bad = Quoted("ARROW_PRESET_NAME=a\xff" "b");
+  for (const std::string& args :
+       {"params --format json --set " + bad, "params --set " + bad,
+        "outline --set " + bad, "outline --format svg --set " + bad,
+        "outline --format csv --set " + bad}) {
+    SCOPED_TRACE(args);
+    const auto r = RunProgram(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out, "");
+  }
+  const auto json = RunProgram("params --format json --set " + bad);
+  EXPECT_NE(json.out.find("a\xEF\xBF\xBD" "b"), std::string::npos) << json.out;  // U+FFFD
+#endif
+  // A version 1.2 file with an 8-bit name reads as proper UTF-8.
+  const std::string preset = tmp.File("old.tlv");
+  ASSERT_EQ(RunProgram("preset save " + Quoted(preset) + " --release 12 --set " +
+                       Quoted("ARROW_PRESET_NAME=Gr\xc3\xbc\xc3\x9f" "e"))
+                .status,
+            0);
+  const auto r = RunProgram("params --format json --preset " + Quoted(preset));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"Gr\xC3\xBC\xC3\x9F" "e\""), std::string::npos) << r.out;
 }
 
 TEST(ProgramOutline, BadArgumentsWriteNoFile) {
