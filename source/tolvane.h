@@ -14,6 +14,39 @@ Bool PluginMessage(Int32 id, void* data);
 void PluginEnd();
 Bool RegisterTolvane();
 
+// A new host object taken ahead of use, with a copy of its container when
+// the object's settings are to be written.
+struct NewObject {
+  BaseObject* op = nullptr;
+  BaseContainer* settings = nullptr;
+};
+
+// What a build command takes from the host's allocator: new objects and
+// copies of containers. A command takes all of it before it changes anything,
+// so that an allocation that fails leaves the document as it was; what the
+// document did not take over is freed with the parts.
+class BuildParts {
+ public:
+  BuildParts() = default;
+  ~BuildParts();
+  BuildParts(const BuildParts&) = delete;
+  BuildParts& operator=(const BuildParts&) = delete;
+
+  // A copy of `op`'s container, kept until the parts go; null when it cannot
+  // be had.
+  BaseContainer* Copy(const BaseObject* op);
+  // A new object of `type` and, when `withSettings`, a copy of its container;
+  // false when either cannot be had.
+  Bool Take(Int32 type, Bool withSettings, NewObject* out);
+  // `op` went into the document, which owns it from now on.
+  void Placed(const BaseObject* op);
+
+ private:
+  static constexpr int kSlots = 4;
+  BaseObject* objects_[kSlots] = {};
+  BaseContainer* copies_[kSlots] = {};
+};
+
 class SMPlugin : public ObjectData {
  public:
   static NodeData* Alloc();
@@ -41,16 +74,32 @@ class SMPlugin : public ObjectData {
   Bool LoadPreset(GeListNode* node, BaseDocument* doc);
 
   // Scene builders around the arrow. Each records its own undo entries; the
-  // caller opens and closes the undo group.
-  BaseObject* MakeExtrude(BaseDocument* doc, BaseContainer* bc, GeListNode* node);
-  void FilletCaps(BaseObject* extrude, Int32 on, BaseDocument* doc);
-  void AlignExNurbs(GeListNode* node, BaseObject* extrude);
+  // caller opens and closes the undo group. The builders that make objects
+  // cannot fail: what they need was taken ahead into `parts` (TakeExtrude,
+  // TakeCloner), and they mark what they put into the document as placed.
+  //
+  // The extrusion, with a copy of its container when the caps are written
+  // or it is to be aligned later (`align`, the copy then serves AlignExNurbs).
+  Bool TakeExtrude(BaseContainer* bc, Bool align, BuildParts& parts, NewObject* out);
+  BaseObject* MakeExtrude(BaseDocument* doc, BaseContainer* bc, GeListNode* node, const NewObject& extrude,
+                          BuildParts& parts);
+  // `settings` is a copy of the extrusion's container taken ahead.
+  void AlignExNurbs(GeListNode* node, BaseObject* extrude, BaseContainer* settings);
   void ChangeSWD(GeListNode* node, BaseObject* extrude, BaseDocument* doc);
   BaseObject* GetSplineWrapDeformer(GeListNode* node);
-  BaseObject* MakeCloner(BaseDocument* doc, BaseContainer* bc, BaseObject* path);
-  void SetClonerCount(BaseObject* cloner, Int32 count, BaseDocument* doc);
-  void SetClonerRate(BaseObject* cloner, Float rate, BaseDocument* doc);
-  void SetClonerSpline(BaseObject* cloner, BaseObject* spline, BaseDocument* doc);
+  Bool TakeCloner(BuildParts& parts, NewObject* out);
+  BaseObject* MakeCloner(BaseDocument* doc, BaseContainer* bc, BaseObject* path, const NewObject& cloner,
+                         BuildParts& parts);
+
+  // Carrying a changed arrow parameter over to a set-up. Each answers false
+  // when the container copy it writes through cannot be had; it has then
+  // changed, recorded and sent nothing.
+  Bool FilletCaps(BaseObject* extrude, Int32 on, BaseDocument* doc);
+  Bool SetClonerCount(BaseObject* cloner, Int32 count, BaseDocument* doc);
+  Bool SetClonerRate(BaseObject* cloner, Float rate, BaseDocument* doc);
+  Bool SetClonerSpline(BaseObject* cloner, BaseObject* spline, BaseDocument* doc);
+  // Whether the extrusion's caps are the fillet caps FilletCaps gives.
+  static Bool HasFilletCaps(const BaseObject* extrude);
 
   // The folder in which the preset load dialog starts.
   const Filename& PresetFolder() const { return presetFolder_; }

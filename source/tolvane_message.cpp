@@ -7,6 +7,14 @@
 // record undo entries, insert objects or resolve links need the arrow's
 // document; an arrow in no document gets only the preset save and the
 // information box.
+//
+// A command either completes or leaves the document, its undo stack
+// included, as it was: it takes every new object and container copy it will
+// need (BuildParts) before it opens its undo group, and when one cannot be
+// had it frees what it took and returns without a step. The host offers the
+// module no way to tell the user about such a failure (its console serves
+// the loading lines, and a message box needs memory too), so the unchanged
+// document is the whole report.
 #include "flavour.h"
 #include "tolvane.h"
 
@@ -38,27 +46,29 @@ void MoveUnder(BaseDocument* doc, BaseObject* op, BaseObject* parent) {
 
 void CommandExtrude(SMPlugin& self, GeListNode* node, BaseDocument* doc, BaseContainer* bc) {
   BaseObject* arrow = ObjectOf(node);
-  doc->StartUndo();
   BaseObject* parent = arrow->GetUp();
-  if (parent == nullptr) {
-    BaseObject* extrude = self.MakeExtrude(doc, bc, node);
-    if (extrude != nullptr) self.ChangeSWD(node, extrude, doc);
-  } else if (!IsType(parent, Oextrude)) {
-    BaseObject* extrude = self.MakeExtrude(doc, bc, node);
-    if (extrude != nullptr) {
-      MoveUnder(doc, extrude, parent);
-      self.ChangeSWD(node, extrude, doc);
-      if (IsType(parent, Ocloner)) {
-        // Clones following an object get the extrusion turned to the path.
-        AutoContainer cloner(parent->GetDataCopy());
-        if (cloner && cloner->GetInt32(CLONER_MODE) == 0 &&
-            cloner->GetObjectLink(CLONER_OBJECT_LINK, doc) != nullptr) {
-          self.AlignExNurbs(node, extrude);
-        }
-      }
-    }
+  if (IsType(parent, Oextrude)) {
+    // Under an extrusion already: nothing to build.
+    doc->StartUndo();
+    doc->EndUndo();
+    return;
   }
-  // Under an extrusion already: nothing to build.
+  BuildParts parts;
+  Bool align = false;
+  if (IsType(parent, Ocloner)) {
+    // Clones following an object get the extrusion turned to the path.
+    const BaseContainer* cloner = parts.Copy(parent);
+    if (cloner == nullptr) return;
+    align = cloner->GetInt32(CLONER_MODE) == 0 && cloner->GetObjectLink(CLONER_OBJECT_LINK, doc) != nullptr;
+  }
+  NewObject made;
+  if (!self.TakeExtrude(bc, align, parts, &made)) return;
+
+  doc->StartUndo();
+  BaseObject* extrude = self.MakeExtrude(doc, bc, node, made, parts);
+  if (parent != nullptr) MoveUnder(doc, extrude, parent);
+  self.ChangeSWD(node, extrude, doc);
+  if (align) self.AlignExNurbs(node, extrude, made.settings);
   doc->EndUndo();
 }
 
@@ -70,29 +80,35 @@ void CommandCloner(SMPlugin& self, GeListNode* node, BaseDocument* doc, BaseCont
   BaseObject* parent = arrow->GetUp();
   if (ClonerOf(parent) != nullptr) return;  // the arrow has its cloner already
 
-  doc->StartUndo();
-  BaseObject* cloner = self.MakeCloner(doc, bc, path);
-  if (cloner == nullptr) {
-    doc->EndUndo();
-    return;
-  }
   const Bool align = onSpline && bc->GetBool(ARROW_CLONE_ALIGN) && path != nullptr;
+  const Bool extruded = parent == nullptr && bc->GetBool(ARROW_CLONE_EXTRUDED);
+  BuildParts parts;
+  NewObject made;
+  if (!self.TakeCloner(parts, &made)) return;
+  BaseContainer* parentSettings = nullptr;  // the arrow's extrusion's, to align it
+  if (IsType(parent, Oextrude) && align) {
+    parentSettings = parts.Copy(parent);
+    if (parentSettings == nullptr) return;
+  }
+  NewObject extrusion;
+  if (extruded && !self.TakeExtrude(bc, align, parts, &extrusion)) return;
+
+  doc->StartUndo();
+  BaseObject* cloner = self.MakeCloner(doc, bc, path, made, parts);
   if (IsType(parent, Oextrude)) {
     MoveUnder(doc, parent, cloner);
     if (align) {
       // Aligning turns the arrow's plane; the arrow itself was not moved, so
       // it is recorded here to let undo give the plane back too.
       doc->AddUndo(HA_UNDO_CHANGE, arrow);
-      self.AlignExNurbs(node, parent);
+      self.AlignExNurbs(node, parent, parentSettings);
     }
   } else if (parent != nullptr) {
     // Under some other object: the cloner stays empty at the top.
-  } else if (bc->GetBool(ARROW_CLONE_EXTRUDED)) {
-    BaseObject* extrude = self.MakeExtrude(doc, bc, node);
-    if (extrude != nullptr) {
-      MoveUnder(doc, extrude, cloner);
-      if (align) self.AlignExNurbs(node, extrude);
-    }
+  } else if (extruded) {
+    BaseObject* extrude = self.MakeExtrude(doc, bc, node, extrusion, parts);
+    MoveUnder(doc, extrude, cloner);
+    if (align) self.AlignExNurbs(node, extrude, extrusion.settings);
   } else {
     MoveUnder(doc, arrow, cloner);
     if (align) {
@@ -111,44 +127,42 @@ void CommandSplineWrap(SMPlugin& self, GeListNode* node, BaseDocument* doc, Base
   if (self.GetSplineWrapDeformer(node) != nullptr) return;  // one deformer per arrow
 
   BaseObject* parent = arrow->GetUp();
-  BaseObject* deformer = BaseObject::Alloc(Osplinewrap);
-  doc->StartUndo();
-  if (deformer == nullptr) {
-    doc->EndUndo();
-    return;
-  }
+  const Bool extruded = !IsType(parent, Oextrude) && bc->GetBool(ARROW_WRAP_EXTRUDED);
+  // A deformer that is not placed in the scene is freed with the parts,
+  // after the undo group is closed.
+  BuildParts parts;
+  NewObject made;
+  if (!parts.Take(Osplinewrap, true, &made)) return;
+  NewObject extrusion;
+  if (extruded && !self.TakeExtrude(bc, false, parts, &extrusion)) return;
+  BaseObject* deformer = made.op;
 
-  Bool placed = false;
-  const auto placeLast = [&](BaseObject* under) {
-    deformer->InsertUnderLast(under);
+  doc->StartUndo();
+  const auto place = [&](BaseObject* under, Bool last) {
+    if (last) {
+      deformer->InsertUnderLast(under);
+    } else {
+      deformer->InsertUnder(under);
+    }
+    parts.Placed(deformer);
     doc->AddUndo(HA_UNDO_NEW, deformer);
-    placed = true;
   };
   if (IsType(parent, Oextrude)) {
-    placeLast(parent);  // whatever the extrusion switch says
-  } else if (bc->GetBool(ARROW_WRAP_EXTRUDED)) {
-    BaseObject* extrude = self.MakeExtrude(doc, bc, node);
-    if (extrude != nullptr) {
-      MoveUnder(doc, arrow, extrude);  // where the extrusion put it already
-      if (parent != nullptr) MoveUnder(doc, extrude, parent);
-      placeLast(extrude);
-    }
+    place(parent, true);  // whatever the extrusion switch says
+  } else if (extruded) {
+    BaseObject* extrude = self.MakeExtrude(doc, bc, node, extrusion, parts);
+    MoveUnder(doc, arrow, extrude);  // where the extrusion put it already
+    if (parent != nullptr) MoveUnder(doc, extrude, parent);
+    place(extrude, true);
   } else if (parent == nullptr) {
-    deformer->InsertUnder(arrow);
-    doc->AddUndo(HA_UNDO_NEW, deformer);
-    placed = true;
+    place(arrow, false);
   }
   // Under some other object without extrusion: the deformer is not placed.
 
-  {
-    AutoContainer settings(deformer->GetDataCopy());
-    if (settings) {
-      settings->SetInt32(SPLINEWRAP_MODE, bc->GetInt32(ARROW_WRAP_MODE) != 0 ? 1 : 0);
-      settings->SetLink(SPLINEWRAP_SPLINE, wrapSpline);
-      deformer->SetData(*settings.Get());
-      deformer->Message(HA_MSG_UPDATE);
-    }
-  }
+  made.settings->SetInt32(SPLINEWRAP_MODE, bc->GetInt32(ARROW_WRAP_MODE) != 0 ? 1 : 0);
+  made.settings->SetLink(SPLINEWRAP_SPLINE, wrapSpline);
+  deformer->SetData(*made.settings);
+  deformer->Message(HA_MSG_UPDATE);
   if (bc->GetBool(ARROW_WRAP_NATURAL_POINTS)) {
     // Recorded so that undoing the command gives the interpolation back too.
     doc->AddUndo(HA_UNDO_CHANGE, arrow);
@@ -156,7 +170,6 @@ void CommandSplineWrap(SMPlugin& self, GeListNode* node, BaseDocument* doc, Base
     arrow->Message(HA_MSG_UPDATE);
   }
   doc->EndUndo();
-  if (!placed) BaseObject::Free(deformer);
 }
 
 void RunCommand(SMPlugin& self, GeListNode* node, Int32 button) {
@@ -201,6 +214,14 @@ void RunCommand(SMPlugin& self, GeListNode* node, Int32 button) {
   }
 }
 
+// Reactions to a changed parameter. The host has already written the new
+// value into the arrow, inside its own undo step for the edit, when it tells
+// the module. A reaction that carries the value over takes its container
+// copy first; when the copy cannot be had the set-up cannot follow, so the
+// arrow's parameter is put back to the value the set-up holds: arrow and
+// set-up agree, the set-up is untouched, and nothing but the host's own
+// entry for the arrow is recorded. The arrow's parameter is written in place
+// (no memory needed) and no message is sent for it.
 void ParameterChanged(SMPlugin& self, GeListNode* node, Int32 id) {
   BaseObject* arrow = ObjectOf(node);
   BaseDocument* doc = arrow->GetDocument();
@@ -208,17 +229,27 @@ void ParameterChanged(SMPlugin& self, GeListNode* node, Int32 id) {
   BaseContainer* bc = arrow->GetDataInstance();
   BaseObject* parent = arrow->GetUp();
   BaseObject* cloner = ClonerOf(parent);
+  // What the set-up holds, read in place.
+  const BaseContainer* held = cloner != nullptr ? cloner->GetDataInstance() : nullptr;
+  const Bool objectMode = held != nullptr && held->GetInt32(CLONER_MODE) == 0;
 
   switch (id) {
     case ARROW_EXTRUDE_FILLET:
-      if (IsType(parent, Oextrude)) self.FilletCaps(parent, bc->GetBool(ARROW_EXTRUDE_FILLET) ? 1 : 0, doc);
+      if (IsType(parent, Oextrude) && !self.FilletCaps(parent, bc->GetBool(ARROW_EXTRUDE_FILLET) ? 1 : 0, doc)) {
+        bc->SetBool(ARROW_EXTRUDE_FILLET, SMPlugin::HasFilletCaps(parent));  // put back
+      }
       break;
     case ARROW_CLONE_COUNT:
-      if (cloner != nullptr) self.SetClonerCount(cloner, bc->GetInt32(ARROW_CLONE_COUNT), doc);
+      if (cloner != nullptr && !self.SetClonerCount(cloner, bc->GetInt32(ARROW_CLONE_COUNT), doc)) {
+        bc->SetInt32(ARROW_CLONE_COUNT, held->GetInt32(objectMode ? CLONER_OBJECT_COUNT : CLONER_LINEAR_COUNT));
+      }
       break;
     case ARROW_CLONE_SPLINE: {
+      // A cloner in another mode keeps its path and needs no copy.
       BaseObject* path = bc->GetObjectLink(ARROW_CLONE_SPLINE, doc);
-      if (cloner != nullptr) self.SetClonerSpline(cloner, path, doc);
+      if (cloner != nullptr && !self.SetClonerSpline(cloner, path, doc)) {
+        bc->SetLink(ARROW_CLONE_SPLINE, held->GetObjectLink(CLONER_OBJECT_LINK, doc));
+      }
       break;
     }
     case ARROW_CLONE_ALIGN:
@@ -228,14 +259,25 @@ void ParameterChanged(SMPlugin& self, GeListNode* node, Int32 id) {
       }
       break;
     case ARROW_CLONE_RATE:
-      if (cloner != nullptr) self.SetClonerRate(cloner, bc->GetFloat(ARROW_CLONE_RATE), doc);
+      // As the path: only a cloner in object mode takes the rate.
+      if (cloner != nullptr && !self.SetClonerRate(cloner, bc->GetFloat(ARROW_CLONE_RATE), doc)) {
+        bc->SetFloat(ARROW_CLONE_RATE, held->GetFloat(CLONER_OBJECT_RATE));
+      }
       break;
     case ARROW_WRAP_SPLINE:
     case ARROW_WRAP_MODE: {
       BaseObject* deformer = self.GetSplineWrapDeformer(node);
       if (deformer == nullptr) break;
       AutoContainer settings(deformer->GetDataCopy());
-      if (!settings) break;
+      if (!settings) {
+        const BaseContainer* wrap = deformer->GetDataInstance();
+        if (id == ARROW_WRAP_SPLINE) {
+          bc->SetLink(ARROW_WRAP_SPLINE, wrap->GetObjectLink(SPLINEWRAP_SPLINE, doc));
+        } else {
+          bc->SetBool(ARROW_WRAP_MODE, wrap->GetInt32(SPLINEWRAP_MODE) != 0);
+        }
+        break;
+      }
       if (id == ARROW_WRAP_SPLINE) {
         settings->SetLink(SPLINEWRAP_SPLINE, bc->GetObjectLink(ARROW_WRAP_SPLINE, doc));
       } else {

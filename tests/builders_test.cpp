@@ -2,6 +2,8 @@
 // host and the loaded module, in both releases: the tree each one leaves,
 // undo and redo of the whole command, the parameters given to the new
 // objects, the order of the records, and allocation failure at every step.
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "scene_kit.h"
@@ -523,228 +525,205 @@ TEST_P(Builders, DeformerSearchOrder) {
   }
 }
 
-// --- allocation failure at every step --------------------------------------
+// --- all or nothing under allocation failure --------------------------------
 
-// Runs `press` on a fresh scene arranged by `arrange`, with the nth
-// allocation of the module failing, for n = 1, 2, ... until a run passes
-// without a failure; `check(scene, n)` judges each run (n = 0: no failure).
-// Every run must close the undo group, leave no object in the module's
-// hands, keep the selection, and end without leak or misuse.
-void EachAllocationFails(int release, const std::function<void(Scene&)>& arrange, const char* button,
-                         const std::function<void(Scene&, long)>& check) {
-  for (long nth = 1;; ++nth) {
+// What a user can see of a document, without the objects' serials, so that
+// two scenes built alike compare equal: every object in tree order with its
+// place and its whole container (links by the target's name), and the undo
+// and redo stacks with what each entry recorded.
+std::string ValueSeen(const Value& v) {
+  std::ostringstream out;
+  out.precision(17);
+  switch (v.type) {
+    case HA_TYPE_LINK: {
+      const Object* target = v.link != 0 ? Object::FindSerial(v.link) : nullptr;
+      out << "link " << (v.link == 0 ? "none" : target != nullptr ? target->Name() : "#gone");
+      break;
+    }
+    case HA_TYPE_FLOAT: out << "float " << v.f; break;
+    case HA_TYPE_VECTOR: out << "vector " << v.v.x << " " << v.v.y << " " << v.v.z; break;
+    default: out << scenekit::ValueText(v); break;
+  }
+  return out.str();
+}
+
+std::string PlaceSeen(const Object* op, const Object* parent, const Object* pred, const host::Container& data) {
+  std::string out = op->Name() + " under " + (parent != nullptr ? parent->Name() : "-") + " after " +
+                    (pred != nullptr ? pred->Name() : "-") + " {";
+  for (const auto& [id, v] : data.Entries()) out += " " + std::to_string(id) + ": " + ValueSeen(v) + ";";
+  return out + " }";
+}
+
+std::string StepSeen(const host::UndoStep& step) {
+  std::string out = "[";
+  for (const host::UndoEntry& e : step.entries) {
+    out += " " + std::to_string(e.kind) + " " + e.object->Name();
+    if (e.kind == HA_UNDO_CHANGE) {
+      out += e.before.inDoc ? " was " + PlaceSeen(e.object, e.before.parent, e.before.pred, e.before.data)
+                            : " was out";
+    }
+    out += ";";
+  }
+  return out + " ]";
+}
+
+struct Seen {
+  std::vector<std::string> lines;  // objects, then "undo ..." and "redo ..." steps
+
+  static Seen Of(const host::Document* doc) {
+    Seen s;
+    for (const Object* op : doc->TreeOrder()) s.lines.push_back(PlaceSeen(op, op->Up(), op->Pred(), op->Data()));
+    for (const host::UndoStep& step : doc->UndoSteps()) s.lines.push_back("undo " + StepSeen(step));
+    for (const host::UndoStep& step : doc->RedoSteps()) s.lines.push_back("redo " + StepSeen(step));
+    return s;
+  }
+  bool operator==(const Seen& o) const { return lines == o.lines; }
+};
+
+// The first line in which two views differ, for the failure message.
+std::string FirstDifference(const Seen& want, const Seen& got) {
+  for (std::size_t i = 0; i < std::max(want.lines.size(), got.lines.size()); ++i) {
+    const std::string a = i < want.lines.size() ? want.lines[i] : "(nothing)";
+    const std::string b = i < got.lines.size() ? got.lines[i] : "(nothing)";
+    if (a != b) return "line " + std::to_string(i) + ":\n  want " + a + "\n  got  " + b;
+  }
+  return "";
+}
+
+// One thing a user does to the arrow: a button press, or an edit of a
+// parameter whose reaction carries the value over to the set-ups.
+struct Action {
+  std::string name;  // button or parameter
+  bool edit;
+  std::function<Value(Scene&)> value;  // the edit's new value, from the scene
+  Value unset;                         // what the parameter reads as when it was never written
+};
+
+std::vector<Action> Actions() {
+  const auto press = [](const char* button) { return Action{button, false, nullptr, Value()}; };
+  const auto toggle = [](const char* name) {
+    return Action{name, true,
+                  [name](Scene& s) {
+                    const Value* v = s.Arrow(name);
+                    return Value::Int(v != nullptr && v->i != 0 ? 0 : 1);
+                  },
+                  Value::Int(0)};
+  };
+  const auto fixed = [](const char* name, Value v, Value unset) {
+    return Action{name, true, [v](Scene&) { return v; }, unset};
+  };
+  return {press("ARROW_MAKE_EXTRUDE"),
+          press("ARROW_MAKE_CLONER"),
+          press("ARROW_MAKE_SPLINE_WRAP"),
+          press("ARROW_RESET"),
+          toggle("ARROW_EXTRUDE_FILLET"),
+          fixed("ARROW_CLONE_COUNT", Value::Int(9), Value::Int(0)),
+          fixed("ARROW_CLONE_SPLINE", Value::Link(0), Value::Link(0)),
+          toggle("ARROW_CLONE_ALIGN"),
+          fixed("ARROW_CLONE_RATE", Value::Real(0.5), Value::Real(0.0)),
+          fixed("ARROW_WRAP_SPLINE", Value::Link(0), Value::Link(0)),
+          toggle("ARROW_WRAP_MODE"),
+          toggle("ARROW_WRAP_NATURAL_POINTS")};
+}
+
+void Do(Scene& s, const Action& a) {
+  if (a.edit) {
+    s.Edit(a.name, a.value(s));
+  } else {
+    s.Press(a.name);
+  }
+}
+
+// Runs `action` on scenes made by `prepare`, with the nth allocation of the
+// module failing, for n = 1, 2, ... until a run needs no failure. A run with
+// a failure must leave exactly the document of the run without one, or
+// exactly the document it started from: the same tree, every object's
+// parameters, the same undo and redo stacks. A parameter edit is the host's
+// own undo step, recorded before the module hears of the change: that step
+// (the arrow as it was) is the only thing an edit whose reaction failed may
+// add. Every run closes its undo groups, leaves no object in the module's
+// hands, keeps the selection and ends without leak or misuse. Answers the
+// number of runs that had a failure.
+long SweepAllocations(int release, const std::function<void(Scene&)>& prepare, const Action& action) {
+  Seen success;
+  {
+    Scene s(release);
+    if (!s.Ready()) return 0;
+    prepare(s);
+    Do(s, action);
+    success = Seen::Of(s.Doc());
+  }
+  for (long nth = 1; nth < 20; ++nth) {
     SCOPED_TRACE("allocation " + std::to_string(nth));
     Scene s(release);
-    ASSERT_TRUE(s.Ready());
-    arrange(s);
+    if (!s.Ready()) return 0;
+    prepare(s);
     s.Doc()->Selection() = {s.arrow};
     s.Doc()->SetActive(s.arrow);
+    Seen before = Seen::Of(s.Doc());
+    if (action.edit) {
+      host::UndoStep step;
+      step.entries.push_back({HA_UNDO_CHANGE, s.arrow, {true, s.arrow->Up(), s.arrow->Pred(), s.arrow->Data()}, {}});
+      before.lines.push_back("undo " + StepSeen(step));
+    }
     s.H().Failures().FailAllocation(nth);
-    s.Press(button);
+    Do(s, action);
     const bool injected = s.H().Failures().AllocationFailuresInjected() > 0;
     s.H().Failures().Off();
     EXPECT_EQ(s.Doc()->UndoDepth(), 0);
     EXPECT_TRUE(host::LooseObjects().empty());
     EXPECT_EQ(s.Doc()->Selection(), std::vector<Object*>{s.arrow});
     EXPECT_EQ(s.Doc()->Active(), s.arrow);
-    check(s, injected ? nth : 0);
-    if (!injected) break;
-    ASSERT_LT(nth, 20) << "the command never got through";
+    const Seen after = Seen::Of(s.Doc());
+    if (!injected) {
+      EXPECT_EQ(FirstDifference(success, after), "");
+      return nth - 1;
+    }
+    EXPECT_TRUE(after == before || after == success)
+        << "neither as before nor as without failure; against before, "
+        << FirstDifference(before, after) << "\nagainst success, " << FirstDifference(success, after);
   }
+  ADD_FAILURE() << "the action never got through";
+  return 0;
 }
 
-const Value* Param(const Object* op, int32_t id) { return op != nullptr ? op->Data().Find(id) : nullptr; }
-
-TEST_P(Builders, ExtrudeSurvivesEachFailedAllocation) {
-  long runs = 0;
-  EachAllocationFails(
-      GetParam(),
-      [](Scene& s) {
-        s.PutBool("ARROW_EXTRUDE_FILLET", true);
-        s.Add(kWrap, "W", s.arrow);
-      },
-      "ARROW_MAKE_EXTRUDE", [&](Scene& s, long nth) {
-        ++runs;
-        Object* e = FindType(s.Doc(), kExtrude);
-        switch (nth) {
-          case 1:  // the extrusion: nothing built, the deformer stays
-            EXPECT_EQ(Shape(s.Doc()), "A(W) Path");
-            EXPECT_TRUE(s.Doc()->UndoSteps().back().entries.empty());
-            break;
-          case 2:  // the copy for the caps: plain caps, no message
-            EXPECT_EQ(Shape(s.Doc()), "Extrude NURBS(A, W) Path");
-            EXPECT_EQ(e->Data(), HostDefaults(kExtrude));
-            break;
-          case 0:
-            EXPECT_EQ(Shape(s.Doc()), "Extrude NURBS(A, W) Path");
-            EXPECT_EQ(*Param(e, 2000), Value::Int(3));
-            break;
-          default:
-            ADD_FAILURE() << "an allocation more than expected";
-        }
-      });
-  EXPECT_EQ(runs, 3);
-}
-
-TEST_P(Builders, ExtrudeUnderAClonerSurvivesEachFailedAllocation) {
-  long runs = 0;
-  EachAllocationFails(
-      GetParam(),
-      [](Scene& s) {
-        Object* c = s.Add(kCloner, "C");
-        c->Data().Set(2010, Value::Int(0));
-        c->Data().Set(1015, Value::Link(s.path->Serial()));
-        s.Move(s.arrow, c);
-      },
-      "ARROW_MAKE_EXTRUDE", [&](Scene& s, long nth) {
-        ++runs;
-        Object* e = FindType(s.Doc(), kExtrude);
-        const Value* plane = s.Arrow("ARROW_PLANE");
-        switch (nth) {
-          case 1:
-            EXPECT_EQ(Shape(s.Doc()), "C(A) Path");
-            break;
-          case 2:  // the cloner's copy cannot be read: no alignment
-            EXPECT_EQ(Shape(s.Doc()), "C(Extrude NURBS(A)) Path");
-            EXPECT_EQ(*plane, Value::Int(0));
-            EXPECT_EQ(*Param(e, 1002), Vec(0, 0, 20));
-            break;
-          case 3:  // the extrusion's copy: the arrow turns, the vector stays
-            EXPECT_EQ(*plane, Value::Int(1));
-            EXPECT_EQ(*Param(e, 1002), Vec(0, 0, 20));
-            break;
-          case 0:
-            EXPECT_EQ(*plane, Value::Int(1));
-            EXPECT_EQ(*Param(e, 1002), Vec(20, 0, 0));
-            break;
-          default:
-            ADD_FAILURE() << "an allocation more than expected";
-        }
-      });
-  EXPECT_EQ(runs, 4);
-}
-
-TEST_P(Builders, ClonerSurvivesEachFailedAllocation) {
-  long runs = 0;
-  EachAllocationFails(
-      GetParam(),
-      [](Scene& s) {
-        s.PutBool("ARROW_CLONE_EXTRUDED", true);
-        s.PutBool("ARROW_EXTRUDE_FILLET", true);
-        s.PutBool("ARROW_CLONE_ON_SPLINE", true);
-        s.PutLink("ARROW_CLONE_SPLINE", s.path);
-      },
-      "ARROW_MAKE_CLONER", [&](Scene& s, long nth) {
-        ++runs;
-        Object* c = FindType(s.Doc(), kCloner);
-        Object* e = FindType(s.Doc(), kExtrude);
-        switch (nth) {
-          case 1:  // the cloner: nothing at all, the group still closes
-            EXPECT_EQ(Shape(s.Doc()), "A Path");
-            EXPECT_TRUE(s.Doc()->UndoSteps().back().entries.empty());
-            break;
-          case 2:  // the cloner's copy: it keeps the host's settings
-            EXPECT_EQ(Shape(s.Doc()), "Cloner(Extrude NURBS(A)) Path");
-            EXPECT_EQ(c->Data(), HostDefaults(kCloner));
-            EXPECT_EQ(*Param(e, 1002), Vec(20, 0, 0));
-            break;
-          case 3:  // the extrusion: the cloner stays empty at the top
-            EXPECT_EQ(Shape(s.Doc()), "Cloner A Path");
-            EXPECT_EQ(*Param(c, 2010), Value::Int(0));
-            EXPECT_EQ(*s.Arrow("ARROW_PLANE"), Value::Int(0));
-            break;
-          case 4:  // the caps' copy
-            EXPECT_EQ(*Param(e, 2000), Value::Int(1));
-            EXPECT_EQ(*Param(e, 1002), Vec(20, 0, 0));
-            break;
-          case 5:  // the alignment's copy
-            EXPECT_EQ(*Param(e, 2000), Value::Int(3));
-            EXPECT_EQ(*Param(e, 1002), Vec(0, 0, 20));
-            EXPECT_EQ(*s.Arrow("ARROW_PLANE"), Value::Int(1));
-            break;
-          case 0:
-            EXPECT_EQ(Shape(s.Doc()), "Cloner(Extrude NURBS(A)) Path");
-            EXPECT_EQ(*Param(e, 1002), Vec(20, 0, 0));
-            break;
-          default:
-            ADD_FAILURE() << "an allocation more than expected";
-        }
-        if (nth != 1) {
-          // Whatever was built undoes as one step.
-          ASSERT_TRUE(s.Doc()->Undo());
-          EXPECT_EQ(Shape(s.Doc()), "A Path");
-        }
-      });
-  EXPECT_EQ(runs, 6);
-}
-
-TEST_P(Builders, SplineWrapSurvivesEachFailedAllocation) {
-  for (const bool underNull : {false, true}) {
-    SCOPED_TRACE(underNull ? "under a null" : "at top");
-    const std::string unchanged = underNull ? "N(A) Path" : "A Path";
-    const std::string built = underNull ? "N(Extrude NURBS(A, Spline Wrap)) Path" : "Extrude NURBS(A, Spline Wrap) Path";
-    long runs = 0;
-    EachAllocationFails(
-        GetParam(),
-        [&](Scene& s) {
-          s.PutLink("ARROW_WRAP_SPLINE", s.path);
-          s.PutBool("ARROW_WRAP_EXTRUDED", true);
-          if (underNull) s.Move(s.arrow, s.Add(kNull, "N"));
-        },
-        "ARROW_MAKE_SPLINE_WRAP", [&](Scene& s, long nth) {
-          ++runs;
-          Object* w = FindType(s.Doc(), kWrap);
-          const Value* interpolation = s.Arrow("ARROW_POINT_INTERPOLATION");
-          switch (nth) {
-            case 1:  // the deformer: the command stops before natural points
-              EXPECT_EQ(Shape(s.Doc()), unchanged);
-              EXPECT_EQ(*interpolation, Value::Int(3));
-              EXPECT_TRUE(s.Doc()->UndoSteps().back().entries.empty());
-              break;
-            case 2:  // the extrusion: the deformer is freed unplaced
-              EXPECT_EQ(Shape(s.Doc()), unchanged);
-              EXPECT_EQ(*interpolation, Value::Int(1));
-              break;
-            case 3:  // the deformer's copy: placed with the host's settings
-              EXPECT_EQ(Shape(s.Doc()), built);
-              EXPECT_EQ(w->Data(), HostDefaults(kWrap));
-              break;
-            case 0:
-              EXPECT_EQ(Shape(s.Doc()), built);
-              EXPECT_EQ(*Param(w, 1001), Value::Link(s.path->Serial()));
-              break;
-            default:
-              ADD_FAILURE() << "an allocation more than expected";
-          }
-        });
-    EXPECT_EQ(runs, 4);
+// Every command in every scene shape, and every command and reaction on the
+// set-up each shape's command left, all or nothing under a failed allocation.
+TEST_P(Builders, EveryCommandAndReactionIsAllOrNothingWhenAnAllocationFails) {
+  std::map<std::string, long> failedRuns;  // "shape / action" -> runs with a failure
+  for (const ShapeRow& row : ShapeRows()) {
+    SCOPED_TRACE(row.what);
+    failedRuns[std::string(row.what) + " / " + row.button] =
+        SweepAllocations(GetParam(), row.arrange, Action{row.button, false, nullptr, Value()});
+    for (const Action& action : Actions()) {
+      SCOPED_TRACE("then " + action.name);
+      const auto prepare = [&](Scene& s) {
+        row.arrange(s);
+        s.Press(row.button);
+        if (!action.edit) return;
+        // The host's edit writes the entry; the module can give a value
+        // back but not take an entry away, so it is there from the start.
+        if (s.Arrow(action.name) == nullptr) s.Put(action.name, action.unset);
+        // A set-up the user made is brought in step with the arrow by
+        // carrying the arrow's present value over, as an edit does.
+        s.Edit(action.name, *s.Arrow(action.name));
+      };
+      failedRuns[std::string(row.what) + " / " + row.button + " / " + action.name] =
+          SweepAllocations(GetParam(), prepare, action);
+    }
   }
-}
-
-TEST_P(Builders, SplineWrapOnTheArrowSurvivesEachFailedAllocation) {
-  long runs = 0;
-  EachAllocationFails(
-      GetParam(), [](Scene& s) { s.PutLink("ARROW_WRAP_SPLINE", s.path); }, "ARROW_MAKE_SPLINE_WRAP",
-      [&](Scene& s, long nth) {
-        ++runs;
-        Object* w = FindType(s.Doc(), kWrap);
-        switch (nth) {
-          case 1:
-            EXPECT_EQ(Shape(s.Doc()), "A Path");
-            break;
-          case 2:
-            EXPECT_EQ(Shape(s.Doc()), "A(Spline Wrap) Path");
-            EXPECT_EQ(w->Data(), HostDefaults(kWrap));
-            break;
-          case 0:
-            EXPECT_EQ(Shape(s.Doc()), "A(Spline Wrap) Path");
-            EXPECT_EQ(*Param(w, 1012), Value::Int(1));
-            break;
-          default:
-            ADD_FAILURE() << "an allocation more than expected";
-        }
-      });
-  EXPECT_EQ(runs, 3);
+  // Among them the failures that once left half-built or disagreeing set-ups:
+  // an empty cloner at the top when the extrusion could not be made; the
+  // arrow's interpolation changed when the wrap's extrusion could not be made;
+  // the arrow's count not reaching its cloner; the arrow turned without its
+  // extrusion when the extrusion's settings could not be copied.
+  EXPECT_GE(failedRuns["cloner with a new extrusion aligned / ARROW_MAKE_CLONER"], 3);
+  EXPECT_GE(failedRuns["spline wrap at top extruded / ARROW_MAKE_SPLINE_WRAP"], 2);
+  EXPECT_GE(failedRuns["cloner takes the arrow / ARROW_MAKE_CLONER / ARROW_CLONE_COUNT"], 1);
+  EXPECT_GE(failedRuns["cloner takes the arrow's extrusion aligned / ARROW_MAKE_CLONER"], 3);
+  long total = 0;
+  for (const auto& [what, runs] : failedRuns) total += runs;
+  EXPECT_GT(total, 100);
 }
 
 // --- the host's objects -----------------------------------------------------
