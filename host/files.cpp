@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core.h"
+#include "safe_writer.h"
 
 namespace host {
 namespace {
@@ -307,6 +308,12 @@ HandleSet<File>& Files() {
 std::vector<std::string>& WrittenLog() {
   static std::vector<std::string> log;
   return log;
+}
+
+// Why the last rename failed (empty when it went through).
+std::string& RenameError() {
+  static std::string reason;
+  return reason;
 }
 
 std::vector<FileOpened>& OpenLog() {
@@ -660,12 +667,13 @@ int32_t ReadString(ha_file file, int32_t encoding, ha_text* value) {
 
 int32_t Rename(const char* from, const char* to) {
   return Guarded<int32_t>(0, [&]() -> int32_t {
+    RenameError().clear();
     if (Failures().NextFileOperationFails()) return 0;
     const std::string a = Str(from), b = Str(to);
     if (a.empty() || b.empty()) return 0;
-    std::error_code ec;
-    fs::rename(ToPath(a), ToPath(b), ec);  // replaces an existing target in one step
-    if (ec) return 0;
+    // The target follows the rules of every save: through links, straight
+    // into a device or FIFO, never a directory.
+    if (!ReplaceWithFile(a, b, &RenameError())) return 0;
     WrittenLog().push_back(b);
     return 1;
   });
@@ -729,6 +737,8 @@ std::optional<FileState> FileInfo(ha_file file) {
 
 const std::vector<FileOpened>& FilesOpened() { return OpenLog(); }
 const std::vector<std::string>& FilesWritten() { return WrittenLog(); }
+const std::string& LastRenameError() { return RenameError(); }
+void ClearLastRenameError() { RenameError().clear(); }
 void ClearFilesOpened() { OpenLog().clear(); }
 
 std::size_t OpenFileCount() { return Files().Size(); }

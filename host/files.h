@@ -84,6 +84,11 @@ void ClearFilesOpened();
 // Every file whose writing completed, in order: a file opened for writing
 // and closed successfully, or the target of a successful rename.
 const std::vector<std::string>& FilesWritten();
+// Why the last rename the module asked for failed; empty after one that went
+// through. A rename puts the module's finished temporary in the place of its
+// target by the rules of every save (safe_writer.h).
+const std::string& LastRenameError();
+void ClearLastRenameError();
 
 std::size_t OpenFileCount();
 // Closes and frees every file object still live (after a leak was noted);

@@ -12,7 +12,7 @@
 #include <unordered_map>
 
 #include "core.h"
-#include "outputs.h"
+#include "safe_writer.h"
 
 namespace host {
 
@@ -626,7 +626,7 @@ bool WritePng(const Raster& raster, const std::string& path, std::string* error)
     *error = "cannot encode the PNG: the raster's size does not match its pixels";
     return false;
   }
-  return WriteWholeFile(path, bytes, error);
+  return SaveFile(path, bytes, error);
 }
 
 bool ReadPng(const std::string& path, Raster* raster, std::string* error) {
@@ -655,7 +655,7 @@ bool WritePng(const Raster& raster, const std::string& path, std::string* error)
     return false;
   }
   bytes.resize(size);
-  return WriteWholeFile(path, bytes, error);
+  return SaveFile(path, bytes, error);
 }
 
 bool ReadPng(const std::string& path, Raster* raster, std::string* error) {

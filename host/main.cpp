@@ -19,6 +19,7 @@
 #include "customdata.h"
 #include "gui.h"
 #include "outputs.h"
+#include "safe_writer.h"
 #include "script.h"
 #include "session.h"
 
@@ -201,7 +202,7 @@ int Outline(const Options& o) {
     std::cout << text;
     return kExitOk;
   }
-  if (!host::WriteWholeFile(o.output, text, &error)) return Fail(error);
+  if (!host::SaveFile(o.output, text, &error)) return Fail(error);
   return kExitOk;
 }
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -79,32 +77,6 @@ std::string OutlineCsv(const Json& contour) {
   for (const Json& p : contour.at("points"))
     text += Coordinate(p[0]) + "," + Coordinate(p[1]) + "," + Coordinate(p[2]) + "\n";
   return text;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  fs::path temp = target;
-  temp += ".partial";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      *error = "cannot write " + path;
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    *error = "cannot write " + path;
-    return false;
-  }
-  return true;
 }
 
 }  // namespace host

@@ -1,4 +1,4 @@
-// Writing a contour out: SVG pictures, CSV lists, whole files.
+// Writing a contour out: SVG pictures and CSV lists (saved with safe_writer.h).
 #ifndef HOST_OUTPUTS_H
 #define HOST_OUTPUTS_H
 
@@ -15,9 +15,6 @@ namespace host {
 bool OutlineSvg(const Json& contour, std::string* svg, std::string* error);
 // One "x,y,z" line a point.
 std::string OutlineCsv(const Json& contour);
-// Writes a file completely or not at all (a temporary file replaces the
-// target only when everything was written).
-bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error);
 
 }  // namespace host
 

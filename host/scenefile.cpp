@@ -2,13 +2,13 @@
 
 #include <array>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <unordered_map>
 
 #include "core.h"
 #include "gui.h"
 #include "plugins.h"
+#include "safe_writer.h"
 
 namespace host {
 
@@ -18,7 +18,6 @@ constexpr char kSignature[8] = {'T', 'L', 'V', 'S', 'C', 'E', 'N', 'E'};
 constexpr uint8_t kItemInt64 = 1;
 constexpr uint8_t kItemVector = 2;
 constexpr std::size_t kMaxSceneBytes = std::size_t{1} << 30;
-constexpr std::size_t kWriteChunk = 1 << 16;
 
 // --- little-endian bytes --------------------------------------------------------
 
@@ -596,52 +595,9 @@ std::unique_ptr<Document> DecodeScene(Host& host, const std::string& bytes, std:
 }
 
 bool SaveScene(Host& host, const Document& doc, const std::string& path, std::string* error) {
-  namespace fs = std::filesystem;
   std::string bytes;
   if (!EncodeScene(doc, host.Options().interfaceVersion, &bytes, error)) return false;
-  const std::string temp = path + ".partial";
-  std::error_code ec;
-  {
-    if (!FileStep("create", temp, error)) return false;
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      *error = "cannot create " + temp;
-      return false;
-    }
-    for (std::size_t pos = 0; pos < bytes.size(); pos += kWriteChunk) {
-      const std::size_t n = std::min(kWriteChunk, bytes.size() - pos);
-      if (!FileStep("write", temp, error) ||
-          !out.write(bytes.data() + pos, static_cast<std::streamsize>(n))) {
-        if (error->empty()) *error = "cannot write " + temp;
-        out.close();
-        fs::remove(temp, ec);
-        return false;
-      }
-    }
-    if (!FileStep("close", temp, error)) {
-      out.close();
-      fs::remove(temp, ec);
-      return false;
-    }
-    out.close();
-    if (!out) {
-      fs::remove(temp, ec);
-      *error = "cannot write " + temp;
-      return false;
-    }
-  }
-  if (!FileStep("replace", path, error)) {
-    fs::remove(temp, ec);
-    return false;
-  }
-  fs::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    *error = "cannot replace " + path + ": " + ec.message();
-    return false;
-  }
-  return true;
+  return SaveFile(path, bytes, error);
 }
 
 std::unique_ptr<Document> LoadScene(Host& host, const std::string& path, std::string* error) {

@@ -78,9 +78,10 @@ bool PointsOf(const Value& value, std::vector<ha_vector>* points);
 bool EncodeScene(const Document& doc, int32_t hostVersion, std::string* bytes, std::string* error);
 std::unique_ptr<Document> DecodeScene(Host& host, const std::string& bytes, std::string* error);
 
-// Saves through a temporary file beside the target that replaces it only
-// when complete; on failure the target is as it was. Each open, write, close
-// and rename counts as a file operation for failure injection.
+// Saves with the host's safe writer (safe_writer.h): complete or not at all,
+// through links to the file they lead to, straight into a device or FIFO.
+// Making the temporary, each write, the close and the rename count as file
+// operations for failure injection.
 bool SaveScene(Host& host, const Document& doc, const std::string& path, std::string* error);
 // Loads a scene file into a new document (not yet one of the host's).
 std::unique_ptr<Document> LoadScene(Host& host, const std::string& path, std::string* error);

@@ -209,12 +209,14 @@ bool Session::SavePreset(Object* op, const std::string& path, std::string* writt
     host_->Table()->memory->text_free(named);
   }
   const std::size_t before = FilesWritten().size();
+  ClearLastRenameError();
   QueueDialogAnswer(path);
   if (!PressButton(op, "ARROW_SAVE_PRESET", error)) return false;
   ClearDialogQueue();
   const auto& done = FilesWritten();
   if (std::find(done.begin() + static_cast<std::ptrdiff_t>(before), done.end(), target) == done.end()) {
     *error = "no preset was written to " + target;
+    if (!LastRenameError().empty()) *error += ": " + LastRenameError();
     return false;
   }
   if (written != nullptr) *written = target;
