@@ -3,6 +3,7 @@
 #   make test  - the same set-up, then every test (normal and sanitizer builds,
 #                and the Windows build under Wine with the module checks)
 #   make dist  - the plug-in packages in dist/
+#   make fuzz  - the libFuzzer targets of fuzz/, each run FUZZ_SECONDS
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
@@ -17,7 +18,8 @@ WIN_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-O2 -DCMAKE_CXX_
              -DTOLVANE_BENCH=OFF
 
 .PHONY: all run test deps build build-asan test-normal test-asan bench clean \
-        configure-win64 build-win64 win64-module build-win32 test-windows windows-checks dist
+        configure-win64 build-win64 win64-module build-win32 test-windows windows-checks dist \
+        build-fuzz fuzz test-fuzz
 
 all: build
 
@@ -76,11 +78,31 @@ test-windows: build
 	@start=$$(date +%s); $(MAKE) --no-print-directory windows-checks && \
 	  echo "Windows part: $$(( $$(date +%s) - start )) s"
 
-test: test-normal test-asan test-windows
+# Fuzzing (fuzz/README.md): Debian's clang-14 with libFuzzer, the modules
+# and the host sanitised and coverage-instrumented. `make fuzz` runs every
+# target FUZZ_SECONDS, two at a time; `make test` runs each for a smoke of
+# FUZZ_SMOKE_SECONDS. New corpus entries stay in the build folder.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 600
+FUZZ_SMOKE_SECONDS ?= 10
+
+build-fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_FUZZ=ON \
+	  -DTOLVANE_TESTS=OFF -DTOLVANE_BENCH=OFF -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+fuzz: build-fuzz
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+test-fuzz: build-fuzz
+	@start=$$(date +%s); status=0; bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS) || status=$$?; \
+	  echo "Fuzz part: $$(( $$(date +%s) - start )) s"; exit $$status
+
+test: test-normal test-asan test-windows test-fuzz
 
 # Plug-in folders and zip files of every deliverable built here.
 dist: build win64-module build-win32
 	bash tools/make-dist.sh dist $(BUILD) $(WIN64_BUILD) $(WIN32_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) dist
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) $(FUZZ_BUILD) dist
