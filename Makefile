@@ -40,6 +40,8 @@ run: build
 	$(HOSTPROG) outline --format svg -o arrow.svg
 	$(HOSTPROG) outline
 	$(HOSTPROG) run examples/cloner-along-path.script
+	@echo "The workbench in a browser (Ctrl-C stops it): $(HOSTPROG) serve --release 16 --port 8080," \
+	  "then open http://127.0.0.1:8080/"
 
 test-normal: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -98,7 +100,20 @@ test-fuzz: build-fuzz
 	@start=$$(date +%s); status=0; bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS) || status=$$?; \
 	  echo "Fuzz part: $$(( $$(date +%s) - start )) s"; exit $$status
 
-test: test-normal test-asan test-windows test-fuzz
+# The workbench page in the system's Chromium, headless, driven by
+# playwright-core (npm ci in tests/web/); the screenshots stay in
+# $(BUILD)/web-shots.
+.PHONY: web-checks test-web
+web-checks: build
+	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	TOLVANE_SERVE=$(abspath $(BUILD))/tolvane-serve-dev TOLVANE_SHOTS=$(abspath $(BUILD))/web-shots \
+	  node --test --test-reporter=spec tests/web/workbench.test.mjs
+
+test-web: build
+	@start=$$(date +%s); $(MAKE) --no-print-directory web-checks && \
+	  echo "Browser part: $$(( $$(date +%s) - start )) s"
+
+test: test-normal test-asan test-windows test-fuzz test-web
 
 # Plug-in folders and zip files of every deliverable built here.
 dist: build win64-module build-win32

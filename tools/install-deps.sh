@@ -7,7 +7,10 @@ packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchm
           # Windows builds (MinGW-w64), their tests under Wine, packaging
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 zip unzip
           # fuzzing: clang with libFuzzer and the sanitiser runtimes
-          clang-14 libclang-rt-14-dev)
+          clang-14 libclang-rt-14-dev
+          # the workbench server (cpp-httplib) and its browser tests (Chromium,
+          # driven by playwright-core from tests/web/package.json)
+          libcpp-httplib-dev chromium)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,364 @@
+// The workbench server through HTTP: its API runs console commands on the
+// loaded module as a script would, refuses bad requests without changing
+// anything, carries files by upload and download only, and serialises
+// concurrent requests onto one host thread. Each test ends with the host's
+// shutdown and its check for leaks and misuse (Workbench::Stop).
+#include <httplib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "fixture.h"
+#include "gui.h"
+#include "script.h"
+#include "serve.h"
+
+namespace {
+
+using host::Json;
+
+class ServeTest : public ::testing::Test {
+ protected:
+  void Begin(int release) {
+    host::ServeOptions options;
+    options.release = release;
+    options.port = 0;
+    bench_ = std::make_unique<host::Workbench>(options);
+    std::string error;
+    ASSERT_TRUE(bench_->Start(&error)) << error;
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", bench_->Port());
+    client_->set_read_timeout(30, 0);
+  }
+  void SetUp() override { Begin(16); }
+  void TearDown() override { End(); }
+  // Stops the server and checks the host's shutdown report.
+  void End() {
+    if (bench_ == nullptr) return;
+    client_.reset();
+    std::string findings;
+    EXPECT_TRUE(bench_->Stop(&findings)) << findings;
+    bench_.reset();
+  }
+
+  static Json Body(const httplib::Result& r) {
+    if (!r) return nullptr;
+    return Json::parse(r->body, nullptr, false);
+  }
+  // Runs a console line; expects `status` and answers the printed documents.
+  Json Command(const std::string& line, int status = 200) {
+    const auto r = client_->Post("/api/command", JsonText(Json{{"command", line}}), "application/json");
+    EXPECT_TRUE(r) << line;
+    if (!r) return nullptr;
+    EXPECT_EQ(r->status, status) << line << ": " << r->body;
+    const Json body = Body(r);
+    return body.is_object() && body.contains("printed") ? body["printed"] : body;
+  }
+  Json Printed(const std::string& line) {
+    const Json printed = Command(line);
+    EXPECT_EQ(printed.size(), 1u) << line;
+    return printed.empty() ? Json(nullptr) : printed[0];
+  }
+  Json State() {
+    const auto r = client_->Get("/api/state");
+    EXPECT_TRUE(r && r->status == 200);
+    Json state = r ? Body(r) : Json(nullptr);
+    if (state.is_object()) state.erase("log");  // what was asked, not what the host holds
+    return state;
+  }
+  // The outline's path in the preview of an object.
+  std::string PreviewPath(const std::string& object) {
+    const auto r = client_->Get("/api/preview.svg?object=" + object);
+    EXPECT_TRUE(r && r->status == 200);
+    if (!r) return "";
+    EXPECT_EQ(r->get_header_value("Content-Type"), "image/svg+xml");
+    const std::size_t at = r->body.find("id=\"outline\" d=\"");
+    if (at == std::string::npos) return "";
+    const std::size_t from = at + 16;
+    return r->body.substr(from, r->body.find('"', from) - from);
+  }
+  // The enabling of every parameter of the selected arrow, by name.
+  std::map<std::string, bool> Enabled() {
+    std::map<std::string, bool> out;
+    const Json state = State();
+    for (const Json& p : state["active"]["editor"]["params"]) out[p["name"]] = p["enabled"];
+    return out;
+  }
+  static std::string JsonText(const Json& j) { return host::JsonText(j); }
+
+  std::unique_ptr<host::Workbench> bench_;
+  std::unique_ptr<httplib::Client> client_;
+};
+
+class ServeReleaseTest : public ServeTest, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override { Begin(GetParam()); }
+};
+
+// The page's actions are console lines: what they print through the API is
+// what the same lines print in a script (but for `print messages`: the page's
+// previews ask for outlines in between), and the page reads the editor's
+// enabling and the outline's preview from the same host. The page itself is
+// served from the program, byte for byte the files of web/.
+TEST_P(ServeReleaseTest, CommandsPrintWhatAScriptPrintsAndThePageSeesTheirEffects) {
+  const std::vector<std::string> lines = {
+      "arrow Arrow menu",
+      "object spline Path",
+      "select Arrow",
+      "set Arrow ARROW_SHAFT_LENGTH 250",
+      "print contour Arrow",
+      "set Arrow ARROW_DOUBLE_HEADED true",
+      "print params Arrow",
+      "set Arrow ARROW_CLONE_SPLINE Path",
+      "press Arrow ARROW_MAKE_EXTRUDE",
+      "print tree",
+      "undo",
+      "print tree",
+      "redo",
+      "print undo",
+      "print selection",
+      "print console",
+      "print boxes",
+  };
+  std::string viaApi;
+  std::string pathBefore;
+  std::map<std::string, bool> single;
+  for (const std::string& line : lines) {
+    if (line == "set Arrow ARROW_SHAFT_LENGTH 250") pathBefore = PreviewPath("Arrow");
+    if (line == "set Arrow ARROW_DOUBLE_HEADED true") single = Enabled();
+    for (const Json& doc : Command(line)) viaApi += host::JsonText(doc) + "\n";
+    if (line == "set Arrow ARROW_SHAFT_LENGTH 250") {
+      EXPECT_FALSE(pathBefore.empty());
+      EXPECT_NE(PreviewPath("Arrow"), pathBefore) << "the preview follows the shaft length";
+    }
+    if (line == "set Arrow ARROW_DOUBLE_HEADED true") {
+      const std::map<std::string, bool> now = Enabled();
+      for (const char* name : {"ARROW_SHAFT_LENGTH", "ARROW_SHAFT_WIDTH"}) {
+        EXPECT_TRUE(single.at(name)) << name;
+        EXPECT_FALSE(now.at(name)) << name << " is disabled for a double-headed arrow";
+      }
+      for (const char* name : {"ARROW_DOUBLE_SHAFT_LENGTH", "ARROW_DOUBLE_SHAFT_WIDTH"}) {
+        EXPECT_FALSE(single.at(name)) << name;
+        EXPECT_TRUE(now.at(name)) << name;
+      }
+    }
+    if (line == "press Arrow ARROW_MAKE_EXTRUDE") {
+      const Json tree = State()["tree"];
+      ASSERT_EQ(tree.size(), 2u) << tree;
+      EXPECT_EQ(tree[0]["type"], host::kTypeExtrude) << tree;
+      EXPECT_EQ(tree[0]["children"][0]["name"], "Arrow") << tree;
+    }
+  }
+  EXPECT_EQ(Body(client_->Get("/api/state"))["undo"], (Json{{"undo", 6}, {"redo", 0}}));
+
+  // The page's files, as web/ holds them.
+  for (const char* file : {"index.html", "app.js", "style.css"}) {
+    const auto r = client_->Get(std::string("/") + file);
+    ASSERT_TRUE(r && r->status == 200) << file;
+    EXPECT_EQ(r->body, testkit::ReadFileBytes(std::string(TOLVANE_SOURCE_DIR) + "/web/" + file)) << file;
+  }
+  const auto root = client_->Get("/");
+  ASSERT_TRUE(root);
+  EXPECT_NE(root->body.find("<title>Tolvane workbench</title>"), std::string::npos);
+  EXPECT_EQ(root->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  End();
+
+  std::string script;
+  for (const std::string& line : lines) script += line + "\n";
+  std::istringstream in("plugin release " + std::to_string(GetParam()) + "\n" + script);
+  std::ostringstream out, err;
+  EXPECT_EQ(host::RunScript(in, "api.script", out, err), host::kScriptOk) << err.str();
+  EXPECT_EQ(viaApi, out.str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Releases, ServeReleaseTest, ::testing::Values(16, 12));
+
+// Bad requests are answered 4xx with a JSON error and change nothing; no
+// request reaches a file of the server by its name.
+TEST_F(ServeTest, BadRequestsAreRefusedWithAJsonErrorAndChangeNothing) {
+  testkit::TempDir dir;
+  const std::string file = dir.File("x");
+  for (const char* line : {"arrow A", "object null N", "select A", "set A ARROW_SHAFT_LENGTH 123"}) Command(line);
+  const Json before = State();
+
+  struct Case {
+    const char* what;
+    std::string method, path, type, body;
+    int status;
+    const char* error;  // a part of the message
+  };
+  const auto command = [](const std::string& line) { return host::JsonText(Json{{"command", line}}); };
+  const std::string big(host::kServeMaxBody + 1, 'x');
+  const std::vector<Case> cases = {
+      {"unknown command", "POST", "/api/command", "application/json", command("frobnicate A"), 400,
+       "unknown command 'frobnicate'"},
+      {"unknown object", "POST", "/api/command", "application/json", command("set Nobody ARROW_SHAFT_LENGTH 5"),
+       400, "no object 'Nobody'"},
+      {"unknown parameter", "POST", "/api/command", "application/json", command("set A ARROW_NOTHING 5"), 400,
+       "unknown parameter"},
+      {"bad value", "POST", "/api/command", "application/json", command("set A ARROW_SHAFT_LENGTH much"), 400,
+       "bad value"},
+      {"unterminated quote", "POST", "/api/command", "application/json", command("select \"A"), 400,
+       "unterminated quote"},
+      {"two lines", "POST", "/api/command", "application/json", command("arrow B\narrow C"), 400, "line break"},
+      {"empty", "POST", "/api/command", "application/json", command("  # nothing"), 400, "empty"},
+      {"malformed JSON", "POST", "/api/command", "application/json", "{\"command\": \"arrow B\"", 400,
+       "not JSON"},
+      {"JSON without a command", "POST", "/api/command", "application/json", "[\"arrow B\"]", 400,
+       "expected {\"command\""},
+      {"command not a text", "POST", "/api/command", "application/json", "{\"command\": 7}", 400,
+       "expected {\"command\""},
+      {"not JSON at all", "POST", "/api/command", "text/plain", "arrow B", 415, "application/json"},
+      {"plugin", "POST", "/api/command", "application/json", command("plugin " + dir.Path()), 403,
+       "not open to requests"},
+      {"plugin release", "POST", "/api/command", "application/json", command("plugin release 12"), 403,
+       "not open to requests"},
+      {"dialog PATH", "POST", "/api/command", "application/json", command("dialog " + file), 403,
+       "names a file"},
+      {"save-scene", "POST", "/api/command", "application/json", command("save-scene " + file), 403,
+       "names a file"},
+      {"load-scene", "POST", "/api/command", "application/json", command("load-scene " + file), 403,
+       "names a file"},
+      {"gui png", "POST", "/api/command", "application/json", command("gui png " + file), 403, "names a file"},
+      {"nothing to redo", "POST", "/api/command", "application/json", command("redo"), 400, "nothing to redo"},
+      {"oversized command", "POST", "/api/command", "application/json", big, 413, "larger"},
+      {"oversized scene", "POST", "/api/scene", "application/octet-stream", big, 413, "larger"},
+      {"long command", "POST", "/api/command", "application/json", command(std::string(70000, 'a')), 413,
+       "at most"},
+      {"scene as text", "POST", "/api/scene", "text/plain", "TLVSCENE", 415, "octet-stream"},
+      {"preset of an unknown arrow", "POST", "/api/preset/save", "application/json", "{\"object\":\"Nobody\"}",
+       400, "no object"},
+      {"preset of a null", "POST", "/api/preset/save", "application/json", "{\"object\":\"N\"}", 400,
+       "not an arrow"},
+      {"preset into nothing named", "POST", "/api/preset/load", "application/octet-stream", "x", 400,
+       "name the arrow"},
+      {"preview of an unknown object", "GET", "/api/preview.svg?object=Nobody", "", "", 400, "no object"},
+      {"no element open", "GET", "/api/dots.png", "", "", 409, "no interface element"},
+      {"unknown endpoint", "GET", "/api/nothing", "", "", 404, "no such page"},
+      {"unknown endpoint, posted", "POST", "/api/nothing", "application/json", "{}", 404, "no such endpoint"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto r = c.method == "GET" ? client_->Get(c.path) : client_->Post(c.path, c.body, c.type.c_str());
+    ASSERT_TRUE(r) << httplib::to_string(r.error());
+    EXPECT_EQ(r->status, c.status) << r->body;
+    EXPECT_EQ(r->get_header_value("Content-Type"), "application/json");
+    const Json body = Body(r);
+    ASSERT_TRUE(body.is_object() && body.contains("error") && body["error"].is_string()) << r->body;
+    EXPECT_NE(body["error"].get<std::string>().find(c.error), std::string::npos) << body["error"];
+    EXPECT_EQ(State(), before);
+    EXPECT_FALSE(std::filesystem::exists(file));
+  }
+
+  // A name that is not a loopback address (a page of another site whose
+  // name was pointed here) is refused.
+  httplib::Headers foreign = {{"Host", "example.test"}};
+  const auto r = client_->Post("/api/command", foreign, command("arrow B"), "application/json");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 403);
+  EXPECT_EQ(State(), before);
+
+  // A second server cannot take the same port; it says so before it loads
+  // anything.
+  host::ServeOptions same;
+  same.port = bench_->Port();
+  std::ostringstream out, err;
+  EXPECT_EQ(host::Serve(same, out, err), 1);
+  EXPECT_NE(err.str().find("cannot bind 127.0.0.1:" + std::to_string(same.port)), std::string::npos) << err.str();
+}
+
+// Presets and scenes travel by download and upload; the module's own save
+// and load buttons and the scene file's checks do the work. The Dots field
+// comes as a PNG of the element's own raster.
+TEST_F(ServeTest, FilesTravelByUploadAndDownload) {
+  Command("arrow A");
+  Command("set A ARROW_SHAFT_LENGTH 321");
+  Command("set A ARROW_PRESET_NAME Sharp");
+  const auto saved = client_->Post("/api/preset/save", "{\"object\":\"A\"}", "application/json");
+  ASSERT_TRUE(saved && saved->status == 200);
+  EXPECT_EQ(saved->get_header_value("Content-Disposition"), "attachment; filename=\"A.tlv\"");
+  EXPECT_FALSE(saved->body.empty());
+  const auto length = [&] { return Printed("print params A")["params"]["10000"]; };
+  Command("set A ARROW_SHAFT_LENGTH 50");
+  const auto loaded = client_->Post("/api/preset/load?object=A", saved->body, "application/octet-stream");
+  ASSERT_TRUE(loaded && loaded->status == 200) << (loaded ? loaded->body : "");
+  EXPECT_EQ(length(), 321.0);
+  const auto junk = client_->Post("/api/preset/load?object=A", "not a preset", "application/octet-stream");
+  ASSERT_TRUE(junk);
+  EXPECT_EQ(junk->status, 422);
+  EXPECT_EQ(length(), 321.0);
+
+  // The Dots field: three clicks, three dots on the element's raster.
+  Command("object null Marks");
+  EXPECT_EQ(Printed("userdata Marks dots Dots")["id"], host::kUserDataFirstId);
+  Command("gui open Marks Dots");
+  const std::vector<std::pair<int, int>> clicks = {{20, 30}, {100, 60}, {60, 110}};
+  for (const auto& [x, y] : clicks) Command("gui click " + std::to_string(x) + " " + std::to_string(y));
+  const auto png = client_->Get("/api/dots.png");
+  ASSERT_TRUE(png && png->status == 200);
+  EXPECT_EQ(png->get_header_value("Content-Type"), "image/png");
+  testkit::TempDir dir;
+  std::ofstream(dir.File("f.png"), std::ios::binary) << png->body;
+  host::Raster raster;
+  std::string error;
+  ASSERT_TRUE(host::ReadPng(dir.File("f.png"), &raster, &error)) << error;
+  for (const auto& [x, y] : clicks) EXPECT_EQ(raster.At(x, y), (host::Rgb{0, 0, 0})) << x << "," << y;
+  EXPECT_EQ(raster.At(150, 15), (host::Rgb{255, 255, 255}));
+  EXPECT_EQ(Printed("print gui")["points"].size(), 3u);
+
+  // The scene: downloaded, the document changed, uploaded back.
+  const auto scene = client_->Get("/api/scene");
+  ASSERT_TRUE(scene && scene->status == 200);
+  EXPECT_EQ(scene->body.substr(0, 8), "TLVSCENE");
+  const Json tree = State()["tree"];
+  Command("arrow B");
+  const auto back = client_->Post("/api/scene", scene->body, "application/octet-stream");
+  ASSERT_TRUE(back && back->status == 200) << (back ? back->body : "");
+  EXPECT_EQ(State()["tree"], tree);
+  EXPECT_EQ(Printed("print params Marks")["params"][std::to_string(host::kUserDataFirstId)]["points"].size(), 3u);
+
+  // A damaged scene is refused with its message; the document stays.
+  Command("arrow C");
+  const Json kept = State();
+  std::string damaged = scene->body;
+  damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x5A);
+  const auto refused = client_->Post("/api/scene?name=mine.tlvscene", damaged, "application/octet-stream");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 422);
+  // The message names the file as it was sent, not the server's copy.
+  EXPECT_EQ(Body(refused)["error"], "mine.tlvscene: the scene file is damaged (checksum mismatch)");
+  EXPECT_EQ(State(), kept);
+}
+
+// Requests from many clients at once are run one at a time, in order, on the
+// host thread: every edit lands as its own undo step and every answer is whole.
+TEST_F(ServeTest, ConcurrentRequestsAreSerialisedOntoTheHostThread) {
+  Command("arrow A");
+  const Json before = Body(client_->Get("/api/state"))["undo"];
+  constexpr int kThreads = 4, kEdits = 15;
+  std::atomic<int> good{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      httplib::Client client("127.0.0.1", bench_->Port());
+      for (int i = 0; i < kEdits; ++i) {
+        const std::string line = "set A ARROW_SHAFT_LENGTH " + std::to_string(100 + t * kEdits + i);
+        const auto set = client.Post("/api/command", host::JsonText(Json{{"command", line}}), "application/json");
+        const auto state = client.Get("/api/state");
+        const auto svg = client.Get("/api/preview.svg?object=A");
+        if (set && set->status == 200 && state && state->status == 200 && svg && svg->status == 200 &&
+            Json::parse(state->body, nullptr, false).is_object() && svg->body.find("</svg>") != std::string::npos)
+          ++good;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(good.load(), kThreads * kEdits);
+  const Json after = Body(client_->Get("/api/state"))["undo"];
+  EXPECT_EQ(after["undo"].get<int>() - before["undo"].get<int>(), kThreads * kEdits);
+}
+
+}  // namespace

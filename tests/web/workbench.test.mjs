@@ -1,0 +1,236 @@
+// The workbench page in a real browser: the system's Chromium, headless,
+// driven by playwright-core. Starts the server program on a free port of
+// the loopback address, goes through the page as a user would, keeps a
+// screenshot of each step, and stops the server with SIGINT at the end
+// (its shutdown report must be clean).
+//
+//   TOLVANE_SERVE   the server program (default: ../../build/tolvane-serve-dev)
+//   TOLVANE_SHOTS   the folder for the screenshots (default: ./shots)
+//   CHROMIUM        the browser (default: /usr/bin/chromium)
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { mkdtempSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const source = path.resolve(here, '../..');
+const program = process.env.TOLVANE_SERVE || path.join(source, 'build/tolvane-serve-dev');
+const shots = path.resolve(process.env.TOLVANE_SHOTS || path.join(here, 'shots'));
+const browserPath = process.env.CHROMIUM || '/usr/bin/chromium';
+
+let server;
+let serverOut = '';
+let serverErr = '';
+let address;
+let context;
+let page;
+let profile;
+
+function startServer() {
+  return new Promise((resolve, reject) => {
+    server = spawn(program, ['--release', '16', '--port', '0'], { stdio: ['ignore', 'pipe', 'pipe'] });
+    const timer = setTimeout(() => reject(new Error(`no address from ${program}: ${serverOut}${serverErr}`)), 15000);
+    server.stdout.on('data', (chunk) => {
+      serverOut += chunk;
+      const match = /open (http:\/\/\S+)/.exec(serverOut);
+      if (match && !address) {
+        address = match[1];
+        clearTimeout(timer);
+        resolve();
+      }
+    });
+    server.stderr.on('data', (chunk) => { serverErr += chunk; });
+    server.on('exit', (code) => {
+      if (!address) reject(new Error(`${program} ended (${code}): ${serverErr}`));
+    });
+  });
+}
+
+// Waits until the page has finished every action it started since `version`.
+async function settled(version) {
+  await page.waitForFunction(
+    (v) => document.body.dataset.busy === '0' && Number(document.body.dataset.version) > v,
+    version, { timeout: 10000 });
+}
+
+// Does something on the page and waits until the page is quiet again.
+async function step(fn) {
+  const version = Number(await page.evaluate(() => document.body && document.body.dataset.version)) || 0;
+  await fn();
+  await settled(version);
+}
+
+async function shot(name) {
+  await page.screenshot({ path: path.join(shots, `${name}.png`), fullPage: true });
+}
+
+const outlinePath = () => page.getAttribute('#preview #outline', 'd');
+const treePaths = () => page.$$eval('#tree .node', (nodes) => nodes.map((n) => n.dataset.path));
+
+async function setNumber(name, value) {
+  await step(async () => {
+    await page.fill(`#p-${name}`, String(value));
+    await page.press(`#p-${name}`, 'Enter');
+  });
+}
+
+before(async () => {
+  mkdirSync(shots, { recursive: true });
+  await startServer();
+  profile = mkdtempSync(path.join(tmpdir(), 'tolvane-chromium-'));
+  context = await chromium.launchPersistentContext(profile, {
+    executablePath: browserPath,
+    headless: true,
+    acceptDownloads: true,
+    viewport: { width: 1400, height: 980 },
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    timeout: 30000,
+  });
+  page = context.pages()[0] || await context.newPage();
+  page.setDefaultTimeout(10000);
+  page.on('pageerror', (err) => { throw err; });
+});
+
+after(async () => {
+  if (context) await context.close();
+  if (profile) rmSync(profile, { recursive: true, force: true });
+  if (server && server.exitCode === null) {
+    const ended = new Promise((resolve) => server.on('exit', (code) => resolve(code)));
+    server.kill('SIGINT');
+    const code = await ended;
+    assert.equal(code, 0, `the server's shutdown: ${serverErr}`);
+    assert.match(serverOut, /stopping/);
+    assert.doesNotMatch(serverErr, /left behind|misused/);
+  }
+});
+
+test('the page opens on an empty document', async () => {
+  await step(() => page.goto(address));
+  assert.equal(await page.title(), 'Tolvane workbench');
+  assert.equal(await page.textContent('#release'), 'release 16');
+  assert.ok(await page.isVisible('#tree-empty'));
+  assert.equal(await page.textContent('#undo'), 'Undo (0)');
+  await shot('01-empty');
+});
+
+test('an added arrow is selected, with its attribute editor and preview', async () => {
+  await step(() => page.click('#add-arrow'));
+  assert.deepEqual(await treePaths(), ['Arrow']);
+  assert.ok(await page.$('#tree .node.active[data-path="Arrow"]'));
+  assert.equal(await page.textContent('#editor-title'), 'Attributes of Arrow');
+  const groups = await page.$$eval('#editor legend', (l) => l.map((x) => x.textContent));
+  assert.ok(groups.includes('Shaft') && groups.includes('Double-headed') && groups.includes('Extrude'), groups.join());
+  assert.equal(await page.getAttribute('#preview svg', 'data-plane'), 'XY');
+  assert.ok((await outlinePath()).startsWith('M'));
+  await shot('02-arrow');
+});
+
+test('changing the shaft length changes the preview', async () => {
+  const before = await outlinePath();
+  await setNumber('ARROW_SHAFT_LENGTH', 320);
+  assert.equal(await page.inputValue('#p-ARROW_SHAFT_LENGTH'), '320');
+  assert.notEqual(await outlinePath(), before);
+  assert.equal(await page.textContent('#undo'), 'Undo (2)');
+  await shot('03-shaft-length');
+});
+
+test('double-headed disables the single-arrow shaft parameters', async () => {
+  assert.equal(await page.isDisabled('#p-ARROW_SHAFT_LENGTH'), false);
+  assert.equal(await page.isDisabled('#p-ARROW_DOUBLE_SHAFT_LENGTH'), true);
+  const before = await outlinePath();
+  await step(() => page.check('#p-ARROW_DOUBLE_HEADED'));
+  for (const name of ['ARROW_SHAFT_LENGTH', 'ARROW_SHAFT_WIDTH']) {
+    assert.equal(await page.isDisabled(`#p-${name}`), true, name);
+    assert.ok(await page.$(`.row.disabled[data-param="${name}"]`), name);
+  }
+  assert.equal(await page.isDisabled('#p-ARROW_DOUBLE_SHAFT_LENGTH'), false);
+  assert.notEqual(await outlinePath(), before);
+  await shot('04-double-headed');
+});
+
+test('Make extrusion builds the tree, and undo takes it back', async () => {
+  await step(() => page.click('#b-ARROW_MAKE_EXTRUDE'));
+  assert.deepEqual(await treePaths(), ['Extrude NURBS', 'Extrude NURBS/Arrow']);
+  await shot('05-extrusion');
+  await step(() => page.click('#undo'));
+  assert.deepEqual(await treePaths(), ['Arrow']);
+  assert.match(await page.textContent('#redo'), /Redo \(1\)/);
+  await shot('06-undone');
+});
+
+test('a Dots parameter on a null takes three clicks', async () => {
+  await step(() => page.click('#add-null'));
+  assert.deepEqual(await treePaths(), ['Null', 'Arrow']);
+  await step(() => page.click('#add-dots'));
+  assert.ok(await page.isVisible('#dots-field'));
+  const clicks = [[30, 40], [120, 70], [70, 130]];
+  for (const [x, y] of clicks) await step(() => page.click('#dots-field', { position: { x, y } }));
+  assert.equal(await page.getAttribute('#dots-field', 'data-points'), '3');
+  await page.waitForFunction(() => {
+    const img = document.getElementById('dots-field');
+    return img.complete && img.naturalWidth > 0;
+  });
+  // The element's own raster: black dots where the clicks were, white elsewhere.
+  const pixels = await page.evaluate((points) => {
+    const img = document.getElementById('dots-field');
+    const canvas = document.createElement('canvas');
+    canvas.width = img.naturalWidth;
+    canvas.height = img.naturalHeight;
+    const g = canvas.getContext('2d');
+    g.drawImage(img, 0, 0);
+    const at = ([x, y]) => Array.from(g.getImageData(x, y, 1, 1).data.slice(0, 3));
+    return { dots: points.map(at), blank: at([canvas.width - 5, 5]), size: [canvas.width, canvas.height] };
+  }, clicks);
+  for (const p of pixels.dots) assert.deepEqual(p, [0, 0, 0]);
+  assert.deepEqual(pixels.blank, [255, 255, 255]);
+  assert.match(await page.textContent('#userdata'), /3 dots/);
+  await shot('07-dots');
+});
+
+test('presets: the module saves one for download and loads an uploaded one', async () => {
+  await step(() => page.click('#tree .node[data-path="Arrow"]'));
+  await setNumber('ARROW_HEAD_LENGTH', 77);
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    step(() => page.click('#b-ARROW_SAVE_PRESET')),
+  ]);
+  assert.equal(download.suggestedFilename(), 'Arrow.tlv');
+  const saved = path.join(shots, 'Arrow.tlv');
+  await download.saveAs(saved);
+  assert.match(readFileSync(saved, 'latin1'), /Tolvane preset file/);
+
+  // An example preset of the project: its values arrive in the editor.
+  const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.click('#b-ARROW_LOAD_PRESET')]);
+  await step(() => chooser.setFiles(path.join(source, 'presets/chevron.tlv')));
+  assert.equal(await page.inputValue('#p-ARROW_PRESET_NAME'), 'Chevron');
+  assert.equal(await page.isChecked('#p-ARROW_CHEVRON'), true);
+  assert.match(await page.textContent('#status'), /preset chevron.tlv loaded into Arrow/);
+  await shot('08-preset-chevron');
+
+  // The downloaded one brings the earlier values back.
+  const [again] = await Promise.all([page.waitForEvent('filechooser'), page.click('#b-ARROW_LOAD_PRESET')]);
+  await step(() => again.setFiles(saved));
+  assert.equal(await page.inputValue('#p-ARROW_HEAD_LENGTH'), '77');
+  assert.equal(await page.isChecked('#p-ARROW_CHEVRON'), false);
+});
+
+test('a damaged scene is refused with its message and the tree stays', async () => {
+  const scene = Buffer.from(await page.evaluate(async () => {
+    const res = await fetch('/api/scene');
+    return Array.from(new Uint8Array(await res.arrayBuffer()));
+  }));
+  assert.equal(scene.subarray(0, 8).toString('latin1'), 'TLVSCENE');
+  const tree = await treePaths();
+  scene[scene.length >> 1] ^= 0x5a;
+  await step(() => page.setInputFiles('#scene-file',
+    { name: 'damaged.tlvscene', mimeType: 'application/octet-stream', buffer: scene }));
+  assert.equal(await page.getAttribute('#status', 'class'), 'error');
+  assert.equal(await page.textContent('#status'), 'damaged.tlvscene: the scene file is damaged (checksum mismatch)');
+  assert.deepEqual(await treePaths(), tree);
+  await shot('09-damaged-scene');
+});
