@@ -139,6 +139,23 @@ test('changing the shaft length changes the preview', async () => {
   await shot('03-shaft-length');
 });
 
+test('dragging a label sideways changes its value a step a pixel', async () => {
+  const before = await outlinePath();
+  const box = await page.locator('.row[data-param="ARROW_SHAFT_WIDTH"] label').boundingBox();
+  const y = box.y + box.height / 2;
+  await step(async () => {
+    await page.mouse.move(box.x + 5, y);
+    await page.mouse.down();
+    await page.mouse.move(box.x + 35, y, { steps: 6 });
+    await page.mouse.up();
+  });
+  assert.equal(await page.inputValue('#p-ARROW_SHAFT_WIDTH'), '130');
+  const state = await page.evaluate(() => fetch('/api/state').then((r) => r.json()));
+  const width = state.active.editor.params.find((p) => p.name === 'ARROW_SHAFT_WIDTH');
+  assert.equal(width.value, 130);
+  assert.notEqual(await outlinePath(), before);
+});
+
 test('double-headed disables the single-arrow shaft parameters', async () => {
   assert.equal(await page.isDisabled('#p-ARROW_SHAFT_LENGTH'), false);
   assert.equal(await page.isDisabled('#p-ARROW_DOUBLE_SHAFT_LENGTH'), true);
