@@ -1,4 +1,5 @@
 // tolvane-host: the stand-in host's command-line program.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,8 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -31,23 +34,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-const char kUsage[] =
-    "usage: tolvane-host COMMAND [OPTIONS]\n"
-    "\n"
-    "commands:\n"
-    "  info    [--release 16|12 | --plugin DIR] [--host-version N]\n"
-    "          load the plug-in and show its console lines, lifecycle answers and plug-ins\n"
-    "  params  [--release 16|12 | --plugin DIR] [--set NAME=VALUE]... [--format table|json]\n"
-    "          make an arrow and list every parameter with its value and whether it is enabled\n"
-    "  outline [--release 16|12 | --plugin DIR] [--set NAME=VALUE]... [--format json|svg|csv]\n"
-    "          [-o FILE]   make an arrow and write its outline\n"
-    "  preset save FILE [--release 16|12 | --plugin DIR] [--set NAME=VALUE]...\n"
-    "          make an arrow and save its values as a preset file\n"
-    "  run     SCRIPT|-\n"
-    "          run a script of console commands (- reads standard input); exit status 2\n"
-    "          for an error in the script, 1 when the host could not do what it asked\n"
-    "\n"
-    "params and outline also take --preset FILE: load that preset into the arrow first\n";
+// The product version each flavour's module reports (its description's
+// version) and the host interface version of its release.
+struct Flavour {
+  int release;
+  const char* product;
+};
+constexpr Flavour kFlavours[] = {{16, "1.3"}, {12, "1.2"}};
 
 struct UsageError {
   std::string message;
@@ -57,61 +50,13 @@ struct UsageError {
 struct Options {
   host::SessionOptions session;
   std::vector<std::string> sets;
+  bool raw = false;    // --set values stored as typed
   std::string format;
   std::string output;
   std::string preset;  // params, outline: a preset to load first
-  std::string saveTo;  // preset save: the file
+  std::string file;    // preset save, preset show: the file
+  std::string hostVersion;
 };
-
-int ParseRelease(const std::string& text) {
-  if (text == "16") return 16;
-  if (text == "12") return 12;
-  throw UsageError{"--release takes 16 or 12, not '" + text + "'"};
-}
-
-// `first` is the index of the first option (after the command words).
-Options ParseOptions(const std::string& command, int argc, char** argv,
-                     const std::vector<std::string>& formats, int first = 2) {
-  Options o;
-  o.format = formats.empty() ? "" : formats.front();
-  for (int i = first; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw UsageError{arg + " needs a value"};
-      std::string v = argv[++i];
-      // An empty name or value is never what was meant (an unset shell
-      // variable, say): refuse it rather than quietly ignore the option.
-      if (v.empty()) throw UsageError{arg + " needs a value, not an empty word"};
-      return v;
-    };
-    if (arg == "--release") {
-      o.session.release = ParseRelease(value());
-    } else if (arg == "--plugin") {
-      o.session.pluginDir = value();
-    } else if (arg == "--host-version" && command == "info") {
-      const std::string v = value();
-      char* end = nullptr;
-      const long n = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || n < INT32_MIN || n > INT32_MAX)
-        throw UsageError{"--host-version takes a whole number, not '" + v + "'"};
-      o.session.hostVersion = static_cast<int32_t>(n);
-    } else if (arg == "--set" && command != "info") {
-      o.sets.push_back(value());
-    } else if (arg == "--format" && !formats.empty()) {
-      o.format = value();
-      bool known = false;
-      for (const auto& f : formats) known = known || f == o.format;
-      if (!known) throw UsageError{"unknown format '" + o.format + "' for " + command};
-    } else if (arg == "--preset" && (command == "params" || command == "outline")) {
-      o.preset = value();
-    } else if (arg == "-o" && command == "outline") {
-      o.output = value();
-    } else {
-      throw UsageError{"unknown option '" + arg + "' for " + command};
-    }
-  }
-  return o;
-}
 
 int Fail(const std::string& message) {
   std::cerr << "tolvane-host: " << message << "\n";
@@ -124,11 +69,15 @@ host::Object* PrepareArrow(host::Session& session, const Options& o, std::string
   host::Object* arrow = session.NewArrow(false, error);
   if (arrow == nullptr) return nullptr;
   // The preset first, so that every --set changes the loaded values.
-  if (!o.preset.empty() && !session.LoadPreset(arrow, o.preset, error)) return nullptr;
+  if (!o.preset.empty() && !session.LoadPreset(arrow, session.FindPreset(o.preset), error))
+    return nullptr;
+  const host::EditMode mode = o.raw ? host::EditMode::kRaw : host::EditMode::kEditor;
   for (const std::string& s : o.sets) {
     // A setting the description does not know, or a value of the wrong
     // form, is a mistake in the command line.
-    if (!session.ApplySetting(arrow, s, error)) throw UsageError{*error};
+    std::string note;
+    if (!session.ApplySetting(arrow, s, error, mode, &note)) throw UsageError{*error};
+    if (!note.empty()) std::cerr << "tolvane-host: " << note << "\n";
   }
   return arrow;
 }
@@ -196,7 +145,7 @@ int Outline(const Options& o) {
   } else if (o.format == "csv") {
     text = host::OutlineCsv(contour);
   } else {
-    text = contour.dump() + "\n";
+    text = host::JsonText(contour) + "\n";
   }
   if (o.output.empty()) {
     std::cout << text;
@@ -212,15 +161,83 @@ int PresetSave(const Options& o) {
   host::Object* arrow = PrepareArrow(session, o, &error);
   if (arrow == nullptr) return Fail(error);
   std::string written;
-  if (!session.SavePreset(arrow, o.saveTo, &written, &error)) return Fail(error);
+  if (!session.SavePreset(arrow, o.file, &written, &error)) return Fail(error);
   std::cout << "saved " << written << "\n";
   return kExitOk;
 }
 
+// The parameters a preset carries: all but the corner settings and the
+// set-ups' options, which presets leave out.
+bool InPreset(const Json& param) {
+  const std::string group = param["group"];
+  return group != "Corners" && group != "Extrude" && group != "Cloner" && group != "Spline wrap";
+}
+
+// Loads a preset file through the module's load button into a new arrow.
+host::Object* LoadedPreset(host::Session& session, const std::string& path, std::string* error) {
+  if (!session.Open(error)) return nullptr;
+  host::Object* arrow = session.NewArrow(false, error);
+  if (arrow == nullptr || !session.LoadPreset(arrow, path, error)) return nullptr;
+  return arrow;
+}
+
+int PresetShow(const Options& o) {
+  host::Session session(o.session);
+  std::string error;
+  const std::string path = session.FindPreset(o.file);
+  std::vector<std::string> header;
+  if (!host::ReadPresetHeader(path, &header, &error)) return Fail(error);
+  host::Object* arrow = LoadedPreset(session, path, &error);
+  if (arrow == nullptr) return Fail(error);
+  std::cout << "file: " << path << "\n";
+  for (const std::string& line : header) std::cout << "header: " << host::JsonText(line) << "\n";
+  const std::string version = header[1].rfind("# Version ", 0) == 0 ? header[1].substr(10) : "";
+  std::cout << "version: " << (version.empty() ? "(unknown)" : version) << "\n";
+  const Json all = session.ParamsJson(arrow);
+  for (const Json& p : all["params"]) {
+    if (InPreset(p)) std::cout << p["name"].get<std::string>() << " " << host::JsonText(p["value"]) << "\n";
+  }
+  return kExitOk;
+}
+
+int PresetList(const Options& o) {
+  namespace fs = std::filesystem;
+  std::string folder;
+  {
+    host::Session probe(o.session);
+    folder = (fs::u8path(probe.PluginDir()) / "presets").u8string();
+  }
+  std::error_code ec;
+  if (!fs::is_directory(fs::u8path(folder), ec))
+    return Fail("the plug-in has no preset folder " + folder);
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(fs::u8path(folder), ec)) {
+    if (entry.path().extension() == ".tlv") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::cout << "presets in " << folder << ":\n";
+  for (const fs::path& file : files) {
+    std::string error;
+    std::vector<std::string> header;
+    std::string name = "(unreadable)";
+    std::string version = "?";
+    if (host::ReadPresetHeader(file.u8string(), &header, &error)) {
+      version = header[1].rfind("# Version ", 0) == 0 ? header[1].substr(10) : header[1];
+      host::Session session(o.session);
+      host::Object* arrow = LoadedPreset(session, file.u8string(), &error);
+      if (arrow != nullptr) {
+        const Json all = session.ParamsJson(arrow);
+        for (const Json& p : all["params"])
+          if (p["name"] == "ARROW_PRESET_NAME") name = host::JsonText(p["value"]);
+      }
+    }
+    std::cout << "  " << file.filename().u8string() << "  " << name << "  version " << version << "\n";
+  }
+  return kExitOk;
+}
+
 // Runs a script file, or standard input for "-".
-int Run(int argc, char** argv) {
-  if (argc != 3) throw UsageError{"run takes one script file, or - for standard input"};
-  const std::string path = argv[2];
+int Run(const std::string& path) {
   if (path == "-") return host::RunScript(std::cin, "<stdin>", std::cout, std::cerr);
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
@@ -234,6 +251,55 @@ int Run(int argc, char** argv) {
     return kExitUsage;
   }
   return host::RunScript(file, path, std::cout, std::cerr);
+}
+
+// Refuses an empty word: an unset shell variable, say, is never what was meant.
+const CLI::Validator kNonEmpty(
+    [](std::string& value) { return value.empty() ? std::string("needs a value, not an empty word") : std::string(); },
+    "", "non-empty");
+
+void AddPluginOptions(CLI::App* command, Options* o) {
+  command->add_option_function<std::string>(
+             "--release", [o](const std::string& r) { o->session.release = std::stoi(r); },
+             "the built plug-in folder and host of release 16 (product 1.3, the default) or 12 (1.2)")
+      ->check(CLI::IsMember({"16", "12"}));
+  command->add_option("--plugin", o->session.pluginDir, "load the plug-in folder DIR instead")
+      ->type_name("DIR")
+      ->check(kNonEmpty);
+}
+
+void AddArrowOptions(CLI::App* command, Options* o) {
+  command
+      ->add_option("--set", o->sets,
+                   "set a parameter as the attribute editor does: NAME is an ARROW_ name or an ID; "
+                   "numbers beyond the limits become the limit (with a note), choices must be "
+                   "listed, 25% for percentages, 5deg for angles; repeat for more")
+      ->type_name("NAME=VALUE")
+      ->allow_extra_args(false)
+      ->check(kNonEmpty);
+  command->add_flag("--raw", o->raw,
+                    "store --set values as typed, in stored units and without limits "
+                    "(as a preset file or another program may; nan and inf too)");
+}
+
+void AddPresetOption(CLI::App* command, Options* o) {
+  command
+      ->add_option("--preset", o->preset,
+                   "load this preset file (or a preset of the plug-in's presets folder by name) "
+                   "into the arrow before the --set values")
+      ->type_name("FILE|NAME")
+      ->check(kNonEmpty);
+}
+
+std::string VersionText() {
+  std::string text = "tolvane-host, the stand-in host of Tolvane\n";
+  for (const Flavour& f : kFlavours) {
+    text += "Tolvane-R" + std::to_string(f.release) + ": product version " + f.product +
+            ", host release " + std::to_string(f.release) + ", host interface version " +
+            std::to_string(host::HostOptions::ForRelease(f.release).interfaceVersion) + "\n";
+  }
+  text.pop_back();
+  return text;
 }
 
 }  // namespace
@@ -253,28 +319,96 @@ int main(int argc, char** argv) {
     argv = utf8argv.data();
   }
 #endif
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::cerr << kUsage;
-    return argc < 2 ? kExitUsage : kExitOk;
-  }
-  const std::string command = argv[1];
+  CLI::App app("Loads the Tolvane plug-in into the stand-in host and works with its arrow.",
+               "tolvane-host");
+  app.set_version_flag("--version", VersionText(), "the product versions of both flavours and their host interface versions");
+  app.require_subcommand(1);
+  app.footer(
+      "Examples:\n"
+      "  tolvane-host params --set ARROW_HEAD_TAPER=25%\n"
+      "  tolvane-host outline --format svg -o arrow.svg --set ARROW_CHEVRON=true\n"
+      "  tolvane-host preset list\n"
+      "  tolvane-host run examples/cloner-along-path.script\n"
+      "Run 'tolvane-host COMMAND --help' for the options of a command.\n"
+      "Exit status: 0 done, 1 the work failed (a module that does not load, a file that\n"
+      "cannot be read or written), 2 a mistake in the command line.");
+  Options o;
+  int (*action)(const Options&) = nullptr;
+  std::string script;
+
+  CLI::App* info = app.add_subcommand("info", "load the plug-in and show its console lines, lifecycle answers and plug-ins");
+  AddPluginOptions(info, &o);
+  info->add_option("--host-version", o.hostVersion, "act as a host of this interface version (e.g. 12000)")
+      ->type_name("N");
+  info->footer("Example:\n  tolvane-host info --release 12");
+  info->callback([&] { action = Info; });
+
+  CLI::App* params = app.add_subcommand("params", "make an arrow and list its parameters with values, units, limits and enabling");
+  AddPluginOptions(params, &o);
+  AddArrowOptions(params, &o);
+  AddPresetOption(params, &o);
+  params->add_option("--format", o.format, "table (the default) or json")->check(CLI::IsMember({"table", "json"}));
+  params->footer("Example:\n  tolvane-host params --set ARROW_DOUBLE_HEADED=true --format json");
+  params->callback([&] { action = Params; });
+
+  CLI::App* outline = app.add_subcommand("outline", "make an arrow and write its outline");
+  AddPluginOptions(outline, &o);
+  AddArrowOptions(outline, &o);
+  AddPresetOption(outline, &o);
+  outline->add_option("--format", o.format, "json (the default), svg or csv")
+      ->check(CLI::IsMember({"json", "svg", "csv"}));
+  outline->add_option("-o", o.output, "write to FILE instead of standard output")->type_name("FILE")->check(kNonEmpty);
+  outline->footer("Example:\n  tolvane-host outline --set ARROW_HEAD_TAPER=25% --format svg -o arrow.svg");
+  outline->callback([&] { action = Outline; });
+
+  CLI::App* preset = app.add_subcommand("preset", "save, list or show preset files");
+  preset->require_subcommand(1);
+  CLI::App* save = preset->add_subcommand("save", "make an arrow and save its values as a preset file (suffix .tlv)");
+  save->add_option("FILE", o.file, "the preset file")->required()->check(kNonEmpty);
+  AddPluginOptions(save, &o);
+  AddArrowOptions(save, &o);
+  save->footer("Example:\n  tolvane-host preset save long.tlv --set ARROW_SHAFT_LENGTH=600");
+  save->callback([&] { action = PresetSave; });
+  CLI::App* list = preset->add_subcommand("list", "list the presets in the plug-in's presets folder: file, name, version");
+  AddPluginOptions(list, &o);
+  list->footer("Example:\n  tolvane-host preset list --release 12");
+  list->callback([&] { action = PresetList; });
+  CLI::App* show = preset->add_subcommand("show", "show a preset's header lines, version and every value, read by the module");
+  show->add_option("FILE", o.file, "a preset file, or a preset of the plug-in's presets folder by name")
+      ->required()
+      ->check(kNonEmpty);
+  AddPluginOptions(show, &o);
+  show->footer("Example:\n  tolvane-host preset show classic");
+  show->callback([&] { action = PresetShow; });
+
+  CLI::App* run = app.add_subcommand("run", "run a script of console commands (see docs/script-console.md)");
+  run->add_option("SCRIPT", script, "the script file, or - for standard input")->required()->check(kNonEmpty);
+  run->footer(
+      "Exit status 2 for an error in the script, 1 when the host could not do what it asked.\n"
+      "Example:\n  echo 'arrow A\nprint params A names' | tolvane-host run -");
+
   try {
-    if (command == "info") return Info(ParseOptions(command, argc, argv, {}));
-    if (command == "params") return Params(ParseOptions(command, argc, argv, {"table", "json"}));
-    if (command == "outline")
-      return Outline(ParseOptions(command, argc, argv, {"json", "svg", "csv"}));
-    if (command == "run") return Run(argc, argv);
-    if (command == "preset") {
-      if (argc < 4 || std::strcmp(argv[2], "save") != 0)
-        throw UsageError{"expected: preset save FILE [options]"};
-      Options o = ParseOptions(command, argc, argv, {}, 4);
-      o.saveTo = argv[3];
-      if (o.saveTo.empty()) throw UsageError{"preset save needs a file name, not an empty word"};
-      return PresetSave(o);
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help and --version, on standard output
+    std::cerr << "tolvane-host: " << e.what() << "\n"
+              << "Run 'tolvane-host --help' or 'tolvane-host COMMAND --help' for the options.\n";
+    return kExitUsage;
+  }
+  if (!o.hostVersion.empty()) {
+    long long n = 0;
+    if (!host::ParseWholeNumber(o.hostVersion, INT32_MIN, INT32_MAX, &n)) {
+      std::cerr << "tolvane-host: --host-version takes a whole number, not '" << o.hostVersion << "'\n";
+      return kExitUsage;
     }
-    throw UsageError{"unknown command '" + command + "'"};
+    o.session.hostVersion = static_cast<int32_t>(n);
+  }
+  try {
+    if (run->parsed()) return Run(script);
+    return action(o);
   } catch (const UsageError& e) {
-    std::cerr << "tolvane-host: " << e.message << "\n\n" << kUsage;
+    std::cerr << "tolvane-host: " << e.message << "\n"
+              << "Run 'tolvane-host --help' or 'tolvane-host COMMAND --help' for the options.\n";
     return kExitUsage;
   } catch (const std::exception& e) {
     return Fail(e.what());

@@ -131,15 +131,17 @@ bool CmdSelect(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 }
 
 // An arrow's parameter by its description; the value is read by its type.
-bool ArrowEdit(ScriptConsole& c, const ScriptArgs& a, int32_t* id, Value* value, ScriptError* e) {
+bool ArrowEdit(ScriptConsole& c, const ScriptArgs& a, EditMode mode, int32_t* id, Value* value,
+               ScriptError* e) {
   Session& s = *c.LoadedSession();
   const ParamDesc* param = s.FindParam(a[1]);
   if (param == nullptr) return Fail(e, "unknown parameter " + Quoted(a[1]) + " of the arrow");
   *id = param->id;
   if (param->type == "button") return Fail(e, param->name + " is a button: press it instead");
   if (param->type != "link") {
-    std::string reason;
-    if (!s.ParseValue(*param, a[2], value, &reason)) return Fail(e, reason);
+    std::string reason, note;
+    if (!s.ParseValue(*param, a[2], value, &reason, mode, &note)) return Fail(e, reason);
+    if (!note.empty()) c.Note(note);
     return true;
   }
   if (a[2] == "none") {
@@ -165,18 +167,28 @@ bool NumericId(const std::string& text, int32_t* id, const std::string& objectNa
   return true;
 }
 
-bool CmdSet(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+// An edit in the attribute editor; `mode` tells how an arrow's value is
+// read (other objects' values are typed, and always taken as typed).
+bool SetParameter(ScriptConsole& c, const ScriptArgs& a, EditMode mode, ScriptError* e) {
   Object* op = c.FindObject(a[0], e);
   if (op == nullptr) return false;
   int32_t id = 0;
   Value value;
   if (c.IsArrow(op)) {
-    if (!ArrowEdit(c, a, &id, &value, e)) return false;
+    if (!ArrowEdit(c, a, mode, &id, &value, e)) return false;
   } else {
     if (!NumericId(a[1], &id, a[0], e) || !ParseTypedValue(c, a[2], &value, e)) return false;
   }
   c.LoadedSession()->GetHost().EditParameter(op, id, value);
   return true;
+}
+
+bool CmdSet(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  return SetParameter(c, a, EditMode::kEditor, e);
+}
+
+bool CmdSetRaw(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  return SetParameter(c, a, EditMode::kRaw, e);
 }
 
 bool CmdPress(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
@@ -260,8 +272,17 @@ bool PrintTree(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
 bool PrintParams(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   Object* op = c.FindObject(a[0], e);
   if (op == nullptr) return false;
-  const Session& s = *c.LoadedSession();
+  Session& s = *c.LoadedSession();
   Json params = Json::object();
+  if (a.size() == 2) {
+    // An arrow's parameters by name, in the attribute editor's order.
+    if (a[1] != "names") return Fail(e, "usage: print params NAME [names]");
+    if (!c.IsArrow(op)) return Fail(e, Quoted(a[0]) + " is not an arrow: only arrows have named parameters");
+    const Json all = s.ParamsJson(op);
+    for (const Json& p : all["params"]) params[p["name"].get<std::string>()] = p["value"];
+    c.Print(Json{{"name", op->Name()}, {"type", op->Type()}, {"params", params}});
+    return true;
+  }
   for (const auto& [id, value] : op->Data().Entries()) {
     const bool known = value.type == HA_TYPE_INT32 || value.type == HA_TYPE_FLOAT ||
                        value.type == HA_TYPE_VECTOR || value.type == HA_TYPE_STRING ||
@@ -346,38 +367,65 @@ struct BuiltIn {
   const char* usage;
   std::size_t minArgs, maxArgs;
   bool (*handler)(ScriptConsole&, const ScriptArgs&, ScriptError*);
+  const char* summary;
   bool needsPlugin = true;
 };
+
+bool CmdHelp(ScriptConsole& c, const ScriptArgs& a, ScriptError* e);
 
 // The console's commands. A new command is one line here (or a call of
 // ScriptConsole::AddCommand from outside).
 const BuiltIn kCommands[] = {
-    {"plugin", "plugin release 16|12 | plugin DIR [release 16|12]", 1, 3, CmdPlugin, false},
-    {"arrow", "arrow NAME [menu]", 1, 2, CmdArrow},
-    {"object", "object spline|null|extrude|cloner|splinewrap NAME", 2, 2, CmdObject},
-    {"move", "move NAME top | move NAME under PARENT [first|last]", 2, 4, CmdMove},
-    {"select", "select NAME", 1, 1, CmdSelect},
-    {"set", "set NAME PARAM VALUE", 3, 3, CmdSet},
-    {"press", "press NAME BUTTON", 2, 2, CmdPress},
-    {"dialog", "dialog PATH | dialog cancel", 1, 1, CmdDialog},
-    {"doc", "doc plane 0|1|2", 2, 2, CmdDoc},
-    {"undo", "undo", 0, 0, CmdUndo},
-    {"redo", "redo", 0, 0, CmdRedo},
-    {"fail", "fail alloc N | fail alloc N+ | fail file N | fail off", 1, 2, CmdFail},
+    {"plugin", "plugin release 16|12 | plugin DIR [release 16|12]", 1, 3, CmdPlugin,
+     "load the built plug-in of a release, or a plug-in folder; before any other command", false},
+    {"arrow", "arrow NAME [menu]", 1, 2, CmdArrow,
+     "a new arrow at the top; menu: as from the menu, taking the document's plane"},
+    {"object", "object spline|null|extrude|cloner|splinewrap NAME", 2, 2, CmdObject,
+     "a new host object at the top"},
+    {"move", "move NAME top | move NAME under PARENT [first|last]", 2, 4, CmdMove,
+     "move an object in the tree (one undo step)"},
+    {"select", "select NAME", 1, 1, CmdSelect, "select only that object and make it active"},
+    {"set", "set NAME PARAM VALUE", 3, 3, CmdSet,
+     "the attribute editor's edit: units (50%, 5deg), limits (a note when a value moves), listed choices"},
+    {"set-raw", "set-raw NAME PARAM VALUE", 3, 3, CmdSetRaw,
+     "an edit stored as typed: stored units, no limits, nan and inf too"},
+    {"press", "press NAME BUTTON", 2, 2, CmdPress, "press a button of an object"},
+    {"dialog", "dialog PATH | dialog cancel", 1, 1, CmdDialog,
+     "the answer of the next file dialog (queued in order)"},
+    {"doc", "doc plane 0|1|2", 2, 2, CmdDoc, "the document's spline plane (XY, ZY, XZ)"},
+    {"undo", "undo", 0, 0, CmdUndo, "undo the last step"},
+    {"redo", "redo", 0, 0, CmdRedo, "redo the last undone step"},
+    {"fail", "fail alloc N | fail alloc N+ | fail file N | fail off", 1, 2, CmdFail,
+     "make the Nth allocation (or every one from the Nth on) or file operation fail"},
+    {"help", "help [COMMAND]", 0, 1, CmdHelp, "list the commands, or show one command's usage", false},
 };
 
 // What `print` can show; the words after the subject are its arguments.
 const BuiltIn kPrints[] = {
-    {"tree", "print tree", 0, 0, PrintTree},
-    {"params", "print params NAME", 1, 1, PrintParams},
-    {"contour", "print contour NAME", 1, 1, PrintContour},
-    {"console", "print console", 0, 0, PrintConsole},
-    {"undo", "print undo", 0, 0, PrintUndo},
-    {"messages", "print messages", 0, 0, PrintMessages},
-    {"boxes", "print boxes", 0, 0, PrintBoxes},
-    {"selection", "print selection", 0, 0, PrintSelection},
-    {"dialogs", "print dialogs", 0, 0, PrintDialogs},
+    {"tree", "print tree", 0, 0, PrintTree, "the object tree"},
+    {"params", "print params NAME [names]", 1, 2, PrintParams,
+     "an object's parameters by numeric ID; names: an arrow's by ARROW_ name"},
+    {"contour", "print contour NAME", 1, 1, PrintContour, "the object's outline as the host evaluates it"},
+    {"console", "print console", 0, 0, PrintConsole, "the host console's lines"},
+    {"undo", "print undo", 0, 0, PrintUndo, "the undo and redo stacks"},
+    {"messages", "print messages", 0, 0, PrintMessages, "the object messages delivered"},
+    {"boxes", "print boxes", 0, 0, PrintBoxes, "the message boxes shown"},
+    {"selection", "print selection", 0, 0, PrintSelection, "the active and the selected objects"},
+    {"dialogs", "print dialogs", 0, 0, PrintDialogs, "the file dialogs the module asked for"},
 };
+
+bool CmdHelp(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  if (a.empty()) {
+    c.Out() << "commands (help COMMAND for one):\n";
+    for (const std::string& word : c.CommandWords()) c.Out() << "  " << c.HelpText(word) << "\n";
+    return true;
+  }
+  const std::vector<std::string> words = c.CommandWords();
+  if (std::find(words.begin(), words.end(), a[0]) == words.end())
+    return Fail(e, "unknown command " + Quoted(a[0]) + ": 'help' lists the commands");
+  c.Out() << c.HelpText(a[0]) << "\n";
+  return true;
+}
 
 std::string JoinWords(const std::vector<std::string>& words, const char* separator) {
   std::string out;
@@ -391,13 +439,15 @@ std::string JoinWords(const std::vector<std::string>& words, const char* separat
 
 ScriptConsole::ScriptConsole(std::ostream& out) : out_(out) {
   for (const BuiltIn& b : kCommands)
-    AddCommand(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, b.needsPlugin});
-  for (const BuiltIn& b : kPrints) AddPrint(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler});
+    AddCommand(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, b.needsPlugin, b.summary});
+  for (const BuiltIn& b : kPrints)
+    AddPrint(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, true, b.summary});
   // `print` checks its words itself, by subject.
   AddCommand("print", {"print SUBJECT [NAME]", 0, static_cast<std::size_t>(-1),
                        [](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
                          return c.RunPrint(a, e);
-                       }});
+                       },
+                       true, "write what the host holds as JSON: one of the subjects below"});
   AddGuiCommands(*this);
 }
 
@@ -415,6 +465,26 @@ std::vector<std::string> ScriptConsole::CommandWords() const {
   std::vector<std::string> words;
   for (const auto& entry : commands_) words.push_back(entry.first);
   return words;
+}
+
+std::string ScriptConsole::HelpText(const std::string& word) const {
+  const auto entry = commands_.find(word);
+  if (entry == commands_.end()) return "";
+  const ScriptCommand& cmd = entry->second;
+  std::string text = cmd.usage + (cmd.summary.empty() ? "" : "\n      " + cmd.summary);
+  if (word == "print") {
+    for (const auto& [subject, print] : prints_)
+      text += "\n    " + print.usage + (print.summary.empty() ? "" : ": " + print.summary);
+  }
+  return text;
+}
+
+void ScriptConsole::Note(const std::string& note) { notes_.push_back(note); }
+
+std::vector<std::string> ScriptConsole::TakeNotes() {
+  std::vector<std::string> notes;
+  notes.swap(notes_);
+  return notes;
 }
 
 std::vector<std::string> ScriptConsole::PrintSubjects() const {
@@ -670,7 +740,10 @@ int RunScript(std::istream& in, const std::string& scriptName, std::ostream& out
   while (std::getline(in, line)) {
     ++number;
     ScriptError error;
-    if (!console.Execute(line, &error)) {
+    const bool done = console.Execute(line, &error);
+    for (const std::string& note : console.TakeNotes())
+      err << scriptName << ":" << number << ": " << note << "\n";
+    if (!done) {
       err << scriptName << ":" << number << ": " << error.message << "\n";
       status = error.status;
       break;

@@ -92,6 +92,7 @@ struct ScriptCommand {
   // The console loads the plug-in before calling the handler (all but
   // `plugin` itself work on the loaded plug-in and its document).
   bool needsPlugin = true;
+  std::string summary = {};  // one line for `help`
 };
 
 class ScriptConsole {
@@ -141,6 +142,14 @@ class ScriptConsole {
   // Whether the object is an arrow of the loaded module.
   bool IsArrow(const Object* op) const;
 
+  // The usage and summary of a command for `help` (with the print subjects
+  // for `print`); empty for an unknown word.
+  std::string HelpText(const std::string& word) const;
+  // A remark for the user about a line that went through (a value moved to
+  // a limit, say); RunScript writes it to standard error with the line.
+  void Note(const std::string& note);
+  std::vector<std::string> TakeNotes();
+
   // Writes one JSON document on one line to the console's output.
   void Print(const Json& doc);
   std::ostream& Out() { return out_; }
@@ -158,6 +167,7 @@ class ScriptConsole {
   std::unique_ptr<Session> session_;
   std::map<std::string, ScriptCommand> commands_;
   std::map<std::string, ScriptCommand> prints_;
+  std::vector<std::string> notes_;
   int status_ = kScriptOk;
   bool finished_ = false;
 };

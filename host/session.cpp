@@ -1,6 +1,8 @@
 #include "session.h"
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -78,9 +80,65 @@ Session::Session(const SessionOptions& options) : options_(options) {
 
 Session::~Session() = default;
 
+std::string FileProblem(const std::string& path, bool forWriting) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path p = fs::u8path(path);
+  if (fs::is_directory(p, ec)) return "it is a folder";
+  if (!forWriting) {
+    if (!fs::exists(p, ec)) return "no such file";
+    std::ifstream in(p, std::ios::binary);
+    return in ? "" : std::strerror(errno);
+  }
+  const fs::path parent = p.has_parent_path() ? p.parent_path() : fs::path(".");
+  if (!fs::exists(parent, ec)) return "the folder " + parent.u8string() + " does not exist";
+  if (!fs::is_directory(parent, ec)) return parent.u8string() + " is not a folder";
+  return "";
+}
+
+bool ReadPresetHeader(const std::string& path, std::vector<std::string>* lines, std::string* error) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  if (!in) {
+    *error = "cannot read " + path + ": " + FileProblem(path, false);
+    return false;
+  }
+  lines->clear();
+  for (int k = 0; k < 3; ++k) {
+    unsigned char count[4];
+    if (!in.read(reinterpret_cast<char*>(count), 4)) break;
+    const uint32_t n = (uint32_t{count[0]} << 24) | (uint32_t{count[1]} << 16) |
+                       (uint32_t{count[2]} << 8) | count[3];
+    if (n == 0 || n > 4096) break;  // header lines are short texts
+    std::string text(n, '\0');
+    if (!in.read(text.data(), n)) break;
+    text.pop_back();  // the closing zero byte
+    lines->push_back(text);
+  }
+  if (lines->size() != 3) {
+    *error = path + " is not a preset file: it does not start with three header lines";
+    return false;
+  }
+  return true;
+}
+
+std::string Session::PluginDir() const {
+  return options_.pluginDir.empty() ? PluginFolder(options_.release) : options_.pluginDir;
+}
+
+std::string Session::FindPreset(const std::string& pathOrName) const {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::exists(fs::u8path(pathOrName), ec)) return pathOrName;
+  const fs::path folder = fs::u8path(PluginDir()) / "presets";
+  for (const std::string& name : {pathOrName, pathOrName + ".tlv"}) {
+    const fs::path candidate = folder / fs::u8path(name);
+    if (fs::is_regular_file(candidate, ec)) return candidate.u8string();
+  }
+  return pathOrName;
+}
+
 bool Session::Open(std::string* error) {
-  const std::string dir =
-      options_.pluginDir.empty() ? PluginFolder(options_.release) : options_.pluginDir;
+  const std::string dir = PluginDir();
   if (!host_->Load(dir, error)) return false;
   const ObjectPlugin* arrow = ArrowPlugin();
   if (arrow == nullptr) {
@@ -113,7 +171,7 @@ const ParamDesc* Session::FindParam(const std::string& nameOrId) const {
 }
 
 bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value* out,
-                         std::string* error) const {
+                         std::string* error, EditMode mode, std::string* note) const {
   const auto bad = [&](const char* expected) {
     *error = "bad value '" + text + "' for " + param.name + ": expected " + expected;
     return false;
@@ -124,10 +182,28 @@ bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value*
     else return bad("true, false, 1 or 0");
     return true;
   }
+  if (param.type == "int32" && mode == EditMode::kEditor && !param.choices.empty()) {
+    int32_t choice = 0;
+    if (!ParseChoice(param, text, &choice, error)) return false;
+    *out = Value::Int(choice);
+    return true;
+  }
   if (param.type == "int32") {
     long long v = 0;
     if (!ParseWholeNumber(text, INT32_MIN, INT32_MAX, &v)) return bad("a 32-bit whole number");
+    if (mode == EditMode::kEditor) {
+      double limited = static_cast<double>(v);
+      if (!ClampToLimits(param, text, &limited, note, error)) return false;
+      v = static_cast<long long>(limited);
+    }
     *out = Value::Int(static_cast<int32_t>(v));
+    return true;
+  }
+  if (param.type == "float" && mode == EditMode::kEditor) {
+    double v = 0.0;
+    if (!ParseEditorNumber(param, text, &v, error) || !ClampToLimits(param, text, &v, note, error))
+      return false;
+    *out = Value::Real(v);
     return true;
   }
   if (param.type == "float") {
@@ -157,7 +233,8 @@ bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value*
   return false;
 }
 
-bool Session::ApplySetting(Object* op, const std::string& assignment, std::string* error) {
+bool Session::ApplySetting(Object* op, const std::string& assignment, std::string* error,
+                           EditMode mode, std::string* note) {
   const std::size_t eq = assignment.find('=');
   if (eq == std::string::npos || eq == 0) {
     *error = "expected NAME=VALUE, got '" + assignment + "'";
@@ -170,7 +247,11 @@ bool Session::ApplySetting(Object* op, const std::string& assignment, std::strin
     return false;
   }
   Value value;
-  if (!ParseValue(*param, assignment.substr(eq + 1), &value, error)) return false;
+  if (param->type == "button") {
+    *error = param->name + " is a button, not a value";
+    return false;
+  }
+  if (!ParseValue(*param, assignment.substr(eq + 1), &value, error, mode, note)) return false;
   host_->EditParameter(op, param->id, value);
   return true;
 }
@@ -194,7 +275,10 @@ bool Session::LoadPreset(Object* op, const std::string& path, std::string* error
   for (std::size_t i = before; i < messages.size(); ++i) {
     if (messages[i].serial == op->Serial() && messages[i].type == HA_MSG_UPDATE) return true;
   }
-  *error = "the preset " + path + " could not be loaded; the arrow is unchanged";
+  const std::string problem = FileProblem(path, false);
+  *error = "the preset " + path + " could not be loaded (" +
+           (problem.empty() ? "not a preset file, or cut short" : problem) +
+           "); the arrow is unchanged";
   return false;
 }
 
@@ -215,8 +299,11 @@ bool Session::SavePreset(Object* op, const std::string& path, std::string* writt
   ClearDialogQueue();
   const auto& done = FilesWritten();
   if (std::find(done.begin() + static_cast<std::ptrdiff_t>(before), done.end(), target) == done.end()) {
-    *error = "no preset was written to " + target;
-    if (!LastRenameError().empty()) *error += ": " + LastRenameError();
+    // The file layer's reason when the last step failed, else what the
+    // system shows of the target.
+    const std::string problem =
+        !LastRenameError().empty() ? LastRenameError() : FileProblem(target, true);
+    *error = "no preset was written to " + target + (problem.empty() ? "" : ": " + problem);
     return false;
   }
   if (written != nullptr) *written = target;
@@ -240,8 +327,12 @@ Json Session::ValueJson(const Value& value) const {
 
 Json Session::ParamsJson(Object* op) {
   Json params = Json::array();
+  Json buttons = Json::array();
   for (const ParamDesc& p : description_->params) {
-    if (p.type == "button") continue;
+    if (p.type == "button") {
+      buttons.push_back(Json{{"id", p.id}, {"name", p.name}, {"label", p.label}, {"group", p.group}});
+      continue;
+    }
     const Value* v = op->Data().Find(p.id);
     Json value;
     if (v == nullptr) {
@@ -251,33 +342,66 @@ Json Session::ParamsJson(Object* op) {
     } else {
       value = ValueJson(*v);
     }
-    params.push_back(Json{{"id", p.id},
-                          {"name", p.name},
-                          {"type", p.type},
-                          {"value", value},
-                          {"enabled", host_->IsEnabled(op, p.id)}});
+    Json entry{{"id", p.id},      {"name", p.name},   {"type", p.type},
+               {"value", value},  {"enabled", host_->IsEnabled(op, p.id)},
+               {"label", p.label}, {"group", p.group}};
+    // What the attribute editor shows beside the value.
+    entry["unit"] = p.unit.empty() ? Json() : Json(p.unit);
+    entry["min"] = p.min ? Json(*p.min) : Json();
+    entry["max"] = p.max ? Json(*p.max) : Json();
+    Json choices = Json::array();
+    for (const auto& [choice, label] : p.choices) choices.push_back({{"value", choice}, {"label", label}});
+    entry["choices"] = choices;
+    params.push_back(entry);
   }
-  return Json{{"release", options_.release}, {"params", params}};
+  return Json{{"release", options_.release}, {"params", params}, {"buttons", buttons}};
 }
 
 std::string Session::ParamsTable(Object* op) {
   const Json all = ParamsJson(op);
-  std::ostringstream out;
-  char line[256];
-  std::snprintf(line, sizeof line, "%-6s %-28s %-7s %-22s %s\n", "ID", "NAME", "TYPE", "VALUE",
-                "ENABLED");
-  out << line;
+  std::vector<std::vector<std::string>> rows = {
+      {"GROUP", "NAME", "LABEL", "VALUE", "LIMITS", "ENABLED"}};
   for (const Json& p : all["params"]) {
+    const ParamDesc& d = *description_->FindById(p["id"].get<int32_t>());
     const Json& v = p["value"];
     std::string value;
     if (v.is_null()) value = "(not set)";
-    else if (v.is_number_float()) value = FormatDouble(v.get<double>());
+    else if (v.is_boolean()) value = v.get<bool>() ? "on" : "off";
+    else if (v.is_number_float()) value = ShowNumber(d, v.get<double>());
+    else if (v.is_number_integer() && !d.choices.empty())
+      value = std::to_string(v.get<int32_t>()) + " (" + ChoiceLabel(d, v.get<int32_t>()) + ")";
+    else if (v.is_string() && d.type == "float") value = v.get<std::string>();  // nan, inf
     else if (v.is_string()) value = JsonText(v);  // quoted, escaped, never malformed
-    else value = v.dump();
-    std::snprintf(line, sizeof line, "%-6d %-28s %-7s %-22s %s\n", p["id"].get<int>(),
-                  p["name"].get<std::string>().c_str(), p["type"].get<std::string>().c_str(),
-                  value.c_str(), p["enabled"].get<bool>() ? "yes" : "no");
-    out << line;
+    else value = JsonText(v);
+    std::string limits = ShowLimits(d);
+    if (!d.choices.empty()) {
+      for (const auto& [choice, label] : d.choices)
+        limits += (limits.empty() ? "" : " ") + std::to_string(choice) + "=" + label;
+    }
+    rows.push_back({d.group, d.name, d.label, value, limits.empty() ? "-" : limits,
+                    p["enabled"].get<bool>() ? "yes" : "no"});
+  }
+  for (const Json& b : all["buttons"]) {
+    rows.push_back({b["group"], b["name"], b["label"], "(button)", "-",
+                    host_->IsEnabled(op, b["id"].get<int32_t>()) ? "yes" : "no"});
+  }
+  // Columns as wide as their widest entry (counted in characters, not bytes).
+  const auto width = [](const std::string& text) {
+    std::size_t n = 0;
+    for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+    return n;
+  };
+  std::vector<std::size_t> widths(rows[0].size(), 0);
+  for (const auto& row : rows)
+    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], width(row[i]));
+  std::ostringstream out;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(widths[i] - width(row[i]) + 2, ' ');
+    }
+    out << line << "\n";
   }
   return out.str();
 }

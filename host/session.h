@@ -6,9 +6,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "editor.h"
 #include "host.h"
 #include "resources.h"
 
@@ -31,6 +33,15 @@ bool ParseNumber(std::string text, double* out);
 std::string FormatDouble(double value);
 // A double as JSON: a number, or the string "nan", "inf" or "-inf".
 Json DoubleJson(double value);
+// What keeps a file from being read (`forWriting` false) or written: "no
+// such file", "it is a folder", the system's reason; empty when nothing
+// visible does.
+std::string FileProblem(const std::string& path, bool forWriting);
+
+// The three header lines of a preset file (its version in the second);
+// false with the reason when the file does not start with three texts.
+bool ReadPresetHeader(const std::string& path, std::vector<std::string>* lines, std::string* error);
+
 // A JSON document as one line of text. Texts the host holds need not be
 // valid UTF-8 (a name typed as raw bytes, a preset read as UTF-8 that is
 // not): each malformed byte is written as U+FFFD instead of failing.
@@ -49,6 +60,11 @@ class Session {
 
   // Loads the plug-in; false with the reason.
   bool Open(std::string* error);
+  // The plug-in folder the session loads (or loaded).
+  std::string PluginDir() const;
+  // A preset by path, or else by name in the plug-in's preset folder
+  // ("classic" or "classic.tlv"); the path as given when neither exists.
+  std::string FindPreset(const std::string& pathOrName) const;
   Host& GetHost() { return *host_; }
   int Release() const { return options_.release; }
   Document* Doc() { return doc_; }
@@ -66,10 +82,17 @@ class Session {
   const ParamDesc* FindParam(const std::string& nameOrId) const;
   // Parses a value for a parameter by its type; false with a message naming
   // the parameter and the value.
+  // In the editor's mode numbers may carry the unit the editor shows, a
+  // number beyond the description's limits becomes the nearest limit (and
+  // `note`, when given, says so), and choices must be listed ones; raw
+  // values are stored as typed.
   bool ParseValue(const ParamDesc& param, const std::string& text, Value* out,
-                  std::string* error) const;
-  // Applies "NAME=VALUE" as the attribute editor would.
-  bool ApplySetting(Object* op, const std::string& assignment, std::string* error);
+                  std::string* error, EditMode mode = EditMode::kRaw,
+                  std::string* note = nullptr) const;
+  // Applies "NAME=VALUE" as an edit in the attribute editor: one undo step,
+  // then the changed-parameter message; the value is read as `mode` says.
+  bool ApplySetting(Object* op, const std::string& assignment, std::string* error,
+                    EditMode mode = EditMode::kRaw, std::string* note = nullptr);
 
   // Presses a button of the object by its ARROW_ name; false when the
   // description has no such button.
@@ -78,7 +101,8 @@ class Session {
   // with a message naming the file when the arrow got no update from it.
   bool LoadPreset(Object* op, const std::string& path, std::string* error);
   // Answers the save dialog with `path` and presses the save button; false
-  // when no preset file was written. `written` gets the file's final name.
+  // when no preset file was written (the message names the file and, where
+  // the system tells it, the reason). `written` gets the file's final name.
   bool SavePreset(Object* op, const std::string& path, std::string* written, std::string* error);
 
   // Every parameter of the description with its value and enabling.

@@ -340,7 +340,7 @@ TEST(ProgramOutline, SvgRefusesNonFiniteCoordinatesAndWritesNothing) {
   TempDir tmp;
   const std::string file = tmp.File("broken.svg");
   const std::string args =
-      "outline --format svg --set ARROW_CHEVRON=true --set ARROW_BARB_WIDTH=-50 -o " + Quoted(file);
+      "outline --format svg --raw --set ARROW_CHEVRON=true --set ARROW_BARB_WIDTH=-50 -o " + Quoted(file);
   auto r = RunProgram(args);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("not finite"), std::string::npos) << r.err;
@@ -359,7 +359,7 @@ TEST(ProgramOutline, SvgRefusesNonFiniteCoordinatesAndWritesNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(tmp.Path()), fs::directory_iterator()), 1);
 
   // Without -o nothing is printed either.
-  r = RunProgram("outline --format svg --set ARROW_CHEVRON=true --set ARROW_BARB_WIDTH=-50");
+  r = RunProgram("outline --format svg --raw --set ARROW_CHEVRON=true --set ARROW_BARB_WIDTH=-50");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
 }

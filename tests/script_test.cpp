@@ -251,8 +251,8 @@ TEST_F(Console, ArrowParametersByNameOrIdReadBackExactly) {
 }
 
 TEST_F(Console, NonFiniteNumbersPrintAsStrings) {
-  Script({"arrow A", "set A ARROW_SHAFT_LENGTH nan", "set A ARROW_SHAFT_WIDTH inf",
-          "set A ARROW_HEAD_LENGTH -inf", "set A ARROW_BARB_WIDTH -0"});
+  Script({"arrow A", "set-raw A ARROW_SHAFT_LENGTH nan", "set-raw A ARROW_SHAFT_WIDTH inf",
+          "set-raw A ARROW_HEAD_LENGTH -inf", "set-raw A ARROW_BARB_WIDTH -0"});
   const std::string text = Text("params A");
   EXPECT_NE(text.find("\"10000\":\"nan\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"10010\":\"inf\""), std::string::npos) << text;
@@ -513,7 +513,7 @@ TEST_F(Console, PrintErrors) {
       << unknown;
   for (const char* subject : {"messages", "params", "selection", "tree", "undo"})
     EXPECT_NE(unknown.find(subject), std::string::npos) << unknown;
-  EXPECT_EQ(Error("print params"), "usage: print params NAME");
+  EXPECT_EQ(Error("print params"), "usage: print params NAME [names]");
   EXPECT_EQ(Error("print tree A"), "usage: print tree");
   EXPECT_EQ(Error("print contour Nobody"), "no object 'Nobody' in the document");
   EXPECT_EQ(Error("print").rfind("usage: print boxes | print console | print contour NAME", 0), 0u);
@@ -743,7 +743,7 @@ TEST_F(Program, ExitStatusesAndMessages) {
   EXPECT_EQ(directory.err, "tolvane-host: cannot open script '" + dir_.string() + "': it is a directory\n");
   const Ran noScript = Call("run");
   EXPECT_EQ(noScript.status, 2);
-  EXPECT_EQ(noScript.err.rfind("tolvane-host: run takes one script file, or - for standard input\n", 0), 0u);
+  EXPECT_EQ(noScript.err.rfind("tolvane-host: SCRIPT is required", 0), 0u) << noScript.err;
 }
 
 // The shipped examples run and end with the tree they build.

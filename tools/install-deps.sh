@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libtiff-dev libpng-dev
+          nlohmann-json3-dev libcli11-dev libtiff-dev libpng-dev
           # Windows builds (MinGW-w64), their tests under Wine, packaging
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 zip unzip
           # fuzzing: clang with libFuzzer and the sanitiser runtimes
