@@ -42,6 +42,8 @@ struct Flavour {
 };
 constexpr Flavour kFlavours[] = {{16, "1.3"}, {12, "1.2"}};
 
+const char kHelpHint[] = "Run 'tolvane-host --help' or 'tolvane-host COMMAND --help' for the options.\n";
+
 struct UsageError {
   std::string message;
 };
@@ -387,12 +389,28 @@ int main(int argc, char** argv) {
       "Exit status 2 for an error in the script, 1 when the host could not do what it asked.\n"
       "Example:\n  echo 'arrow A\nprint params A names' | tolvane-host run -");
 
+  // An unknown command word (or `preset` without what to do) is named as
+  // such, rather than as a missing command.
+  const auto hasCommand = [](const CLI::App* parent, const std::string& word) {
+    for (const CLI::App* command : parent->get_subcommands({}))
+      if (command->get_name() == word) return true;
+    return false;
+  };
+  std::string unknown;
+  if (argc >= 2 && argv[1][0] != '-' && !hasCommand(&app, argv[1])) unknown = std::string("unknown command '") + argv[1] + "'";
+  if (argc == 2 && std::string(argv[1]) == "preset") unknown = "preset needs what to do: save, list or show";
+  if (argc >= 3 && std::string(argv[1]) == "preset" && argv[2][0] != '-' && !hasCommand(preset, argv[2]))
+    unknown = std::string("preset takes save, list or show, not '") + argv[2] + "'";
+  if (!unknown.empty()) {
+    std::cerr << "tolvane-host: " << unknown
+              << "\n" << kHelpHint;
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help and --version, on standard output
-    std::cerr << "tolvane-host: " << e.what() << "\n"
-              << "Run 'tolvane-host --help' or 'tolvane-host COMMAND --help' for the options.\n";
+    std::cerr << "tolvane-host: " << e.what() << "\n" << kHelpHint;
     return kExitUsage;
   }
   if (!o.hostVersion.empty()) {
@@ -407,8 +425,7 @@ int main(int argc, char** argv) {
     if (run->parsed()) return Run(script);
     return action(o);
   } catch (const UsageError& e) {
-    std::cerr << "tolvane-host: " << e.message << "\n"
-              << "Run 'tolvane-host --help' or 'tolvane-host COMMAND --help' for the options.\n";
+    std::cerr << "tolvane-host: " << e.message << "\n" << kHelpHint;
     return kExitUsage;
   } catch (const std::exception& e) {
     return Fail(e.what());

@@ -73,7 +73,7 @@ bool OutlineSvg(const Json& contour, std::string* svg, std::string* error) {
 }
 
 std::string OutlineCsv(const Json& contour) {
-  std::string text;
+  std::string text = "x,y,z\n";
   for (const Json& p : contour.at("points"))
     text += Coordinate(p[0]) + "," + Coordinate(p[1]) + "," + Coordinate(p[2]) + "\n";
   return text;

@@ -13,7 +13,7 @@ namespace host {
 // drawn in the plane the outline lies in. False when a coordinate is not
 // finite.
 bool OutlineSvg(const Json& contour, std::string* svg, std::string* error);
-// One "x,y,z" line a point.
+// A header line "x,y,z", then one "x,y,z" line a point.
 std::string OutlineCsv(const Json& contour);
 
 }  // namespace host

@@ -97,9 +97,10 @@ std::string FileProblem(const std::string& path, bool forWriting) {
 }
 
 bool ReadPresetHeader(const std::string& path, std::vector<std::string>* lines, std::string* error) {
+  const std::string problem = FileProblem(path, false);
   std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!in) {
-    *error = "cannot read " + path + ": " + FileProblem(path, false);
+  if (!problem.empty() || !in) {
+    *error = "cannot read " + path + ": " + (problem.empty() ? std::strerror(errno) : problem);
     return false;
   }
   lines->clear();

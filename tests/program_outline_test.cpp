@@ -236,7 +236,7 @@ TEST(ProgramOutline, CsvListsOnePointALine) {
   const auto r = RunProgram("outline --format csv");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            "-250.0,50.0,0.0\n150.0,50.0,0.0\n150.0,100.0,0.0\n250.0,0.0,0.0\n"
+            "x,y,z\n-250.0,50.0,0.0\n150.0,50.0,0.0\n150.0,100.0,0.0\n250.0,0.0,0.0\n"
             "150.0,-100.0,0.0\n150.0,-50.0,0.0\n-250.0,-50.0,0.0\n");
 }
 
@@ -262,7 +262,7 @@ TEST(ProgramOutline, CsvWritesNonFiniteCoordinatesAsWords) {
     }
     EXPECT_EQ(cellCount, 3) << line;
   }
-  EXPECT_EQ(count, 13);
+  EXPECT_EQ(count, 14);  // the header line and 13 points
   EXPECT_TRUE(inf && negInf && nan) << r.out;
 }
 
@@ -272,7 +272,7 @@ TEST(ProgramOutline, CsvToAFile) {
   const auto r = RunProgram("outline --format csv --set ARROW_SHAFT=false -o " + Quoted(file));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(ReadFileBytes(file), "-50.0,50.0,0.0\n50.0,0.0,0.0\n-50.0,-50.0,0.0\n");
+  EXPECT_EQ(ReadFileBytes(file), "x,y,z\n-50.0,50.0,0.0\n50.0,0.0,0.0\n-50.0,-50.0,0.0\n");
 }
 
 // ---------------------------------------------------------------------------
