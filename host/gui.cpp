@@ -697,7 +697,10 @@ ElementEditor::~ElementEditor() {
   }
 }
 
-Object* ElementEditor::Target() const { return Object::FindSerial(target_); }
+Object* ElementEditor::Target() const {
+  Object* op = Object::FindSerial(target_);
+  return op != nullptr && op->InTree() ? op : nullptr;
+}
 
 bool ElementEditor::Start(std::string* error) {
   ScopedContainer settings(0);
@@ -758,6 +761,11 @@ bool ElementEditor::Start(std::string* error) {
 bool ElementEditor::GiveValue(const Value* value, bool tri) {
   if (dialog_ == nullptr || lib_->set_data == nullptr) return false;
   ha_data data = NewDataHandle(value != nullptr ? *value : Value());
+  const Value* copy = DataValueOf(data);
+  if (value != nullptr && value->custom.Holds() && !copy->custom.Holds()) {
+    FreeDataHandle(data);  // the copy could not be made: no value to give
+    return false;
+  }
   const int32_t answer = lib_->set_data(instance_, dialog_->Handle(), data, tri ? 1 : 0);
   FreeDataHandle(data);
   return answer != 0;
@@ -799,6 +807,7 @@ UserArea* ElementEditor::AreaAt(int32_t x, int32_t y) const {
 }
 
 bool ElementEditor::Click(int32_t x, int32_t y) {
+  if (Target() == nullptr) return false;
   UserArea* a = AreaAt(x, y);
   if (a == nullptr || a->cls.input_event == nullptr) return false;
   ScopedContainer msg(HA_BFM_INPUT);
@@ -812,7 +821,7 @@ bool ElementEditor::Click(int32_t x, int32_t y) {
 }
 
 bool ElementEditor::SendAction(int32_t gadgetId) {
-  if (dialog_ == nullptr || dialog_->cls.command == nullptr) return false;
+  if (dialog_ == nullptr || dialog_->cls.command == nullptr || Target() == nullptr) return false;
   ScopedContainer msg(HA_BFM_ACTION);
   msg.Get().Set(HA_BFM_ACTION_ID, Value::Int(gadgetId));
   const bool used = dialog_->cls.command(dialog_->user, dialog_->Handle(), gadgetId, msg.Handle()) != 0;
@@ -821,7 +830,7 @@ bool ElementEditor::SendAction(int32_t gadgetId) {
 }
 
 bool ElementEditor::Key(int32_t key) {
-  if (dialog_ == nullptr) return false;
+  if (dialog_ == nullptr || Target() == nullptr) return false;
   UserArea* a = nullptr;
   for (const auto& area : dialog_->areas) {
     if (area->attached) {
@@ -887,10 +896,9 @@ int32_t ElementEditor::OnReport(const Container& msg) {
                       (FindCustomDataType(paramType_) == nullptr || report.value.custom.Holds());
   if (op != nullptr && dialog_ != nullptr && report.id == HA_BFM_ACTION &&
       report.sender == dialog_->id && usable) {
-    host_.EditParameter(op, paramId_, report.value);
-    report.stored = true;
+    report.stored = host_.EditParameter(op, paramId_, report.value);
     // The parameter changed: the element shows it from now on.
-    GiveValue(op->Data().Find(paramId_), false);
+    if (report.stored) GiveValue(op->Data().Find(paramId_), false);
   }
   const int32_t answer = report.stored ? 1 : 0;
   reports_.push_back(std::move(report));
@@ -902,6 +910,10 @@ int32_t ElementEditor::OnReport(const Container& msg) {
 ElementEditor* OpenElement(Host& host, Object* op, int32_t paramId, std::string* error) {
   if (op == nullptr) {
     *error = "no object";
+    return nullptr;
+  }
+  if (!op->InTree()) {
+    *error = "\"" + op->Name() + "\" is not in a document";
     return nullptr;
   }
   const UserDataDesc* desc = nullptr;
@@ -939,6 +951,7 @@ ElementEditor* OpenElement(Host& host, Object* op, int32_t paramId, std::string*
     *error = "interface element " + std::to_string(guiId) + " installed no library";
     return nullptr;
   }
+  SetUndoListener(FollowUndo);
   Editors().push_back(std::unique_ptr<ElementEditor>(new ElementEditor(host, op, paramId, desc->type)));
   ElementEditor* editor = Editors().back().get();
   editor->plugin_ = plugin;
@@ -974,6 +987,18 @@ void CloseEditorsOf(Document* doc) {
   for (ElementEditor* e : OpenElements()) {
     Object* op = e->Target();
     if (op == nullptr || op->Doc() == doc || (doc != nullptr && doc->Owns(op))) CloseElement(e);
+  }
+}
+
+void FollowUndo(Document* doc) {
+  for (ElementEditor* e : OpenElements()) {
+    if (!IsOpenElement(e)) continue;
+    Object* op = e->Target();
+    if (op == nullptr) {
+      CloseElement(e);
+    } else if (op->Doc() == doc && !e->GiveValue(op->Data().Find(e->ParamId()), false)) {
+      CloseElement(e);
+    }
   }
 }
 

@@ -136,7 +136,9 @@ class ElementEditor {
   ElementEditor(const ElementEditor&) = delete;
   ElementEditor& operator=(const ElementEditor&) = delete;
 
-  Object* Target() const;  // null once the object is gone
+  // The object whose parameter the element shows; null once that object is
+  // gone or no longer in a document (the element then takes no input).
+  Object* Target() const;
   int32_t ParamId() const { return paramId_; }
   int32_t ParamType() const { return paramType_; }
   const CustomGuiPlugin* Plugin() const { return plugin_; }
@@ -159,6 +161,8 @@ class ElementEditor {
   int32_t LayoutAnswer() const { return layoutAnswer_; }
 
   // Gives the element a value (the set-value call): `value` null for none.
+  // False when the element did not take it, or the host could not make the
+  // copy it hands over (memory short).
   bool GiveValue(const Value* value, bool tri);
   // The element's value (the get-value call); false when it answered none.
   bool TakeValue(Value* value, bool* tri);
@@ -198,6 +202,11 @@ bool IsOpenElement(const ElementEditor* editor);
 std::vector<ElementEditor*> OpenElements();
 // Closes the elements open on objects of `doc` (or on objects gone).
 void CloseEditorsOf(Document* doc);
+// After an undo or redo of `doc`: closes every element whose object left the
+// document (or is gone), and gives the others on `doc` their parameter's
+// value again; an element that cannot take it is closed too, rather than
+// show, and extend, a value the parameter no longer holds.
+void FollowUndo(Document* doc);
 
 }  // namespace host
 

@@ -286,19 +286,25 @@ int32_t Host::SendMessage(Object* op, int32_t type, void* data) {
   return 1;
 }
 
-void Host::EditParameter(Object* op, int32_t id, const Value& value) {
+bool Host::EditParameter(Object* op, int32_t id, const Value& value) {
+  Value fresh = value;
+  if (value.custom.Holds() && !fresh.custom.Holds()) return false;
   Document* doc = op->Doc();
   if (doc != nullptr) {
     doc->StartUndo();
-    doc->AddUndo(HA_UNDO_CHANGE, op);
+    if (!doc->AddUndo(HA_UNDO_CHANGE, op)) {
+      doc->CancelUndo();
+      return false;
+    }
   }
-  op->Data().Set(id, value);
+  op->Data().Set(id, std::move(fresh));
   ha_descid descid{};
   descid.depth = 1;
   descid.level[0].id = id;
   ha_desc_changed changed{doc != nullptr ? doc->Handle() : nullptr, 0, &descid};
   SendMessage(op, HA_MSG_DESCRIPTION_POSTSETPARAMETER, &changed);
   if (doc != nullptr) doc->EndUndo();
+  return true;
 }
 
 void Host::PressButton(Object* op, int32_t id) {

@@ -113,8 +113,10 @@ class Host {
   Object* MakePluginObject(const ObjectPlugin& plugin);
 
   // The attribute editor's edit of one parameter: one undo step recording
-  // the object, the new value, and the changed-parameter message.
-  void EditParameter(Object* op, int32_t id, const Value& value);
+  // the object, the new value, and the changed-parameter message. False, with
+  // nothing changed and no step, when the new value or the object's state for
+  // undo could not be copied whole (memory short).
+  bool EditParameter(Object* op, int32_t id, const Value& value);
   // A button press: the description-command message.
   void PressButton(Object* op, int32_t id);
   // Sends an object message as the host does.

@@ -248,20 +248,37 @@ void Document::Restore(Object* op, const UndoEntry::Place& place) {
 
 void Document::StartUndo() { ++undoDepth_; }
 
-void Document::AddUndo(int32_t kind, Object* op) {
+namespace {
+
+// Whether `copy` holds every custom value `from` holds.
+bool CopiedWhole(const Container& from, const Container& copy) {
+  for (const auto& [id, v] : from.Entries()) {
+    const Value* c = copy.Find(id);
+    if (v.custom.Holds() && (c == nullptr || !c->custom.Holds())) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Document::AddUndo(int32_t kind, Object* op) {
   UndoEntry entry;
   entry.kind = kind;
   entry.object = op;
-  if (kind == HA_UNDO_CHANGE) entry.before = Capture(op);
+  if (kind == HA_UNDO_CHANGE) {
+    entry.before = Capture(op);
+    if (!CopiedWhole(op->data_, entry.before.data)) return false;
+  }
   if (undoDepth_ > 0) {
     open_.entries.push_back(std::move(entry));
-    return;
+    return true;
   }
   // Outside a group every entry is a step of its own.
   UndoStep step;
   step.entries.push_back(std::move(entry));
   undo_.push_back(std::move(step));
   redo_.clear();
+  return true;
 }
 
 void Document::EndUndo() {
@@ -270,6 +287,21 @@ void Document::EndUndo() {
   undo_.push_back(std::move(open_));
   open_ = UndoStep();
   redo_.clear();
+}
+
+namespace {
+UndoListener g_undoListener = nullptr;
+}  // namespace
+
+void SetUndoListener(UndoListener listener) { g_undoListener = listener; }
+
+void Document::CancelUndo() {
+  if (undoDepth_ == 0) return;
+  if (open_.entries.empty() && undoDepth_ == 1) {
+    undoDepth_ = 0;
+    return;
+  }
+  EndUndo();
 }
 
 bool Document::Undo() {
@@ -285,6 +317,7 @@ bool Document::Undo() {
     }
   }
   redo_.push_back(std::move(step));
+  if (g_undoListener != nullptr) g_undoListener(this);
   return true;
 }
 
@@ -294,6 +327,7 @@ bool Document::Redo() {
   redo_.pop_back();
   for (auto& entry : step.entries) Restore(entry.object, entry.after);
   undo_.push_back(std::move(step));
+  if (g_undoListener != nullptr) g_undoListener(this);
   return true;
 }
 

@@ -75,6 +75,14 @@ struct UserDataDesc {
   int32_t type = HA_TYPE_NONE;  // a value type or a custom data type ID
 };
 
+// A document's spline plane: 0 (XY), 1 (ZY) or 2 (XZ).
+constexpr int32_t kFirstSplinePlane = 0;
+constexpr int32_t kLastSplinePlane = 2;
+// The spline types the host knows; 0 is linear.
+constexpr int32_t kFirstSplineType = 0;
+constexpr int32_t kLastSplineType = 4;
+inline bool IsSplineType(int32_t type) { return type >= kFirstSplineType && type <= kLastSplineType; }
+
 // The host's default name of an object type ("" for unknown types).
 std::string DefaultName(int32_t type);
 // Whether the host can make objects of this type (plug-in types aside).
@@ -200,8 +208,13 @@ class Document {
 
   // Undo.
   void StartUndo();
-  void AddUndo(int32_t kind, Object* op);
+  // False, and nothing recorded, when the object's state could not be kept
+  // whole (a custom value whose copy could not be made: memory short).
+  bool AddUndo(int32_t kind, Object* op);
   void EndUndo();
+  // Ends a group like EndUndo, except that a group that recorded nothing
+  // forms no step (for an edit that was given up).
+  void CancelUndo();
   bool Undo();
   bool Redo();
   const std::vector<UndoStep>& UndoSteps() const { return undo_; }
@@ -232,6 +245,12 @@ class Document {
   Object* active_ = nullptr;
   std::vector<Object*> selection_;
 };
+
+// Told after every undo and redo a document carried out, so that what shows
+// the document (the attribute editor's elements) can follow. One listener;
+// null for none.
+using UndoListener = void (*)(Document* doc);
+void SetUndoListener(UndoListener listener);
 
 // Objects the module allocated and has neither inserted into a document nor
 // freed. Inserting one hands it to the document.

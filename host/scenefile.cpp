@@ -137,6 +137,8 @@ struct HyperStream {
   bool writing = false;
   std::string bytes;
   std::size_t pos = 0;
+  long itemsRead = 0;
+  std::string failure;  // what the first read that failed found; "" while none did
 };
 
 HandleSet<HyperStream>& Streams() {
@@ -193,9 +195,37 @@ int32_t HfWriteVector(ha_hyperfile h, const ha_vector* v) {
   });
 }
 
-// Whether an item of `kind` with `payload` bytes follows.
-bool ItemAhead(const HyperStream& s, uint8_t kind, std::size_t payload) {
-  return s.bytes.size() - s.pos >= 1 + payload && static_cast<uint8_t>(s.bytes[s.pos]) == kind;
+const char* ItemName(uint8_t kind) {
+  switch (kind) {
+    case kItemInt64: return "an integer";
+    case kItemVector: return "a vector";
+    default: return "an item of unknown kind";
+  }
+}
+
+// Whether an item of `kind` with `payload` bytes follows; when not, the
+// stream notes what was there instead (the first such failure only).
+bool ItemAhead(HyperStream& s, uint8_t kind, std::size_t payload) {
+  const std::size_t left = s.bytes.size() - s.pos;
+  std::string found;
+  if (left == 0) {
+    found = "the value's bytes end there";
+  } else {
+    const uint8_t there = static_cast<uint8_t>(s.bytes[s.pos]);
+    const std::size_t need = there == kItemInt64 ? 9 : there == kItemVector ? 25 : 1;
+    if (there != kItemInt64 && there != kItemVector)
+      found = "found an item of unknown kind " + std::to_string(there);
+    else if (left < need)
+      found = "found " + std::string(ItemName(there)) + " cut short (" + std::to_string(left) + " of " +
+              std::to_string(need) + " bytes)";
+    else if (there != kind)
+      found = "found " + std::string(ItemName(there));
+    else if (left >= 1 + payload)
+      return true;
+  }
+  if (s.failure.empty())
+    s.failure = "item " + std::to_string(s.itemsRead + 1) + " was read as " + ItemName(kind) + ", but " + found;
+  return false;
 }
 
 int32_t HfReadInt64(ha_hyperfile h, int64_t* out) {
@@ -203,6 +233,7 @@ int32_t HfReadInt64(ha_hyperfile h, int64_t* out) {
   if (s == nullptr || out == nullptr || !ItemAhead(*s, kItemInt64, 8)) return 0;
   *out = static_cast<int64_t>(GetBytes(s->bytes, s->pos + 1, 8));
   s->pos += 9;
+  ++s->itemsRead;
   return 1;
 }
 
@@ -213,6 +244,7 @@ int32_t HfReadVector(ha_hyperfile h, ha_vector* out) {
   out->y = BitsDouble(GetBytes(s->bytes, s->pos + 9, 8));
   out->z = BitsDouble(GetBytes(s->bytes, s->pos + 17, 8));
   s->pos += 25;
+  ++s->itemsRead;
   return 1;
 }
 
@@ -282,6 +314,10 @@ bool ReadContainer(Reader& r, Container* bc, const std::string& owner, std::stri
     int32_t id = 0, type = 0;
     if (!r.I32(&id) || !r.I32(&type)) return false;
     const std::string where = owner + ", parameter " + std::to_string(id);
+    if (bc->Find(id) != nullptr) {
+      *error = where + " appears twice";
+      return false;
+    }
     Value v;
     v.type = type;
     bool ok = true;
@@ -347,6 +383,11 @@ bool ReadObjectRecord(Reader& r, uint32_t index, ObjectRecord* rec, std::string*
   if (rec->spline) {
     uint32_t count = 0;
     if (!r.I32(&rec->splineType) || !r.U32(&count)) return false;
+    if (!IsSplineType(rec->splineType)) {
+      *error = owner + " has spline type " + std::to_string(rec->splineType) + ", which the host does not know (" +
+               std::to_string(kFirstSplineType) + " to " + std::to_string(kLastSplineType) + ")";
+      return false;
+    }
     if (count > r.Left() / 24 || count > static_cast<uint32_t>(INT32_MAX)) return false;
     rec->points.resize(count);
     for (ha_vector& p : rec->points)
@@ -357,9 +398,38 @@ bool ReadObjectRecord(Reader& r, uint32_t index, ObjectRecord* rec, std::string*
   for (uint32_t n = 0; n < userCount; ++n) {
     UserDataDesc d;
     if (!r.I32(&d.id) || !r.Str(&d.name) || !r.I32(&d.type)) return false;
+    const std::string where = owner + ", user data parameter " + std::to_string(d.id);
+    if (d.id < kUserDataFirstId) {
+      *error = where + ": user data IDs start at " + std::to_string(kUserDataFirstId);
+      return false;
+    }
+    for (const UserDataDesc& earlier : rec->userData) {
+      if (earlier.id == d.id) {
+        *error = where + " appears twice";
+        return false;
+      }
+    }
+    if (!IsPlainType(d.type) || d.type == HA_TYPE_NONE) {
+      if (FindCustomDataType(d.type) == nullptr) {
+        *error = where + " is of type " + std::to_string(d.type) +
+                 ", which is no value type and no data type a loaded plug-in registers";
+        return false;
+      }
+    }
     rec->userData.push_back(std::move(d));
   }
-  return ReadContainer(r, &rec->data, owner + " (" + rec->name + ")", error);
+  const std::string named = owner + " (" + rec->name + ")";
+  if (!ReadContainer(r, &rec->data, named, error)) return false;
+  // A user data parameter holds a value of its own type (or none yet).
+  for (const UserDataDesc& d : rec->userData) {
+    const Value* v = rec->data.Find(d.id);
+    if (v != nullptr && v->type != d.type && v->type != HA_TYPE_NONE) {
+      *error = named + ", parameter " + std::to_string(d.id) + " holds a value of type " + std::to_string(v->type) +
+               ", but the user data parameter is of type " + std::to_string(d.type);
+      return false;
+    }
+  }
+  return true;
 }
 
 // Makes the object of a record: a plug-in object through its allocator, a
@@ -429,8 +499,24 @@ bool ReadCustomValue(int32_t type, const std::string& bytes, int32_t level, Cust
     return false;
   }
   StreamScope scope(false, bytes);
+  const HyperStream& read = scope.Stream();
+  const std::string what = "its value (data type " + std::to_string(type) + ", disk level " +
+                           std::to_string(level) + ", " + std::to_string(bytes.size()) + " bytes)";
   if (t->cls.read_data(t->cls.user, value.Get(), scope.Handle(), level) == 0) {
-    *error = "the plug-in could not read its value";
+    *error = "the plug-in could not read " + what + ": " +
+             (read.failure.empty() ? "the value is damaged or memory is short" : read.failure);
+    return false;
+  }
+  // The stream holds exactly the bytes the value was saved with: the plug-in
+  // must have read them all, and every read must have found its item.
+  if (!read.failure.empty()) {
+    *error = "the plug-in read " + what + " past a failed read: " + read.failure;
+    return false;
+  }
+  if (read.pos != read.bytes.size()) {
+    *error = "the plug-in read " + what + " but left " + std::to_string(read.bytes.size() - read.pos) +
+             " bytes after item " + std::to_string(read.itemsRead) +
+             " unread: the value holds more than its own data says";
     return false;
   }
   *out = std::move(value);
@@ -556,6 +642,10 @@ std::unique_ptr<Document> DecodeScene(Host& host, const std::string& bytes, std:
   uint32_t writer = 0, count = 0;
   int32_t plane = 0;
   if (!r.U32(&writer) || !r.I32(&plane) || !r.U32(&count)) return damaged();
+  if (plane < kFirstSplinePlane || plane > kLastSplinePlane) {
+    *error = "the document's spline plane is " + std::to_string(plane) + "; expected 0 (XY), 1 (ZY) or 2 (XZ)";
+    return nullptr;
+  }
   doc->SetSplinePlane(plane);
   std::vector<Object*> made;
   Object* lastTop = nullptr;

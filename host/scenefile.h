@@ -9,16 +9,21 @@
 //            u64      body length: exactly the bytes that follow the header
 //            u32      CRC-32 of the body
 //   body     u32      interface version of the host that wrote the file
-//            i32      the document's spline plane
+//            i32      the document's spline plane: 0 (XY), 1 (ZY) or 2 (XZ)
 //            u32      object count, then each object in tree order (depth
 //                     first, so a parent comes before its children):
 //              u32    parent: 0 at the top level, else 1 + its index
 //              i32    type ID
 //              str    name
 //              u8     1 for a spline object, else 0; a spline then has
-//                     i32 spline type, u32 point count, 3 f64 per point
-//              u32    user data count, each: i32 ID, str name, i32 type
-//              container: u32 entry count, each: i32 ID, i32 type, payload:
+//                     i32 spline type (0 to 4), u32 point count, 3 f64
+//                     per point
+//              u32    user data count, each: i32 ID (from 700001, each
+//                     once), str name, i32 type (a value type or a data
+//                     type a loaded plug-in registers); the parameter's
+//                     value, when present, is of that type
+//              container: u32 entry count, each: i32 ID (each once),
+//                     i32 type, payload:
 //                     int32 i32 | float f64 | vector 3 f64 | string str |
 //                     link u32 (0 = empty, else 1 + index of the target
 //                     object in this file) | none: nothing | a custom data
@@ -27,13 +32,21 @@
 //            u32      active object: 0 = none, else 1 + its index
 //   str = u32 length and that many UTF-8 bytes.
 //
-// Every count and length is checked against the bytes that are there; a file
+// Every count and length is checked against the bytes that are there, and
+// every value taken from a fixed set (plane, spline flag and type, parent,
+// object and value types, links, the active object) against that set; a file
 // that is not a scene, comes from a newer format, is truncated, has trailing
-// bytes or a wrong checksum, or names an object or data type that no loaded
-// plug-in registers is refused whole.
+// bytes or a wrong checksum, holds a value outside its set, or names an
+// object or data type that no loaded plug-in registers is refused whole,
+// with a message that names the object and parameter. The open document is
+// then left as it was.
 //
 // Inside a custom value's bytes each item is a kind byte followed by its
-// payload: 1 = signed 64-bit integer (8 bytes), 2 = vector (3 f64).
+// payload: 1 = signed 64-bit integer (8 bytes), 2 = vector (3 f64). The
+// type's read function gets exactly these bytes. The value is refused (and
+// with it the file) when the read function answers false, when one of its
+// reads fails (past the end, an item of another kind, cut short, or of an
+// unknown kind), or when it leaves bytes unread.
 #ifndef HOST_SCENEFILE_H
 #define HOST_SCENEFILE_H
 
@@ -56,8 +69,9 @@ const ha_hyperfile_suite* HyperFileSuite();
 // holds nothing, its type is gone or its write function failed.
 bool WriteCustomValue(const CustomValue& value, std::string* bytes, std::string* error);
 // A new value of `type` that the type's read function fills from `bytes`,
-// told the stored disk level `level`. False when the type is unknown, the
-// value cannot be made or the read function failed.
+// told the stored disk level `level`. False (with the reason) when the type
+// is unknown, the value cannot be made, the read function failed, one of its
+// reads failed, or it left some of `bytes` unread.
 bool ReadCustomValue(int32_t type, const std::string& bytes, int32_t level, CustomValue* out,
                      std::string* error);
 

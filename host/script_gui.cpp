@@ -31,15 +31,35 @@ struct GuiState {
     bool used = false;
   };
   std::vector<Input> inputs;
+  // The object the console last opened an element on, until `gui close`.
+  std::string opened;
 };
 
-ElementEditor* OpenEditor(ScriptError* e) {
+// The open element. The host closes an element whose object leaves the
+// document (undo of its creation, a scene loaded in place of the document):
+// the console then says so.
+ElementEditor* OpenEditor(const GuiState& state, ScriptError* e) {
   const std::vector<ElementEditor*> open = OpenElements();
   if (open.empty()) {
-    Fail(e, "no interface element is open: use gui open NAME PARAM first");
+    if (!state.opened.empty())
+      Fail(e, "the interface element of " + Quoted(state.opened) +
+                  " was closed: its object left the document; use gui open NAME PARAM again");
+    else
+      Fail(e, "no interface element is open: use gui open NAME PARAM first");
     return nullptr;
   }
   return open.back();
+}
+
+// The open element, for input: refused while its object is out of the document.
+ElementEditor* InputEditor(const GuiState& state, ScriptError* e) {
+  ElementEditor* editor = OpenEditor(state, e);
+  if (editor != nullptr && editor->Target() == nullptr) {
+    Fail(e, "the interface element of " + Quoted(state.opened) +
+                " takes no input: its object is no longer in the document");
+    return nullptr;
+  }
+  return editor;
 }
 
 const FieldInfo* FirstField(ElementEditor* editor, std::vector<FieldInfo>* fields, ScriptError* e) {
@@ -90,9 +110,11 @@ bool GuiOpen(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError
     return Fail(e, Quoted(a[1]) + " has no user data parameter " + Quoted(a[2]));
   for (ElementEditor* open : OpenElements()) CloseElement(open);
   state.inputs.clear();
+  state.opened.clear();
   std::string reason;
   if (OpenElement(c.LoadedSession()->GetHost(), op, id, &reason) == nullptr)
     return Fail(e, "cannot open the element of " + Quoted(a[2]) + ": " + reason, kScriptFailed);
+  state.opened = op->Name();
   return true;
 }
 
@@ -100,7 +122,7 @@ bool GuiClick(const ScriptArgs& a, GuiState& state, ScriptError* e) {
   int32_t x = 0, y = 0;
   if (a.size() != 3 || !ParseInt32(a[1], &x) || !ParseInt32(a[2], &y))
     return Fail(e, "usage: gui click X Y (whole numbers)");
-  ElementEditor* editor = OpenEditor(e);
+  ElementEditor* editor = InputEditor(state, e);
   if (editor == nullptr) return false;
   std::vector<FieldInfo> fields;
   const FieldInfo* field = FirstField(editor, &fields, e);
@@ -120,15 +142,15 @@ bool GuiKey(const ScriptArgs& a, GuiState& state, ScriptError* e) {
     if (a[1].size() == 1) key = static_cast<unsigned char>(a[1][0]);
     else if (!ParseInt32(a[1], &key)) return Fail(e, "bad key " + Quoted(a[1]) + ": one character or a key code");
   }
-  ElementEditor* editor = OpenEditor(e);
+  ElementEditor* editor = InputEditor(state, e);
   if (editor == nullptr) return false;
   state.inputs.push_back({"key", 0, 0, key, editor->Key(key)});
   return true;
 }
 
-bool GuiPng(const ScriptArgs& a, ScriptError* e) {
+bool GuiPng(const ScriptArgs& a, const GuiState& state, ScriptError* e) {
   if (a.size() != 2) return Fail(e, "usage: gui png FILE");
-  ElementEditor* editor = OpenEditor(e);
+  ElementEditor* editor = OpenEditor(state, e);
   if (editor == nullptr) return false;
   std::vector<FieldInfo> fields;
   const FieldInfo* field = FirstField(editor, &fields, e);
@@ -142,20 +164,21 @@ bool CmdGui(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError*
   if (a[0] == "open") return GuiOpen(c, a, state, e);
   if (a[0] == "click") return GuiClick(a, state, e);
   if (a[0] == "key") return GuiKey(a, state, e);
-  if (a[0] == "png") return GuiPng(a, e);
+  if (a[0] == "png") return GuiPng(a, state, e);
   if (a[0] == "close") {
     if (a.size() != 1) return Fail(e, "usage: gui close");
-    ElementEditor* editor = OpenEditor(e);
+    ElementEditor* editor = OpenEditor(state, e);
     if (editor == nullptr) return false;
     CloseElement(editor);
     state.inputs.clear();
+    state.opened.clear();
     return true;
   }
   return Fail(e, "unknown gui command " + Quoted(a[0]) + ": expected open, click, key, png or close");
 }
 
 bool PrintGui(ScriptConsole& c, GuiState& state, ScriptError* e) {
-  ElementEditor* editor = OpenEditor(e);
+  ElementEditor* editor = OpenEditor(state, e);
   if (editor == nullptr) return false;
   std::vector<FieldInfo> fields;
   const FieldInfo* field = FirstField(editor, &fields, e);

@@ -8,14 +8,19 @@
 //                              parameter PARAM (its label or ID), closing the
 //                              one open before
 //   gui click X Y              a left click at field position X Y, delivered
-//                              to the element in window coordinates
+//                              to the element in window coordinates; used
+//                              only when its dot reached the parameter
+//   (an element whose object leaves the document through undo or a loaded
+//   scene is closed; the gui commands then say so)
 //   gui key [KEY]              a key press (one character or a key code;
 //                              a blank when none is given)
 //   gui png FILE               writes the element's field as a PNG picture
 //   gui close                  closes the element
 //   save-scene FILE            saves the document as a scene file
 //   load-scene FILE            loads a scene file in place of the document;
-//                              a file that cannot be loaded leaves it as it was
+//                              a file that cannot be loaded whole (damaged,
+//                              a value outside its set, memory short) leaves
+//                              it as it was
 //   print gui                  the open element: its object and parameter,
 //                              its field in the window, the points it shows,
 //                              and each input with whether the element used it

@@ -247,7 +247,7 @@ ha_object ObjAlloc(int32_t type) {
 }
 ha_object SplineAlloc(int32_t count, int32_t type) {
   return Guarded<ha_object>(nullptr, [&]() -> ha_object {
-    if (count < 0 || Failures().NextAllocationFails()) return nullptr;
+    if (count < 0 || !IsSplineType(type) || Failures().NextAllocationFails()) return nullptr;
     Object* op = NewLooseObject(kTypeSpline, DefaultName(kTypeSpline));
     op->MakeSpline(count, type);
     return op->Handle();
@@ -384,8 +384,7 @@ int32_t DocAddUndo(ha_document h, int32_t kind, ha_object oh) {
       ReportMisuse("add_undo: new object recorded while it is not in the document");
       return 0;
     }
-    doc->AddUndo(kind, op);
-    return 1;
+    return doc->AddUndo(kind, op) ? 1 : 0;
   });
 }
 int32_t DocEndUndo(ha_document h) {

@@ -70,6 +70,22 @@ Bool PointArray::Append(const Vector& point) {
   return true;
 }
 
+void PointArray::RemoveLast() {
+  if (count_ > 0) --count_;
+}
+
+void PointArray::Swap(PointArray& other) {
+  Vector* block = block_;
+  const Int64 count = count_;
+  const Int64 capacity = capacity_;
+  block_ = other.block_;
+  count_ = other.count_;
+  capacity_ = other.capacity_;
+  other.block_ = block;
+  other.count_ = count;
+  other.capacity_ = capacity;
+}
+
 void PointArray::Flush() {
   MemFree(block_);
   block_ = nullptr;
@@ -124,16 +140,25 @@ Bool DotsCustomDataTypeClass::WriteData(const CustomDataType* d, HyperFile* hf) 
   return true;
 }
 
+// Every failure answers false with the value left empty, so that the host
+// refuses the scene rather than load fewer points than were saved: a level
+// below 1 (no value of this type is ever stored so), a count that is missing
+// or negative, a point that cannot be read (the data ends early or holds
+// something else) and a point that cannot be kept (memory short). Reading
+// stops at the first failure, so a damaged count cannot keep the loader
+// going. Points left over after the count are the host's to find: it knows
+// where the value's bytes end.
 Bool DotsCustomDataTypeClass::ReadData(CustomDataType* d, HyperFile* hf, Int32 level) {
-  if (level <= 0) return true;
-  Int64 count = 0;
-  if (!hf->ReadInt64(&count)) return true;
   PointArray* points = Points(d);
+  if (points == nullptr || hf == nullptr || level < kDotsDiskLevel) return false;
+  Int64 count = 0;
+  if (!hf->ReadInt64(&count) || count < 0) return false;
   for (Int64 i = 0; i < count; ++i) {
     Vector point(0.0, 0.0, 0.0);
-    // The data ends here: a damaged count must not keep the loader going.
-    if (!hf->ReadVector(&point)) break;
-    points->Append(point);  // memory short: this point is left out
+    if (!hf->ReadVector(&point) || !points->Append(point)) {
+      points->Flush();
+      return false;
+    }
   }
   return true;
 }
@@ -178,15 +203,23 @@ Bool DotsUserArea::InputEvent(const BaseContainer& msg) {
   Int32 x = msg.GetInt32(BFM_INPUT_X);
   Int32 y = msg.GetInt32(BFM_INPUT_Y);
   Global2Local(&x, &y);
-  if (points_ != nullptr) points_->Append(Vector(x, y, 0.0));
+  // A click counts only once the parameter holds its point. A point that
+  // cannot be added, or a value that does not reach the parameter, is taken
+  // back: the click is not used, and the points are as they were.
+  if (points_ == nullptr || !points_->Append(Vector(x, y, 0.0))) return false;
+  Bool stored = false;
   BaseContainer* action = BaseContainer::Alloc();
   if (action != nullptr) {
     action->SetId(BFM_ACTION);
     action->SetInt32(BFM_ACTION_ID, GetId());
-    SendParentMessage(*action);
+    stored = SendParentMessage(*action);
     BaseContainer::Free(action);
   }
-  return true;
+  if (!stored) {
+    points_->RemoveLast();
+    Redraw();
+  }
+  return stored;
 }
 
 // ---------------------------------------------------------------------------
@@ -208,28 +241,34 @@ Bool iExampleCustomGUIDots::CreateLayout() {
 
 Bool iExampleCustomGUIDots::InitValues() { return true; }
 
+// Answers whether the parent took the value: false when the report or the
+// value in it could not be made, or the parent did not store it.
 Bool iExampleCustomGUIDots::Command(Int32 id, const BaseContainer& msg) {
   if (id != kFieldId) return iCustomGui::Command(id, msg);
+  Bool taken = false;
   BaseContainer* report = msg.GetClone();
   if (report != nullptr) {
     report->SetInt32(BFM_ACTION_ID, GetId());
     TriState<GeData> value = GetData();
-    if (const GeData* v = value.GetValue()) report->SetData(BFM_ACTION_VALUE, *v);
-    SendParentMessage(*report);
+    const GeData* v = value.GetValue();
+    if (v != nullptr && report->SetData(BFM_ACTION_VALUE, *v)) taken = SendParentMessage(*report);
     BaseContainer::Free(report);
   }
   area_.Redraw();
-  return true;
+  return taken;
 }
 
 Bool iExampleCustomGUIDots::SetData(const TriState<GeData>& tristate) {
   const GeData* value = tristate.GetValue();
   const CustomDataType* dots =
       value != nullptr ? value->GetCustomDataType(ID_CUSTOMDATATYPE_DOTS) : nullptr;
-  if (dots != nullptr) {
-    points_.CopyFrom(*Points(dots));  // memory short: the field shows no dots
-    area_.Redraw();
-  }
+  if (dots == nullptr) return true;
+  // The copy is made beside the points shown, which it replaces only when
+  // whole: memory short, the element keeps what it showed and answers false.
+  PointArray fresh;
+  if (!fresh.CopyFrom(*Points(dots))) return false;
+  points_.Swap(fresh);
+  area_.Redraw();
   return true;
 }
 

@@ -31,6 +31,10 @@ class PointArray : public CustomDataType {
   // Adds a point at the end, growing the block when it is full. False (and
   // nothing added) when memory is short.
   Bool Append(const Vector& point);
+  // Takes the last point off again (nothing when there is none).
+  void RemoveLast();
+  // Exchanges blocks, counts and capacities with `other`.
+  void Swap(PointArray& other);
   // Releases the block: count and capacity 0.
   void Flush();
   // Makes this an exact copy of `src` in a block of exactly its count.

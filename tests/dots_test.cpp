@@ -135,64 +135,84 @@ TEST_F(DotsValues, WrittenPointsReadBackInOrder) {
   EXPECT_TRUE(PointsOfCustom(back).empty());
 }
 
-TEST_F(DotsValues, ALevelBelowOneReadsNothing) {
-  const std::string stored = dots::Stored({{1, 2, 3}, {4, 5, 6}});
-  for (int32_t level : {0, -1, INT32_MIN}) {
-    CustomValue value;
-    std::string error;
-    ASSERT_TRUE(host::ReadCustomValue(dots::kDotsType, stored, level, &value, &error)) << error;
-    EXPECT_TRUE(PointsOfCustom(value).empty()) << "level " << level;
+TEST_F(DotsValues, ANewerLevelAndEveryWholeValueReadBack) {
+  Points many;
+  for (int i = 0; i < 20; ++i) many.push_back({double(i), double(2 * i), 0});
+  for (const Points& points : {Points{}, Points{{1, 2, 3}, {4, 5, 6}}, many}) {
+    for (int32_t level : {1, 2}) {
+      CustomValue value;
+      std::string error;
+      ASSERT_TRUE(host::ReadCustomValue(dots::kDotsType, dots::Stored(points), level, &value, &error)) << error;
+      EXPECT_TRUE(SamePoints(PointsOfCustom(value), points)) << Show(PointsOfCustom(value));
+    }
   }
-  CustomValue value;
-  std::string error;
-  ASSERT_TRUE(host::ReadCustomValue(dots::kDotsType, stored, 2, &value, &error)) << error;
-  EXPECT_EQ(PointsOfCustom(value).size(), 2u);
 }
 
-TEST_F(DotsValues, ReadingStopsWhereTheDataEnds) {
+// A stored value is read whole or refused. The module answers false for
+// whatever it cannot read or keep (the host's message then says that the
+// plug-in could not read it); bytes it leaves unread are the host's to find.
+// Either way the reason is named, the refused value is freed, and a damaged
+// count costs no more than the points that are there.
+TEST_F(DotsValues, AValueThatCannotBeReadWholeIsRefused) {
   struct Case {
     const char* what;
     std::string bytes;
-    Points expected;
+    int32_t level;
+    long failAllocation;  // the allocation that fails, counted from the read on; 0 for none
+    std::string says;     // part of the error
+    bool byModule;        // the module's own answer was false
   };
-  const std::string two = dots::VectorItem(1, 2, 0) + dots::VectorItem(3, 4, 0);
-  const std::vector<Case> cases = {
-      {"a count far beyond the data", dots::Int64Item(1000000000000LL) + two, {{1, 2, 0}, {3, 4, 0}}},
-      {"the largest count", dots::Int64Item(INT64_MAX) + two, {{1, 2, 0}, {3, 4, 0}}},
-      {"a negative count", dots::Int64Item(-3) + two, {}},
-      {"a vector cut short", dots::Int64Item(2) + dots::VectorItem(1, 2, 0) + dots::VectorItem(3, 4, 0).substr(0, 20),
-       {{1, 2, 0}}},
-      {"an integer where a vector belongs", dots::Int64Item(3) + dots::VectorItem(1, 2, 0) + dots::Int64Item(5) +
-                                                 dots::VectorItem(3, 4, 0),
-       {{1, 2, 0}}},
-      {"no count at all", "", {}},
-      {"a vector where the count belongs", two, {}},
-  };
-  for (const Case& c : cases) {
-    const long before = H().Failures().AllocationsCounted();
-    CustomValue value;
-    std::string error;
-    ASSERT_TRUE(host::ReadCustomValue(dots::kDotsType, c.bytes, 1, &value, &error)) << c.what << ": " << error;
-    // The value, and at most one block for the points that were there.
-    EXPECT_LE(H().Failures().AllocationsCounted() - before, 2) << c.what;
-    EXPECT_TRUE(SamePoints(PointsOfCustom(value), c.expected)) << c.what << ": " << Show(PointsOfCustom(value));
-  }
-}
-
-TEST_F(DotsValues, ReadingWithoutMemoryLeavesOutThePointsItCannotKeep) {
+  using dots::Int64Item;
+  using dots::VectorItem;
+  const std::string one = VectorItem(1, 2, 0);
+  const std::string two = one + VectorItem(3, 4, 0);
   Points many;
   for (int i = 0; i < 20; ++i) many.push_back({double(i), double(2 * i), 0});
-  const std::string stored = dots::Stored(many);
-  // Allocation 1 is the value, 2 the first block (8 points), 3 the grown one.
-  H().Failures().FailAllocation(3);
-  CustomValue value;
-  std::string error;
-  ASSERT_TRUE(host::ReadCustomValue(dots::kDotsType, stored, 1, &value, &error)) << error;
-  H().Failures().Off();
-  const Points got = PointsOfCustom(value);
-  ASSERT_EQ(got.size(), 19u) << Show(got);
-  EXPECT_EQ(got[7].x, 7.0);
-  EXPECT_EQ(got[8].x, 9.0);  // the ninth point could not be kept
+  const std::vector<Case> cases = {
+      {"an empty value", "", 1, 0, "item 1 was read as an integer, but the value's bytes end there", true},
+      {"a count cut short", Int64Item(2).substr(0, 5), 1, 0, "found an integer cut short (5 of 9 bytes)", true},
+      {"a vector where the count belongs", two, 1, 0, "item 1 was read as an integer, but found a vector", true},
+      {"a damaged kind of the count", "\x07" + Int64Item(2).substr(1) + two, 1, 0, "unknown kind 7", true},
+      {"a damaged kind of a point", Int64Item(2) + one + "\x03" + one.substr(1), 1, 0,
+       "item 3 was read as a vector, but found an item of unknown kind 3", true},
+      {"an integer where a point belongs", Int64Item(3) + one + Int64Item(5) + VectorItem(3, 4, 0), 1, 0,
+       "item 3 was read as a vector, but found an integer", true},
+      {"a point cut short", Int64Item(2) + one + VectorItem(3, 4, 0).substr(0, 20), 1, 0,
+       "found a vector cut short (20 of 25 bytes)", true},
+      {"a count larger than the points", Int64Item(3) + two, 1, 0, "item 4 was read as a vector, but the value's bytes end there", true},
+      {"a count far beyond the data", Int64Item(1000000000000LL) + two, 1, 0, "item 4 was read as a vector", true},
+      {"the largest count", Int64Item(INT64_MAX) + two, 1, 0, "item 4 was read as a vector", true},
+      {"a negative count", Int64Item(-3) + two, 1, 0, "could not read", true},
+      {"the lowest count", Int64Item(INT64_MIN), 1, 0, "could not read", true},
+      {"a count smaller than the points", Int64Item(1) + two, 1, 0, "left 25 bytes after item 2 unread", false},
+      {"a count of 0 before points", Int64Item(0) + two, 1, 0, "left 50 bytes after item 1 unread", false},
+      {"a stray byte after the points", Int64Item(2) + two + "\x02", 1, 0, "left 1 bytes after item 3 unread",
+       false},
+      {"disk level 0", Int64Item(2) + two, 0, 0, "disk level 0", true},
+      {"disk level 0 with nothing stored", "", 0, 0, "disk level 0", true},
+      {"a negative disk level", Int64Item(2) + two, -1, 0, "disk level -1", true},
+      {"the lowest disk level", Int64Item(2) + two, INT32_MIN, 0, "could not read", true},
+      {"no memory for the first block", dots::Stored(many), 1, 2, "memory is short", true},
+      {"no memory to grow the block", dots::Stored(many), 1, 3, "memory is short", true},
+  };
+  const host::CustomDataPlugin& type = DotsType();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const long live = type.liveValues;
+    H().Failures().FailAllocation(c.failAllocation);
+    CustomValue value;
+    std::string error;
+    EXPECT_FALSE(host::ReadCustomValue(dots::kDotsType, c.bytes, c.level, &value, &error));
+    const long allocations = H().Failures().AllocationsCounted();
+    H().Failures().Off();
+    EXPECT_FALSE(value.Holds());
+    EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    EXPECT_EQ(error.find("the plug-in could not read its value") != std::string::npos, c.byModule) << error;
+    EXPECT_NE(error.find("data type 1035303"), std::string::npos) << error;
+    // The value, its first block and at most one grown block.
+    EXPECT_LE(allocations, 3);
+    EXPECT_EQ(type.liveValues, live);
+  }
 }
 
 TEST_F(DotsValues, DefaultPropertiesNameTheElement) {
@@ -475,6 +495,87 @@ TEST_F(DotsElement, ObjectsOfAnyKindTakeDotsParameters) {
   ASSERT_TRUE(ClickField(e, 1, 2));
   EXPECT_TRUE(SamePoints(PointsOfValue(*null->Data().Find(id)), {{1, 2, 0}}));
   EXPECT_TRUE(ParamPoints().empty());  // the arrow's own parameter is another one
+}
+
+// A click is stored whole or not at all, whichever allocation fails: used,
+// it adds its point to the element, the parameter and the picture in one undo
+// step; not used, the points, the picture and the undo steps are as they
+// were. The next click then adds exactly its own point.
+TEST(DotsElementMemory, AClickIsStoredWholeOrNotAtAll) {
+  struct Story {
+    host::Session s{host::SessionOptions{}};
+    host::Object* arrow = nullptr;
+    int32_t id = 0;
+    host::ElementEditor* e = nullptr;
+    bool Click(int32_t x, int32_t y) {
+      const host::FieldInfo f = e->Fields().at(0);
+      return e->Click(f.x + x, f.y + y);
+    }
+    Points Param() { return PointsOfValue(*arrow->Data().Find(id)); }
+    Points Shown() {
+      Value mine;
+      EXPECT_TRUE(e->TakeValue(&mine, nullptr));
+      return PointsOfValue(mine);
+    }
+  };
+  const auto start = [](Story& story) {
+    std::string error;
+    ASSERT_TRUE(story.s.Open(&error)) << error;
+    story.arrow = story.s.NewArrow(false, &error);
+    ASSERT_NE(story.arrow, nullptr) << error;
+    story.id = host::AddUserData(story.arrow, "Dots", dots::kDotsType, &error);
+    story.e = host::OpenElement(story.s.GetHost(), story.arrow, story.id, &error);
+    ASSERT_NE(story.e, nullptr) << error;
+    ASSERT_TRUE(story.Click(10, 10));
+    ASSERT_TRUE(story.Click(20, 20));
+  };
+  const Points two{{10, 10, 0}, {20, 20, 0}};
+  const Points three{{10, 10, 0}, {20, 20, 0}, {30, 30, 0}};
+  long total = 0;
+  {
+    Story story;
+    start(story);
+    if (HasFatalFailure()) return;
+    const long before = story.s.GetHost().Failures().AllocationsCounted();
+    ASSERT_TRUE(story.Click(30, 30));
+    total = story.s.GetHost().Failures().AllocationsCounted() - before;
+    ExpectCleanShutdown(story.s.GetHost());
+  }
+  ASSERT_GT(total, 3);
+  int refused = 0;
+  for (long n = 1; n <= total + 1; ++n) {
+    SCOPED_TRACE("allocation " + std::to_string(n) + " of the click's " + std::to_string(total));
+    Story story;
+    start(story);
+    if (HasFatalFailure()) return;
+    host::Document* doc = story.s.Doc();
+    const std::size_t undo = doc->UndoSteps().size();
+    story.s.GetHost().Failures().FailAllocation(n);
+    const bool used = story.Click(30, 30);
+    story.s.GetHost().Failures().Off();
+    const Points now = used ? three : two;
+    refused += used ? 0 : 1;
+    EXPECT_TRUE(SamePoints(story.Param(), now)) << used << " " << Show(story.Param());
+    EXPECT_TRUE(SamePoints(story.Shown(), now)) << used << " " << Show(story.Shown());
+    EXPECT_EQ(doc->UndoSteps().size(), undo + (used ? 1 : 0));
+    EXPECT_EQ(story.e->FieldRaster(dots::kFieldId)->At(30, 30), used ? kBlack : kWhite);
+    // The next click adds its own point, in a step of its own.
+    ASSERT_TRUE(story.Click(40, 40));
+    Points next = now;
+    next.push_back({40, 40, 0});
+    EXPECT_TRUE(SamePoints(story.Param(), next)) << Show(story.Param());
+    EXPECT_TRUE(SamePoints(story.Shown(), next)) << Show(story.Shown());
+    EXPECT_EQ(doc->UndoSteps().size(), undo + (used ? 2 : 1));
+    ASSERT_TRUE(doc->Undo());
+    EXPECT_TRUE(SamePoints(story.Param(), now)) << Show(story.Param());
+    if (used) {  // and the click's own step takes its point back
+      ASSERT_TRUE(doc->Undo());
+      EXPECT_TRUE(SamePoints(story.Param(), two)) << Show(story.Param());
+    }
+    ExpectCleanShutdown(story.s.GetHost());
+    if (HasFailure()) break;
+  }
+  EXPECT_GT(refused, 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -220,8 +220,8 @@ std::string ObjectRecord(uint32_t parent, int32_t type, const std::string& name,
          U32(entryCount) + entries;
 }
 
-std::string Body(const std::string& objects, uint32_t count, uint32_t active = 0) {
-  return U32(16049) + U32(0) + U32(count) + objects + U32(active);
+std::string Body(const std::string& objects, uint32_t count, uint32_t active = 0, int32_t plane = 0) {
+  return U32(16049) + U32(static_cast<uint32_t>(plane)) + U32(count) + objects + U32(active);
 }
 
 class SceneFiles : public ::testing::Test {
@@ -295,63 +295,113 @@ TEST_F(SceneFiles, DamagedOrForeignFilesAreRefusedWhole) {
   EXPECT_EQ(Describe(*session_->Doc()), before);
 }
 
-TEST_F(SceneFiles, ContentsThatDoNotFitAreRefused) {
-  const std::string dots = U32(host::kUserDataFirstId) + U32(dots::kDotsType) + U32(1);
-  const auto contains = [](const std::string& error, const std::string& part) {
-    return error.find(part) != std::string::npos;
-  };
-  // A parent that comes after its child.
-  EXPECT_TRUE(contains(LoadFails(Header(Body(ObjectRecord(1, host::kTypeNull, "N", "", 0), 1))), "parent"));
-  // An object type no plug-in registers.
-  EXPECT_TRUE(contains(LoadFails(Header(Body(ObjectRecord(0, 99999, "Odd", "", 0), 1))), "no loaded plug-in"));
-  // A value of an unregistered data type.
-  const std::string odd = U32(7) + U32(4242) + U32(1) + Str("");
-  EXPECT_TRUE(contains(LoadFails(Header(Body(ObjectRecord(0, host::kTypeNull, "N", odd, 1), 1))),
-                       "not registered"));
-  // A link to an object the file does not have.
-  const std::string link = U32(7) + U32(HA_TYPE_LINK) + U32(5);
-  EXPECT_TRUE(contains(LoadFails(Header(Body(ObjectRecord(0, host::kTypeNull, "N", link, 1), 1))),
-                       "does not have"));
-  // An active object beyond the objects.
-  EXPECT_FALSE(LoadFails(Header(Body(ObjectRecord(0, host::kTypeNull, "N", "", 0), 1, 2))).empty());
-  // A string longer than the file.
-  const std::string longText = U32(7) + U32(HA_TYPE_STRING) + U32(1000000);
-  EXPECT_TRUE(contains(LoadFails(Header(Body(ObjectRecord(0, host::kTypeNull, "N", longText, 1), 1))),
-                       "damaged at byte"));
-  // An unknown spline flag, a point count beyond the data.
-  std::string badFlag = U32(0) + U32(host::kTypeSpline) + Str("S") + std::string(1, '\x07');
-  EXPECT_TRUE(contains(LoadFails(Header(Body(badFlag, 1))), "spline flag"));
-  std::string manyPoints = U32(0) + U32(host::kTypeSpline) + Str("S") + std::string(1, '\x01') + U32(0) +
-                           U32(0x7FFFFFFF);
-  EXPECT_TRUE(contains(LoadFails(Header(Body(manyPoints, 1))), "damaged"));
+// One null object "N" with user data parameters and container entries.
+std::string NullRecord(const std::string& userData, uint32_t userCount, const std::string& entries,
+                       uint32_t entryCount) {
+  return U32(0) + U32(host::kTypeNull) + Str("N") + std::string(1, '\0') + U32(userCount) + userData +
+         U32(entryCount) + entries;
+}
+// A null object with a Dots user data parameter whose value is stored as
+// `stored` at disk level `level`.
+std::string DotsRecord(const std::string& stored, int32_t level = 1) {
+  const std::string user = U32(host::kUserDataFirstId) + Str("Dots") + U32(dots::kDotsType);
+  const std::string entry = U32(host::kUserDataFirstId) + U32(dots::kDotsType) + U32(static_cast<uint32_t>(level)) +
+                            Str(stored);
+  return NullRecord(user, 1, entry, 1);
+}
 
-  // A Dots value whose count is larger than its data loads with the points it has.
-  const std::string stored = dots::Int64Item(1000000000) + dots::VectorItem(4, 5, 0) + dots::VectorItem(6, 7, 0);
-  const std::string record =
-      U32(0) + U32(host::kTypeNull) + Str("N") + std::string(1, '\0') + U32(1) + U32(host::kUserDataFirstId) +
-      Str("Dots") + U32(dots::kDotsType) + U32(1) + dots + Str(stored);
-  const std::string file = dir_.File("short-count.tlvscene");
-  {
-    std::ofstream out(file, std::ios::binary);
-    out << Header(Body(record, 1));
+// Files whose checksum is right but whose contents do not fit are refused
+// whole with a message naming what is wrong, and the open document (tree,
+// values, undo and redo) stays as it was.
+TEST_F(SceneFiles, ContentsThatDoNotFitAreRefused) {
+  using dots::Int64Item;
+  using dots::VectorItem;
+  const std::string two = VectorItem(4, 5, 0) + VectorItem(6, 7, 0);
+  const auto body = [](const std::string& objects, uint32_t count = 1, uint32_t active = 0, int32_t plane = 0) {
+    return Header(Body(objects, count, active, plane));
+  };
+  const std::string spline = U32(0) + U32(host::kTypeSpline) + Str("S") + std::string(1, '\x01');
+  const std::string dotsUser = U32(host::kUserDataFirstId) + Str("Dots") + U32(dots::kDotsType);
+  struct Case {
+    const char* what;
+    std::string file;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {"a parent after its child", body(ObjectRecord(1, host::kTypeNull, "N", "", 0)), "parent"},
+      {"an unknown object type", body(ObjectRecord(0, 99999, "Odd", "", 0)), "no loaded plug-in"},
+      {"an unregistered value type", body(NullRecord("", 0, U32(7) + U32(4242) + U32(1) + Str(""), 1)),
+       "data type 4242 is not registered"},
+      {"a link beyond the objects", body(NullRecord("", 0, U32(7) + U32(HA_TYPE_LINK) + U32(5), 1)),
+       "does not have"},
+      {"an active object beyond the objects", body(ObjectRecord(0, host::kTypeNull, "N", "", 0), 1, 2),
+       "damaged at byte"},
+      {"a string longer than the file", body(NullRecord("", 0, U32(7) + U32(HA_TYPE_STRING) + U32(1000000), 1)),
+       "damaged at byte"},
+      {"an unknown spline flag", body(U32(0) + U32(host::kTypeSpline) + Str("S") + std::string(1, '\x07')),
+       "spline flag"},
+      {"more points than the file holds", body(spline + U32(0) + U32(0x7FFFFFFF)), "damaged"},
+      // Values taken from a fixed set.
+      {"a negative plane", body(ObjectRecord(0, host::kTypeNull, "N", "", 0), 1, 0, -7),
+       "spline plane is -7; expected 0 (XY), 1 (ZY) or 2 (XZ)"},
+      {"a plane beyond XZ", body("", 0, 0, 3), "spline plane is 3"},
+      {"an unknown spline type", body(spline + U32(9) + U32(0) + U32(0) + U32(0)), "spline type 9"},
+      {"a negative spline type", body(spline + U32(static_cast<uint32_t>(-1)) + U32(0) + U32(0) + U32(0)),
+       "spline type -1"},
+      {"a user data parameter of no type", body(NullRecord(U32(host::kUserDataFirstId) + Str("X") + U32(0), 1, "", 0)),
+       "user data parameter 700001 is of type 0"},
+      {"a user data parameter of an unknown type",
+       body(NullRecord(U32(host::kUserDataFirstId) + Str("X") + U32(4242), 1, "", 0)), "is of type 4242"},
+      {"a user data ID below the first", body(NullRecord(U32(5) + Str("X") + U32(HA_TYPE_INT32), 1, "", 0)),
+       "user data IDs start at 700001"},
+      {"a user data parameter twice", body(NullRecord(dotsUser + dotsUser, 2, "", 0)), "700001 appears twice"},
+      {"a parameter twice", body(NullRecord("", 0, U32(7) + U32(HA_TYPE_INT32) + U32(1) + U32(7) +
+                                                       U32(HA_TYPE_INT32) + U32(2), 2)),
+       "parameter 7 appears twice"},
+      {"a Dots parameter holding a number",
+       body(NullRecord(dotsUser, 1, U32(host::kUserDataFirstId) + U32(HA_TYPE_INT32) + U32(3), 1)),
+       "holds a value of type 15, but the user data parameter is of type 1035303"},
+      // Dots values that cannot be read whole.
+      {"a Dots count larger than its points", body(DotsRecord(Int64Item(1000000000) + two)),
+       "the plug-in could not read its value"},
+      {"a Dots count smaller than its points", body(DotsRecord(Int64Item(1) + two)), "left 25 bytes"},
+      {"a Dots point of a damaged kind", body(DotsRecord(Int64Item(2) + "\x05" + two.substr(1))), "unknown kind 5"},
+      {"a Dots point cut short", body(DotsRecord(Int64Item(2) + two.substr(0, 40))), "cut short"},
+      {"a negative Dots count", body(DotsRecord(Int64Item(-1) + two)), "could not read"},
+      {"an empty Dots value", body(DotsRecord("")), "bytes end there"},
+      {"a Dots value at disk level 0", body(DotsRecord(Int64Item(2) + two, 0)), "disk level 0"},
+  };
+  Document* doc = session_->Doc();
+  const Json before = Describe(*doc);
+  const std::size_t undo = doc->UndoSteps().size(), redo = doc->RedoSteps().size();
+  ASSERT_GT(undo, 0u);
+  for (const Case& c : cases) {
+    const std::string error = LoadFails(c.file);
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.what << ": " << error;
   }
-  std::string error;
-  std::unique_ptr<Document> doc = host::LoadScene(session_->GetHost(), file, &error);
-  ASSERT_NE(doc, nullptr) << error;
-  const Value* v = doc->First()->Data().Find(host::kUserDataFirstId);
-  ASSERT_NE(v, nullptr);
-  EXPECT_TRUE(SamePoints(dots::PointsOfValue(*v), {{4, 5, 0}, {6, 7, 0}}));
-  // Stored at level 0, the same value loads empty.
-  const std::string levelZero =
-      U32(0) + U32(host::kTypeNull) + Str("N") + std::string(1, '\0') + U32(0) + U32(1) +
-      U32(host::kUserDataFirstId) + U32(dots::kDotsType) + U32(0) + Str(stored);
-  {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << Header(Body(levelZero, 1));
+  EXPECT_EQ(session_->Doc(), doc);
+  EXPECT_EQ(Describe(*doc), before);
+  EXPECT_EQ(doc->UndoSteps().size(), undo);
+  EXPECT_EQ(doc->RedoSteps().size(), redo);
+
+  // The same records with whole values load: every plane, a Dots value whose
+  // count is right, and an empty one.
+  const std::string file = dir_.File("fits.tlvscene");
+  for (int32_t plane : {0, 1, 2}) {
+    for (const Points& points : {Points{{4, 5, 0}, {6, 7, 0}}, Points{}}) {
+      {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out << body(DotsRecord(dots::Stored(points)), 1, 0, plane);
+      }
+      std::string error;
+      std::unique_ptr<Document> loaded = host::LoadScene(session_->GetHost(), file, &error);
+      ASSERT_NE(loaded, nullptr) << error;
+      EXPECT_EQ(loaded->SplinePlane(), plane);
+      const Value* v = loaded->First()->Data().Find(host::kUserDataFirstId);
+      ASSERT_NE(v, nullptr);
+      EXPECT_TRUE(SamePoints(dots::PointsOfValue(*v), points));
+    }
   }
-  doc = host::LoadScene(session_->GetHost(), file, &error);
-  ASSERT_NE(doc, nullptr) << error;
-  EXPECT_TRUE(dots::PointsOfValue(*doc->First()->Data().Find(host::kUserDataFirstId)).empty());
 }
 
 TEST_F(SceneFiles, SavingIsAllOrNothing) {

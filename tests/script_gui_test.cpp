@@ -130,6 +130,105 @@ TEST_F(GuiConsole, MistakesAreScriptErrorsAndFailuresChangeNothing) {
   Error("gui png " + dir_.File("x.png"), host::kScriptError);
 }
 
+// An element follows the document through undo and redo: it closes when its
+// object leaves the document (and says so when it is used), and shows what
+// the parameter holds after the others, so no click is lost or brought back.
+TEST_F(GuiConsole, AnElementWhoseObjectLeavesTheDocumentCloses) {
+  const std::string param = std::to_string(host::kUserDataFirstId);
+  Ok("object null Marks");
+  Ok("userdata Marks dots Dots");
+  Ok("arrow A");
+  Ok("userdata A dots M");
+  Ok("gui open A 700001");
+  Ok("undo");  // takes the arrow out of the document
+  EXPECT_TRUE(host::OpenElements().empty());
+  for (const char* line : {"gui click 10 10", "gui key a", "print gui", "gui close"}) {
+    const std::string error = Error(line, host::kScriptError);
+    EXPECT_NE(error.find("the interface element of 'A' was closed: its object left the document"), std::string::npos)
+        << line << ": " << error;
+  }
+  Ok("redo");
+  EXPECT_EQ(Printed("print params A")["params"][param]["points"], Json::array());
+  EXPECT_TRUE(host::OpenElements().empty());
+  // Opened again, it works; a click that undo took back is not brought back.
+  Ok("gui open A M");
+  Ok("gui click 10 10");
+  Ok("undo");
+  Ok("gui click 20 20");
+  EXPECT_EQ(Printed("print params A")["params"][param]["points"], Json::parse("[[20.0,20.0,0.0]]"));
+  EXPECT_EQ(Printed("print gui")["points"], Json::parse("[[20.0,20.0,0.0]]"));
+  Ok("undo");
+  EXPECT_EQ(Printed("print gui")["points"], Json::array());
+  Ok("redo");
+  EXPECT_EQ(Printed("print gui")["points"], Json::parse("[[20.0,20.0,0.0]]"));
+  // An element on an object that stays only follows its parameter.
+  Ok("gui open Marks Dots");
+  Ok("gui click 1 2");
+  Ok("undo");  // the click
+  Ok("undo");  // the arrow's click
+  Ok("undo");  // the arrow
+  const Json gui = Printed("print gui");
+  EXPECT_EQ(gui["object"], "Marks");
+  EXPECT_EQ(gui["points"], Json::array());
+  Ok("gui close");
+}
+
+// A scene loaded while memory runs out is loaded whole or not at all: either
+// the document is replaced by one with every saved point, or the command
+// fails (exit status 1) and the document, its values and its undo steps are
+// as they were.
+TEST(GuiConsoleMemory, ALoadIsWholeOrRefused) {
+  testkit::TempDir dir;
+  const std::string file = dir.File("three.tlvscene");
+  const std::string param = std::to_string(host::kUserDataFirstId);
+  const Json three = Json::parse("[[10.0,10.0,0.0],[20.0,20.0,0.0],[30.0,30.0,0.0]]");
+  const auto run = [](host::ScriptConsole& c, const std::string& line) {
+    host::ScriptError error;
+    const bool ok = c.Execute(line, &error);
+    EXPECT_TRUE(ok) << line << ": " << error.message;
+  };
+  {
+    std::ostringstream out;
+    host::ScriptConsole c(out);
+    for (const char* line : {"arrow A", "userdata A dots M", "gui open A M", "gui click 10 10", "gui click 20 20",
+                             "gui click 30 30", "gui close"})
+      run(c, line);
+    run(c, "save-scene " + file);
+    std::string findings;
+    EXPECT_TRUE(c.Finish(&findings)) << findings;
+  }
+  int refused = 0;
+  bool loaded = false;
+  for (long n = 1; !loaded && n < 200; ++n) {
+    SCOPED_TRACE("allocation " + std::to_string(n));
+    std::ostringstream out;
+    host::ScriptConsole c(out);
+    for (const char* line : {"arrow B", "set B ARROW_SHAFT_LENGTH 123", "print tree", "print params B", "print undo"})
+      run(c, line);
+    const std::string before = out.str();
+    run(c, "fail alloc " + std::to_string(n));
+    host::ScriptError error;
+    loaded = c.Execute("load-scene " + file, &error);
+    run(c, "fail off");
+    out.str("");
+    if (loaded) {
+      run(c, "print params A");
+      EXPECT_EQ(Json::parse(out.str())["params"][param]["points"], three);
+    } else {
+      ++refused;
+      EXPECT_EQ(error.status, host::kScriptFailed) << error.message;
+      EXPECT_NE(error.message.find(file), std::string::npos) << error.message;
+      for (const char* line : {"print tree", "print params B", "print undo"}) run(c, line);
+      EXPECT_EQ(out.str(), before);
+    }
+    std::string findings;
+    EXPECT_TRUE(c.Finish(&findings)) << findings;
+    if (HasFailure()) break;
+  }
+  EXPECT_TRUE(loaded);
+  EXPECT_GE(refused, 3);  // the value, its block, the arrow
+}
+
 TEST(GuiProgram, AFreshHostLoadsTheSceneWithTheSamePoints) {
   testkit::TempDir dir;
   const std::string scene = dir.File("dots.tlvscene");

@@ -31,7 +31,9 @@ typedef struct ha_customdata_class {
   int32_t (*compare)(void* user, ha_customdata a, ha_customdata b);
   /* Stores the value; 1 on success. */
   int32_t (*write_data)(void* user, ha_customdata data, ha_hyperfile hf);
-  /* Fills a new empty value from what write_data stored at disk level `level`. */
+  /* Fills a new empty value from what write_data stored at disk level
+   * `level`; 1 when the value was read whole, 0 when it could not be (the
+   * data is damaged, or memory is short): the host then refuses the scene. */
   int32_t (*read_data)(void* user, ha_customdata data, ha_hyperfile hf, int32_t level);
   /* The symbol description resources name the type by, e.g. "DOTS". */
   const char* (*resource_symbol)(void* user);

@@ -11,7 +11,8 @@ extern "C" {
 typedef struct ha_document_suite {
   uint32_t size;
   /* Undo: entries recorded between start and end form one undo step. An entry
-   * recorded outside a group forms a step of its own. */
+   * recorded outside a group forms a step of its own. add_undo answers 0, and
+   * records nothing, when the object's state cannot be kept (memory short). */
   int32_t (*start_undo)(ha_document doc);
   int32_t (*add_undo)(ha_document doc, int32_t kind, ha_object op);
   int32_t (*end_undo)(ha_document doc);

@@ -137,14 +137,16 @@ typedef struct ha_gui_suite {
    * gadget. */
   ha_userarea (*attach_user_area)(ha_dialog dlg, int32_t id, const ha_userarea_class* cls,
                                   void* user, int32_t flags);
-  /* Sends `msg` (borrowed) to the dialog's parent. */
+  /* Sends `msg` (borrowed) to the dialog's parent; 1 when the parent took
+   * it (the attribute editor: an action whose value it stored). */
   int32_t (*dialog_send_parent_message)(ha_dialog dlg, ha_container msg);
 
   /* User areas. */
   void (*userarea_detach)(ha_userarea ua);
   int32_t (*userarea_get_id)(ha_userarea ua);
   void (*userarea_redraw)(ha_userarea ua);
-  /* Sends `msg` (borrowed) to the dialog the area lies in. */
+  /* Sends `msg` (borrowed) to the dialog the area lies in; answers what the
+   * dialog's command answered. */
   int32_t (*userarea_send_parent_message)(ha_userarea ua, ha_container msg);
   /* Window coordinates into the area's own; 1 on success. */
   int32_t (*userarea_global_to_local)(ha_userarea ua, int32_t* x, int32_t* y);

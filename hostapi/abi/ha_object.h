@@ -14,7 +14,8 @@ typedef struct ha_object_suite {
   /* A new object of a host type; the module owns it until it inserts it into
    * a document or frees it. Null when the type is unknown or memory is short. */
   ha_object (*alloc)(int32_t type);
-  /* A new spline object with `point_count` points of spline type `type`. */
+  /* A new spline object with `point_count` points of spline type `type`
+   * (0 linear to 4); null for another type or when memory is short. */
   ha_object (*spline_alloc)(int32_t point_count, int32_t type);
   /* Frees an object the module owns (removing it from a tree first). */
   void (*free)(ha_object op);
