@@ -1,8 +1,10 @@
 #include "fuzz_support.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -60,7 +62,15 @@ const std::string& TempDir() {
     const fs::path base = fs::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0
                               ? fs::path("/dev/shm")
                               : fs::temp_directory_path();
-    std::string pattern = (base / "tolvane-fuzz-XXXXXX").string();
+    // A run that crashed could not remove its folder: folders of processes
+    // that are gone are removed here.
+    for (const auto& entry : fs::directory_iterator(base, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("tolvane-fuzz-", 0) != 0) continue;
+      const long pid = std::strtol(name.c_str() + 13, nullptr, 10);
+      if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) fs::remove_all(entry.path(), ec);
+    }
+    std::string pattern = (base / ("tolvane-fuzz-" + std::to_string(getpid()) + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::perror("mkdtemp");
       std::abort();
