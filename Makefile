@@ -106,7 +106,7 @@ test-fuzz: build-fuzz
 .PHONY: web-checks test-web
 web-checks: build
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
-	TOLVANE_SERVE=$(abspath $(BUILD))/tolvane-serve-dev TOLVANE_SHOTS=$(abspath $(BUILD))/web-shots \
+	TOLVANE_SERVE=$(abspath $(BUILD))/tolvane-host TOLVANE_SHOTS=$(abspath $(BUILD))/web-shots \
 	  node --test --test-reporter=spec tests/web/workbench.test.mjs
 
 test-web: build

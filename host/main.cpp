@@ -25,6 +25,9 @@
 #include "safe_writer.h"
 #include "script.h"
 #include "session.h"
+#if defined(TOLVANE_SERVE)
+#include "serve.h"
+#endif
 
 namespace {
 
@@ -383,6 +386,25 @@ int main(int argc, char** argv) {
   show->footer("Example:\n  tolvane-host preset show classic");
   show->callback([&] { action = PresetShow; });
 
+#if defined(TOLVANE_SERVE)
+  host::ServeOptions serveOptions;
+  CLI::App* serve = app.add_subcommand(
+      "serve", "serve the workbench: the plug-in in one host session behind a page in the browser");
+  serve->add_option_function<std::string>(
+           "--release", [&](const std::string& r) { serveOptions.release = std::stoi(r); },
+           "the built plug-in folder and host of release 16 (the default) or 12")
+      ->check(CLI::IsMember({"16", "12"}));
+  serve->add_option("--plugin", serveOptions.pluginDir, "load the plug-in folder DIR instead")
+      ->type_name("DIR")
+      ->check(kNonEmpty);
+  serve->add_option("--port", serveOptions.port, "the port to listen on (0: any free one; 8080 by default)")
+      ->check(CLI::Range(0, 65535));
+  serve->add_option("--bind", serveOptions.bind, "the address to listen on (127.0.0.1 by default)")
+      ->type_name("ADDR")
+      ->check(kNonEmpty);
+  serve->footer("Ctrl-C ends it and shuts the host down.\nExample:\n  tolvane-host serve --port 8080");
+#endif
+
   CLI::App* run = app.add_subcommand("run", "run a script of console commands (see docs/script-console.md)");
   run->add_option("SCRIPT", script, "the script file, or - for standard input")->required()->check(kNonEmpty);
   run->footer(
@@ -423,6 +445,9 @@ int main(int argc, char** argv) {
   }
   try {
     if (run->parsed()) return Run(script);
+#if defined(TOLVANE_SERVE)
+    if (serve->parsed()) return host::Serve(serveOptions);
+#endif
     return action(o);
   } catch (const UsageError& e) {
     std::cerr << "tolvane-host: " << e.message << "\n" << kHelpHint;

@@ -4,7 +4,7 @@
 // screenshot of each step, and stops the server with SIGINT at the end
 // (its shutdown report must be clean).
 //
-//   TOLVANE_SERVE   the server program (default: ../../build/tolvane-serve-dev)
+//   TOLVANE_SERVE   the host program (default: ../../build/tolvane-host), started as `serve`
 //   TOLVANE_SHOTS   the folder for the screenshots (default: ./shots)
 //   CHROMIUM        the browser (default: /usr/bin/chromium)
 import { test, before, after } from 'node:test';
@@ -18,7 +18,7 @@ import { chromium } from 'playwright-core';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const source = path.resolve(here, '../..');
-const program = process.env.TOLVANE_SERVE || path.join(source, 'build/tolvane-serve-dev');
+const program = process.env.TOLVANE_SERVE || path.join(source, 'build/tolvane-host');
 const shots = path.resolve(process.env.TOLVANE_SHOTS || path.join(here, 'shots'));
 const browserPath = process.env.CHROMIUM || '/usr/bin/chromium';
 
@@ -32,7 +32,7 @@ let profile;
 
 function startServer() {
   return new Promise((resolve, reject) => {
-    server = spawn(program, ['--release', '16', '--port', '0'], { stdio: ['ignore', 'pipe', 'pipe'] });
+    server = spawn(program, ['serve', '--release', '16', '--port', '0'], { stdio: ['ignore', 'pipe', 'pipe'] });
     const timer = setTimeout(() => reject(new Error(`no address from ${program}: ${serverOut}${serverErr}`)), 15000);
     server.stdout.on('data', (chunk) => {
       serverOut += chunk;
