@@ -1,7 +1,8 @@
 # The two commands of the project:
 #   make run   - install what is missing, build, and run the main job
 #   make test  - the same set-up, then every test (normal and sanitizer builds,
-#                and the Windows build under Wine with the module checks)
+#                the Windows build under Wine with the module checks, the macOS
+#                module's checks and the 32-bit build's tests)
 #   make dist  - the plug-in packages in dist/
 #   make fuzz  - the libFuzzer targets of fuzz/, each run FUZZ_SECONDS
 BUILD ?= build
@@ -16,6 +17,12 @@ WIN64_BUILD ?= build-win64
 WIN32_BUILD ?= build-win32
 WIN_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-O2 -DCMAKE_CXX_FLAGS_RELEASE=-O2 \
              -DTOLVANE_BENCH=OFF
+# The macOS module, cross-built with clang and ld64.lld; the 32-bit Linux
+# build of everything, its programs run directly where this machine runs
+# 32-bit programs, else under qemu-i386 (I386_RUN=auto, native or qemu).
+MAC_BUILD ?= build-mac
+I386_BUILD ?= build-i386
+I386_RUN ?= auto
 
 .PHONY: all run test deps build build-asan test-normal test-asan bench clean \
         configure-win64 build-win64 win64-module build-win32 test-windows windows-checks dist \
@@ -80,6 +87,44 @@ test-windows: build
 	@start=$$(date +%s); $(MAKE) --no-print-directory windows-checks && \
 	  echo "Windows part: $$(( $$(date +%s) - start )) s"
 
+.PHONY: build-mac mac-checks test-mac build-i386 i386-checks test-i386
+
+# macOS: the release-12 module Tolvane.dylib, cross-built (no SDK) and
+# checked with LLVM's tools; two deliberately wrong modules show that the
+# checks bite: one more export fails the Mach-O check, a symbol of Linux's C
+# library fails the link against the stub of the system library.
+build-mac: deps
+	cmake -S . -B $(MAC_BUILD) --toolchain cmake/macos-x86_64-cross.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DTOLVANE_BENCH=OFF
+	cmake --build $(MAC_BUILD) -j $(JOBS)
+
+mac-checks: build-mac
+	bash tools/check-macho.sh $(MAC_BUILD)/plugins/Tolvane-R12/Tolvane.dylib 12
+	cmake --build $(MAC_BUILD) -j $(JOBS) --target tolvane_r12_extra_export
+	bash tools/check-macho.sh $(MAC_BUILD)/wrong-extra_export/Tolvane.dylib 12 2>&1 | \
+	  grep "exports '_c4d_main _tolvane_extra_export', expected exactly '_c4d_main'"
+	cmake --build $(MAC_BUILD) --target tolvane_r12_linux_only 2>&1 | \
+	  grep "undefined symbol: ___errno_location"
+	! test -e $(MAC_BUILD)/wrong-linux_only/Tolvane.dylib
+
+test-mac: deps
+	@start=$$(date +%s); $(MAKE) --no-print-directory mac-checks && \
+	  echo "macOS part: $$(( $$(date +%s) - start )) s"
+
+# 32-bit Linux: the host, both modules and every test program with 4-byte
+# pointers; the whole suite runs.
+build-i386: deps
+	cmake -S . -B $(I386_BUILD) --toolchain cmake/linux-i386.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DTOLVANE_BENCH=OFF -DTOLVANE_I386_RUN=$(I386_RUN)
+	cmake --build $(I386_BUILD) -j $(JOBS)
+
+i386-checks: build-i386
+	ctest --test-dir $(I386_BUILD) --output-on-failure -j $(JOBS)
+
+test-i386: deps
+	@start=$$(date +%s); $(MAKE) --no-print-directory i386-checks && \
+	  echo "32-bit part ($$(cat $(I386_BUILD)/i386-run-mode.txt)): $$(( $$(date +%s) - start )) s"
+
 # Fuzzing (fuzz/README.md): Debian's clang-14 with libFuzzer, the modules
 # and the host sanitised and coverage-instrumented. `make fuzz` runs every
 # target FUZZ_SECONDS, two at a time; `make test` runs each for a smoke of
@@ -113,11 +158,11 @@ test-web: build
 	@start=$$(date +%s); $(MAKE) --no-print-directory web-checks && \
 	  echo "Browser part: $$(( $$(date +%s) - start )) s"
 
-test: test-normal test-asan test-windows test-fuzz test-web
+test: test-normal test-asan test-windows test-mac test-i386 test-fuzz test-web
 
 # Plug-in folders and zip files of every deliverable built here.
-dist: build win64-module build-win32
-	bash tools/make-dist.sh dist $(BUILD) $(WIN64_BUILD) $(WIN32_BUILD)
+dist: build win64-module build-win32 build-mac
+	bash tools/make-dist.sh dist $(BUILD) $(WIN64_BUILD) $(WIN32_BUILD) $(MAC_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) $(FUZZ_BUILD) dist
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) $(FUZZ_BUILD) $(MAC_BUILD) $(I386_BUILD) dist

@@ -82,7 +82,7 @@ Int32 OnEnd() {
 
 }  // namespace
 
-TOLVANE_EXPORT Int32 c4d_main(Int32 action, void* p1, void* p2, void* p3) {
+TOLVANE_EXPORT Int32 HA_CALL c4d_main(Int32 action, void* p1, void* p2, void* p3) {
   switch (action) {
     case HA_ACTION_INIT_SYS:
       return OnInitSys(p1, p3);

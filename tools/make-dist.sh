@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
 # Lays out the plug-in packages of every built deliverable:
-#   tools/make-dist.sh OUT LINUX_BUILD WIN64_BUILD WIN32_BUILD
+#   tools/make-dist.sh OUT LINUX_BUILD WIN64_BUILD WIN32_BUILD MAC_BUILD
 # OUT/Tolvane-R16-Win64.zip  release 16, 64-bit Windows (Tolvane.cdl64)
 # OUT/Tolvane-R12-Win32.zip  release 12, 32-bit Windows (Tolvane.cdl)
+# OUT/Tolvane-R12-Mac.zip    release 12, macOS x86-64 (Tolvane.dylib)
 # OUT/Tolvane-R16-Linux/     release 16 for the stand-in host on Linux
 # OUT/Tolvane-R12-Linux/     release 12 for the stand-in host on Linux
 # Each holds one plug-in folder Tolvane/ with the module file, resources/
 # and presets/, to be copied into the host's plug-ins folder.
 set -euo pipefail
 
-if [ $# -ne 4 ]; then
-  echo "usage: $0 OUT LINUX_BUILD WIN64_BUILD WIN32_BUILD" >&2
+if [ $# -ne 5 ]; then
+  echo "usage: $0 OUT LINUX_BUILD WIN64_BUILD WIN32_BUILD MAC_BUILD" >&2
   exit 2
 fi
 out=$1
 linux=$2
 win64=$3
 win32=$4
+mac=$5
 
 rm -rf "$out"
 mkdir -p "$out/.stage"
@@ -46,6 +48,8 @@ package Tolvane-R16-Win64 "$win64/plugins/Tolvane-R16" Tolvane.cdl64
 package Tolvane-R12-Win32 "$win32/plugins/Tolvane-R12" Tolvane.cdl
 zipped Tolvane-R16-Win64
 zipped Tolvane-R12-Win32
+package Tolvane-R12-Mac "$mac/plugins/Tolvane-R12" Tolvane.dylib
+zipped Tolvane-R12-Mac
 
 for release in 16 12; do
   package "Tolvane-R$release-Linux" "$linux/plugins/Tolvane-R$release" Tolvane.so

@@ -20,28 +20,29 @@ typedef struct ha_aliastrans_s* ha_aliastrans;   /* link translation while copyi
 typedef struct ha_customdata_class {
   uint32_t size;
   void* user;
-  int32_t (*get_id)(void* user);
+  int32_t (HA_CALL *get_id)(void* user);
   /* A new empty value; null when out of memory. */
-  ha_customdata (*alloc_data)(void* user);
+  ha_customdata (HA_CALL *alloc_data)(void* user);
   /* Frees a value made by alloc_data; null is allowed. */
-  void (*free_data)(void* user, ha_customdata data);
+  void (HA_CALL *free_data)(void* user, ha_customdata data);
   /* Makes `dst` a copy of `src`; 1 on success. */
-  int32_t (*copy_data)(void* user, ha_customdata src, ha_customdata dst, ha_aliastrans trans);
+  int32_t (HA_CALL *copy_data)(void* user, ha_customdata src, ha_customdata dst,
+                               ha_aliastrans trans);
   /* -1, 0 or 1. */
-  int32_t (*compare)(void* user, ha_customdata a, ha_customdata b);
+  int32_t (HA_CALL *compare)(void* user, ha_customdata a, ha_customdata b);
   /* Stores the value; 1 on success. */
-  int32_t (*write_data)(void* user, ha_customdata data, ha_hyperfile hf);
+  int32_t (HA_CALL *write_data)(void* user, ha_customdata data, ha_hyperfile hf);
   /* Fills a new empty value from what write_data stored at disk level
    * `level`; 1 when the value was read whole, 0 when it could not be (the
    * data is damaged, or memory is short): the host then refuses the scene. */
-  int32_t (*read_data)(void* user, ha_customdata data, ha_hyperfile hf, int32_t level);
+  int32_t (HA_CALL *read_data)(void* user, ha_customdata data, ha_hyperfile hf, int32_t level);
   /* The symbol description resources name the type by, e.g. "DOTS". */
-  const char* (*resource_symbol)(void* user);
+  const char* (HA_CALL *resource_symbol)(void* user);
   /* Writes the default description settings of a parameter of this type
    * into `description` (a container the host owns). */
-  void (*default_properties)(void* user, ha_container description);
+  void (HA_CALL *default_properties)(void* user, ha_container description);
   /* The host is done with the class object: the module destroys it. */
-  void (*destroy)(void* user);
+  void (HA_CALL *destroy)(void* user);
 } ha_customdata_class;
 
 typedef struct ha_customdata_info {
@@ -61,7 +62,7 @@ typedef struct ha_customdata_suite {
   /* Registers a custom data type; 1 when registered, 0 otherwise. The host
    * owns the class object (cls->user) from this call on, whatever it
    * answers: a refused one is destroyed at once. */
-  int32_t (*register_type)(const ha_customdata_info* info);
+  int32_t (HA_CALL *register_type)(const ha_customdata_info* info);
 } ha_customdata_suite;
 
 #ifdef __cplusplus

@@ -21,10 +21,10 @@ typedef struct ha_hyperfile_s* ha_hyperfile; /* the stream of one value being sa
  * 0 on failure. */
 typedef struct ha_hyperfile_suite {
   uint32_t size;
-  int32_t (*write_int64)(ha_hyperfile hf, int64_t value);
-  int32_t (*write_vector)(ha_hyperfile hf, const ha_vector* value);
-  int32_t (*read_int64)(ha_hyperfile hf, int64_t* out);
-  int32_t (*read_vector)(ha_hyperfile hf, ha_vector* out);
+  int32_t (HA_CALL *write_int64)(ha_hyperfile hf, int64_t value);
+  int32_t (HA_CALL *write_vector)(ha_hyperfile hf, const ha_vector* value);
+  int32_t (HA_CALL *read_int64)(ha_hyperfile hf, int64_t* out);
+  int32_t (HA_CALL *read_vector)(ha_hyperfile hf, ha_vector* out);
 } ha_hyperfile_suite;
 
 #ifdef __cplusplus

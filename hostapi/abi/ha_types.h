@@ -15,6 +15,22 @@
 extern "C" {
 #endif
 
+/* The calling convention of every function that crosses the boundary: the
+ * table's functions, the module's callbacks, the entry. On 32-bit x86, where
+ * compilers know several conventions and may be told to default to another,
+ * it is the C convention (cdecl), named explicitly so that host and module
+ * agree whatever their compilers' default; other targets have one. Every
+ * function pointer of these headers is declared with it. */
+#if defined(__i386__) || defined(_M_IX86)
+#if defined(_MSC_VER)
+#define HA_CALL __cdecl
+#else
+#define HA_CALL __attribute__((cdecl))
+#endif
+#else
+#define HA_CALL
+#endif
+
 typedef struct ha_object_s*    ha_object;     /* scene object, also spline objects */
 typedef struct ha_container_s* ha_container;  /* parameter container */
 typedef struct ha_document_s*  ha_document;   /* document with its object tree and undo */
@@ -93,7 +109,7 @@ enum {
   HA_ACTION_MESSAGE = 6    /* p1: message ID (intptr_t), p2: message data */
 };
 
-typedef int32_t (*ha_entry_fn)(int32_t action, void* p1, void* p2, void* p3);
+typedef int32_t (HA_CALL *ha_entry_fn)(int32_t action, void* p1, void* p2, void* p3);
 
 /* ---------------------------------------------------------------------------
  * Layouts that cross the boundary, pinned at compile time for every build.
@@ -108,6 +124,20 @@ typedef int32_t (*ha_entry_fn)(int32_t action, void* p1, void* p2, void* p3);
 #define HA_PTR sizeof(void*)
 
 HA_STATIC_ASSERT(HA_PTR == 4 || HA_PTR == 8, "pointers of 4 or 8 bytes");
+
+/* On 32-bit x86 the boundary's functions are cdecl: the caller removes the
+ * arguments, not the callee (as stdcall would), nor are they passed in
+ * registers (as fastcall would). Checked where the compiler can compare the
+ * conventions of two function pointer types (GNU C). */
+#if !defined(__cplusplus) && defined(__GNUC__) && defined(__i386__)
+HA_STATIC_ASSERT(__builtin_types_compatible_p(ha_entry_fn, int32_t(__attribute__((cdecl)) *)(
+                                                               int32_t, void*, void*, void*)) &&
+                     !__builtin_types_compatible_p(ha_entry_fn, int32_t(__attribute__((stdcall)) *)(
+                                                                    int32_t, void*, void*, void*)) &&
+                     !__builtin_types_compatible_p(ha_entry_fn, int32_t(__attribute__((fastcall)) *)(
+                                                                    int32_t, void*, void*, void*)),
+                 "the entry and the table's functions are cdecl on 32-bit x86");
+#endif
 HA_STATIC_ASSERT(sizeof(int32_t) == 4 && sizeof(double) == 8, "fixed-width values");
 
 HA_STATIC_ASSERT(sizeof(ha_vector) == 24, "ha_vector: three doubles");
