@@ -437,6 +437,20 @@ std::string JoinWords(const std::vector<std::string>& words, const char* separat
 
 // -----------------------------------------------------------------------------
 
+namespace {
+
+std::vector<ConsoleExtension>& Extensions() {
+  static std::vector<ConsoleExtension> extensions;
+  return extensions;
+}
+
+}  // namespace
+
+void AddConsoleExtension(ConsoleExtension extension) {
+  std::vector<ConsoleExtension>& list = Extensions();
+  if (std::find(list.begin(), list.end(), extension) == list.end()) list.push_back(extension);
+}
+
 ScriptConsole::ScriptConsole(std::ostream& out) : out_(out) {
   for (const BuiltIn& b : kCommands)
     AddCommand(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, b.needsPlugin, b.summary});
@@ -449,6 +463,7 @@ ScriptConsole::ScriptConsole(std::ostream& out) : out_(out) {
                        },
                        true, "write what the host holds as JSON: one of the subjects below"});
   AddGuiCommands(*this);
+  for (ConsoleExtension extend : Extensions()) extend(*this);
 }
 
 ScriptConsole::~ScriptConsole() = default;

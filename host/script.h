@@ -177,6 +177,12 @@ class ScriptConsole {
 bool ParseTypedValue(ScriptConsole& console, const std::string& text, Value* out,
                      ScriptError* error);
 
+// Adds commands to every console made from now on: `extension` is called at
+// the end of each console's construction (the mesh layer registers its
+// commands so, where it is built). Adding one twice adds it once.
+using ConsoleExtension = void (*)(ScriptConsole& console);
+void AddConsoleExtension(ConsoleExtension extension);
+
 // Runs a whole script: every line in turn until the end or the first error,
 // which is written to `err` as "SCRIPT:LINE: message". Then ends the session
 // and reports leaks or misuse of the module (as "SCRIPT: message").

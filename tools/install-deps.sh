@@ -4,6 +4,8 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev libcli11-dev libtiff-dev libpng-dev
+          # the stand-in host's meshes: polygon offsets and 3-D file export
+          libpolyclipping-dev libassimp-dev
           # Windows builds (MinGW-w64), their tests under Wine, packaging
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 zip unzip
           # fuzzing: clang with libFuzzer and the sanitiser runtimes
@@ -24,15 +26,26 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+# Node.js and npm for the glTF validator (the machine may have them from
+# elsewhere; Debian's otherwise).
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  missing+=(nodejs npm)
 fi
 
-echo "installing: ${missing[*]}"
-if [ "$(id -u)" -ne 0 ]; then
-  echo "need root to install packages: ${missing[*]}" >&2
-  exit 1
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "need root to install packages: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# The glTF validator the mesh tests run (locked in tools/mesh/package-lock.json).
+mesh_tools="$(cd "$(dirname "$0")" && pwd)/mesh"
+if [ ! -f "$mesh_tools/node_modules/gltf-validator/package.json" ]; then
+  echo "installing the glTF validator (npm ci in tools/mesh)"
+  (cd "$mesh_tools" && npm ci --omit=dev --no-audit --no-fund --loglevel=error)
+fi

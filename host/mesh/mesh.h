@@ -1,0 +1,123 @@
+// The stand-in host's meshes: what its generator objects (extrusions,
+// cloners, spline-wrap deformers, nulls) make of their children, measured,
+// and written as 3-D files. A layer beside the scene model: it reads the
+// model and asks arrows for their contour through the normal contour call,
+// and changes nothing. docs/meshes.md describes the semantics.
+#ifndef HOST_MESH_MESH_H
+#define HOST_MESH_MESH_H
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "model.h"
+
+namespace host {
+namespace mesh {
+
+struct Vec3 {
+  double x = 0.0, y = 0.0, z = 0.0;
+};
+
+// A triangle mesh: triangles index `vertices`, counter-clockwise seen from
+// outside.
+struct Mesh {
+  std::vector<Vec3> vertices;
+  std::vector<std::array<uint32_t, 3>> triangles;
+
+  // Appends `other`'s vertices and triangles.
+  void Append(const Mesh& other);
+};
+
+// What a mesh measures.
+struct Measures {
+  std::size_t vertices = 0;
+  std::size_t triangles = 0;
+  Vec3 min, max;  // bounding box (zeros for an empty mesh)
+  double area = 0.0;
+  double volume = 0.0;  // signed: positive when the triangles face outwards
+  bool closed = false;  // every edge shared by exactly two triangles
+  bool oriented = false;  // ... which run through it in opposite directions
+};
+Measures Measure(const Mesh& mesh);
+
+// The answer of an evaluation: a mesh, or none and the reason.
+struct Evaluation {
+  bool ok = false;
+  Mesh mesh;
+  std::string reason;
+};
+
+// The mesh of an object and its subtree (see docs/meshes.md). `host` is the
+// host whose module answers the arrows' contours.
+Evaluation Evaluate(Host& host, Object* op);
+
+// Where a cloner puts its copies: each copy is the child's mesh turned by
+// `axes` (the images of the child's X, Y and Z axes) and moved to `origin`.
+struct Placement {
+  Vec3 origin;
+  std::array<Vec3, 3> axes;
+  double distance = 0.0;  // along the path (on-path mode), else 0
+};
+// The placements of a cloner's copies; false with the reason when it has
+// none (an on-path cloner without a usable path).
+bool ClonerPlacements(Host& host, Object* cloner, std::vector<Placement>* out, std::string* reason);
+
+// A path as the mesh layer reads a spline: a polyline with the distance
+// along it at each point.
+struct Path {
+  std::vector<Vec3> points;
+  std::vector<double> distance;  // cumulative, distance[0] == 0
+  // Each segment's direction and normal (the normal carried from segment to
+  // segment by the smallest turn, so the frame does not twist), and at each
+  // point the frame half-way between its two segments'.
+  std::vector<Vec3> directions, segmentNormals;
+  std::vector<Vec3> tangents, normals;
+  bool closed = false;
+  double Length() const { return distance.empty() ? 0.0 : distance.back(); }
+};
+// The path an object stands for: a spline object's points (linear, or a
+// smooth curve through them for the other spline types), or an arrow's
+// contour. False with the reason when it has no usable path.
+bool ReadPath(Host& host, Object* op, Path* path, std::string* reason);
+// The point, direction and the two cross axes at a distance along the path:
+// a segment's own frame inside it, the half-way frame at a point where two
+// segments meet; beyond either end the path goes straight on.
+struct Frame {
+  Vec3 point, tangent, normal, binormal;
+};
+Frame FrameAt(const Path& path, double s);
+
+// The spline wrap's two steps (`axis` a unit vector; `fit` stretches the
+// mesh's extent along the axis over the whole path, else lengths are kept
+// from the mesh's low end on). CutForPath cuts the mesh across the axis
+// where the path has its points, so that it can follow the bends;
+// BendAlongPath moves each vertex to the path point at its distance along
+// the axis, its offset from the axis carried on the path's frame.
+void CutForPath(Mesh* mesh, const Path& path, Vec3 axis, bool fit);
+void BendAlongPath(Mesh* mesh, const Path& path, Vec3 axis, bool fit);
+
+// The outline an extrusion sweeps: the points of a closed, flat, simple
+// polygon. Checks finite points, at least three distinct points, an area,
+// flatness and that no two edges meet except neighbours at their common
+// point. False with the reason otherwise.
+bool CheckOutline(const std::vector<Vec3>& points, std::string* reason);
+
+// Files. `format` is glb, gltf, obj, stl or ply; `FormatOfFile` takes it from
+// a file's suffix ("" when it has none of these).
+std::string FormatOfFile(const std::string& path);
+bool IsFormat(const std::string& format);
+// Writes the mesh as one node named `name`. A gltf file gets its buffer in
+// FILE.bin beside it, an obj file its materials in FILE.mtl.
+bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& format,
+               const std::string& path, std::string* error);
+// Reads a file back through the same library, joining equal vertices; for
+// the tests. False with the reason when it cannot be read.
+bool ReadMeshFile(const std::string& path, Mesh* mesh, std::string* error);
+
+}  // namespace mesh
+}  // namespace host
+
+#endif

@@ -1,0 +1,167 @@
+// The program's `mesh` command and the console's mesh commands.
+#include "mesh_console.h"
+
+#include <cmath>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "mesh_internal.h"
+
+namespace host {
+namespace mesh {
+namespace {
+
+Json VecJson(Vec3 v) { return Json::array({DoubleJson(v.x), DoubleJson(v.y), DoubleJson(v.z)}); }
+
+// The mesh of NAME, or a failure naming it.
+bool MeshOf(ScriptConsole& c, const std::string& name, Object** op, Evaluation* eval, ScriptError* e) {
+  *op = c.FindObject(name, e);
+  if (*op == nullptr) return false;
+  *eval = Evaluate(c.LoadedSession()->GetHost(), *op);
+  if (!eval->ok) return Fail(e, "no mesh for " + Quote(name) + ": " + eval->reason, kScriptFailed);
+  return true;
+}
+
+bool CmdExport(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  const std::string format = FormatOfFile(a[1]);
+  if (format.empty())
+    return Fail(e, "cannot tell the format of " + Quote(a[1]) +
+                       ": the file must end in .glb, .gltf, .obj, .stl or .ply");
+  Object* op = nullptr;
+  Evaluation eval;
+  if (!MeshOf(c, a[0], &op, &eval, e)) return false;
+  std::string error;
+  if (!WriteMesh(eval.mesh, op->Name(), format, a[1], &error)) return Fail(e, error, kScriptFailed);
+  return true;
+}
+
+bool PrintMesh(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Object* op = nullptr;
+  Evaluation eval;
+  if (!MeshOf(c, a[0], &op, &eval, e)) return false;
+  c.Print(MeasuresJson(op->Name(), Measure(eval.mesh)));
+  return true;
+}
+
+bool CmdPoints(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  const char* usage = "usage: points NAME [linear|cubic] [closed] X,Y,Z X,Y,Z ...";
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  if (op->Type() != kTypeSpline) return Fail(e, Quote(a[0]) + " is not a spline object");
+  std::size_t i = 1;
+  int32_t type = 0;
+  if (i < a.size() && (a[i] == "linear" || a[i] == "cubic")) type = a[i++] == "cubic" ? 1 : 0;
+  bool closed = false;
+  if (i < a.size() && a[i] == "closed") {
+    closed = true;
+    ++i;
+  }
+  std::vector<ha_vector> points;
+  for (; i < a.size(); ++i) {
+    double xyz[3];
+    std::size_t start = 0;
+    for (int k = 0; k < 3; ++k) {
+      const std::size_t comma = k < 2 ? a[i].find(',', start) : a[i].size();
+      if (comma == std::string::npos || (k == 2 && a[i].find(',', start) != std::string::npos) ||
+          !ParseNumber(a[i].substr(start, comma - start), &xyz[k]) || !std::isfinite(xyz[k]))
+        return Fail(e, "bad point " + Quote(a[i]) + ": expected X,Y,Z with finite numbers");
+      start = comma + 1;
+    }
+    points.push_back({xyz[0], xyz[1], xyz[2]});
+  }
+  if (points.size() < 2) return Fail(e, usage);
+  op->MakeSpline(static_cast<int32_t>(points.size()), type);
+  op->Points() = points;
+  op->Data().Set(kSplineClosed, Value::Int(closed ? 1 : 0));
+  return true;
+}
+
+int MakeAndWrite(Session& session, const MeshOptions& o, std::ostream& err) {
+  const auto fail = [&err](int status, const std::string& message) {
+    err << "tolvane-host: " << message << "\n";
+    return status;
+  };
+  std::string error;
+  if (!session.Open(&error)) return fail(1, error);
+  Object* arrow = session.NewArrow(false, &error);
+  if (arrow == nullptr) return fail(1, error);
+  arrow->SetName("Arrow");
+  // A setting the description does not know, or a value of the wrong form,
+  // is a mistake in the command line.
+  const EditMode mode = o.raw ? EditMode::kRaw : EditMode::kEditor;
+  for (const std::string& s : o.sets) {
+    std::string note;
+    if (!session.ApplySetting(arrow, s, &error, mode, &note)) return fail(2, error);
+    if (!note.empty()) err << "tolvane-host: " << note << "\n";
+  }
+  if (o.rounded && !session.ApplySetting(arrow, "ARROW_EXTRUDE_FILLET=true", &error)) return fail(1, error);
+  if (!session.PressButton(arrow, "ARROW_MAKE_EXTRUDE", &error)) return fail(1, error);
+  Object* extrude = arrow->Up();
+  if (extrude == nullptr || extrude->Type() != kTypeExtrude) return fail(1, "the arrow built no extrusion");
+  session.GetHost().EditParameter(extrude, kExtrudeMove, Value::Vec({0.0, 0.0, o.depth}));
+  const Vec3 move = VecOf(extrude, kExtrudeMove, Vec3{0.0, 0.0, 0.0});
+  if (move.x != 0.0 || move.y != 0.0 || move.z != o.depth) return fail(1, "cannot set the extrusion's movement");
+  const Evaluation eval = Evaluate(session.GetHost(), extrude);
+  if (!eval.ok) return fail(1, "no mesh: " + eval.reason);
+  if (!WriteMesh(eval.mesh, "Arrow", o.format, o.output, &error)) return fail(1, error);
+  return 0;
+}
+
+// Shuts the host down; what the module left behind or misused, as a text.
+std::string ShutDown(Host& h) {
+  h.Shutdown();
+  std::string findings;
+  for (const Leak& leak : h.Leaks()) findings += (findings.empty() ? "the module left behind: " : "; ") + leak.what;
+  for (const std::string& misuse : Misuses())
+    findings += (findings.empty() ? "" : "; ") + std::string("the module misused the host: ") + misuse;
+  return findings;
+}
+
+}  // namespace
+
+Json MeasuresJson(const std::string& name, const Measures& m) {
+  return Json{{"name", name},
+              {"vertices", m.vertices},
+              {"triangles", m.triangles},
+              {"bbox", Json{{"min", VecJson(m.min)}, {"max", VecJson(m.max)}}},
+              {"area", DoubleJson(m.area)},
+              {"volume", DoubleJson(m.volume)},
+              {"closed", m.closed},
+              {"oriented", m.oriented}};
+}
+
+void AddMeshCommands(ScriptConsole& console) {
+  ScriptCommand exportCommand{"export NAME FILE", 2, 2, CmdExport};
+  exportCommand.summary = "write the mesh of NAME's subtree as .glb, .gltf, .obj, .stl or .ply";
+  console.AddCommand("export", exportCommand);
+  ScriptCommand points{"points NAME [linear|cubic] [closed] X,Y,Z X,Y,Z ...", 3, static_cast<std::size_t>(-1),
+                       CmdPoints};
+  points.summary = "give the spline object NAME these points (a path)";
+  console.AddCommand("points", points);
+  ScriptCommand print{"print mesh NAME", 1, 1, PrintMesh};
+  print.summary = "the mesh's counts, box, area, volume, whether closed and oriented";
+  console.AddPrint("mesh", print);
+}
+
+int MeshCommand(const MeshOptions& o, std::ostream& out, std::ostream& err) {
+  (void)out;
+  const auto usage = [&err](const std::string& message) {
+    err << "tolvane-host: " << message << "\n";
+    return 2;
+  };
+  if (!IsFormat(o.format)) return usage("unknown mesh format '" + o.format + "': expected glb, gltf, obj, stl or ply");
+  if (o.output.empty()) return usage("mesh needs -o FILE");
+  if (!std::isfinite(o.depth)) return usage("--depth takes a finite number");
+
+  Session session(o.session);
+  const int status = MakeAndWrite(session, o, err);
+  // The module must leave nothing behind and misuse nothing, whatever happened.
+  const std::string findings = ShutDown(session.GetHost());
+  if (findings.empty()) return status;
+  err << "tolvane-host: " << findings << "\n";
+  return status == 0 ? 1 : status;
+}
+
+}  // namespace mesh
+}  // namespace host

@@ -1,0 +1,68 @@
+// What the mesh layer's files share: reading objects' parameters and
+// points, and the host parameter IDs the generators read.
+#ifndef HOST_MESH_MESH_INTERNAL_H
+#define HOST_MESH_MESH_INTERNAL_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mesh.h"
+
+namespace host {
+namespace mesh {
+
+// Parameters of the host's objects that the generators read (docs/meshes.md).
+enum : int32_t {
+  kSplineClosed = 1002,
+  kSplineInterpolation = 1001,
+  kSplinePointCount = 1003,
+  kSplineMaxLength = 1005,
+  kArrowPlane = 2300,
+  kExtrudeMove = 1002,
+  kExtrudeStartCap = 2000,
+  kExtrudeEndCap = 2001,
+  kExtrudeStartSteps = 2003,
+  kExtrudeEndSteps = 2004,
+  kExtrudeStartRadius = 2005,
+  kExtrudeEndRadius = 2006,
+  kClonerMode = 2010,
+  kClonerPath = 1015,
+  kClonerPathCount = 1060,
+  kClonerRate = 1063,
+  kClonerLinearCount = 1270,
+  kClonerLinearStep = 1271,
+  kWrapSpline = 1001,
+  kWrapMode = 1012
+};
+
+constexpr int32_t kRoundedCap = 3;  // the cap setting of a rounded cap
+constexpr int kDefaultCapSteps = 5;
+constexpr double kDefaultCapRadius = 5.0;
+constexpr int kPathStepsPerSpan = 16;
+constexpr int32_t kMaxClones = 100000;
+constexpr int kMaxIntermediatePoints = 1000;  // per outline edge
+
+inline std::string Quote(const std::string& name) { return "'" + name + "'"; }
+
+int32_t IntOf(const Object* op, int32_t id, int32_t otherwise);
+double RealOf(const Object* op, int32_t id, double otherwise);
+Vec3 VecOf(const Object* op, int32_t id, Vec3 otherwise);
+// The linked object when it is in the same document, else null.
+Object* LinkOf(const Object* op, int32_t id);
+
+// Whether the object answers a contour (a plug-in object such as the arrow).
+bool HasContour(const Object* op);
+// A spline's points as they stand: an arrow's contour (asked from the module
+// through the normal contour call) or a spline object's own points, with its
+// closed flag and spline type. False when it has none.
+bool SplinePoints(Host& host, Object* op, std::vector<Vec3>* points, bool* closed, int* splineType,
+                  const Object** settings = nullptr);
+
+// A polyline path from spline points (see ReadPath).
+bool MakePath(std::vector<Vec3> points, bool closed, int splineType, Path* path, std::string* reason);
+
+}  // namespace mesh
+}  // namespace host
+
+#endif
