@@ -28,6 +28,9 @@
 #if defined(TOLVANE_SERVE)
 #include "serve.h"
 #endif
+#if defined(TOLVANE_HAVE_MESH)
+#include "mesh_console.h"
+#endif
 
 namespace {
 
@@ -263,26 +266,26 @@ const CLI::Validator kNonEmpty(
     [](std::string& value) { return value.empty() ? std::string("needs a value, not an empty word") : std::string(); },
     "", "non-empty");
 
-void AddPluginOptions(CLI::App* command, Options* o) {
+void AddPluginOptions(CLI::App* command, host::SessionOptions* session) {
   command->add_option_function<std::string>(
-             "--release", [o](const std::string& r) { o->session.release = std::stoi(r); },
+             "--release", [session](const std::string& r) { session->release = std::stoi(r); },
              "the built plug-in folder and host of release 16 (product 1.3, the default) or 12 (1.2)")
       ->check(CLI::IsMember({"16", "12"}));
-  command->add_option("--plugin", o->session.pluginDir, "load the plug-in folder DIR instead")
+  command->add_option("--plugin", session->pluginDir, "load the plug-in folder DIR instead")
       ->type_name("DIR")
       ->check(kNonEmpty);
 }
 
-void AddArrowOptions(CLI::App* command, Options* o) {
+void AddArrowOptions(CLI::App* command, std::vector<std::string>* sets, bool* raw) {
   command
-      ->add_option("--set", o->sets,
+      ->add_option("--set", *sets,
                    "set a parameter as the attribute editor does: NAME is an ARROW_ name or an ID; "
                    "numbers beyond the limits become the limit (with a note), choices must be "
                    "listed, 25% for percentages, 5deg for angles; repeat for more")
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false)
       ->check(kNonEmpty);
-  command->add_flag("--raw", o->raw,
+  command->add_flag("--raw", *raw,
                     "store --set values as typed, in stored units and without limits "
                     "(as a preset file or another program may; nan and inf too)");
 }
@@ -342,23 +345,23 @@ int main(int argc, char** argv) {
   std::string script;
 
   CLI::App* info = app.add_subcommand("info", "load the plug-in and show its console lines, lifecycle answers and plug-ins");
-  AddPluginOptions(info, &o);
+  AddPluginOptions(info, &o.session);
   info->add_option("--host-version", o.hostVersion, "act as a host of this interface version (e.g. 12000)")
       ->type_name("N");
   info->footer("Example:\n  tolvane-host info --release 12");
   info->callback([&] { action = Info; });
 
   CLI::App* params = app.add_subcommand("params", "make an arrow and list its parameters with values, units, limits and enabling");
-  AddPluginOptions(params, &o);
-  AddArrowOptions(params, &o);
+  AddPluginOptions(params, &o.session);
+  AddArrowOptions(params, &o.sets, &o.raw);
   AddPresetOption(params, &o);
   params->add_option("--format", o.format, "table (the default) or json")->check(CLI::IsMember({"table", "json"}));
   params->footer("Example:\n  tolvane-host params --set ARROW_DOUBLE_HEADED=true --format json");
   params->callback([&] { action = Params; });
 
   CLI::App* outline = app.add_subcommand("outline", "make an arrow and write its outline");
-  AddPluginOptions(outline, &o);
-  AddArrowOptions(outline, &o);
+  AddPluginOptions(outline, &o.session);
+  AddArrowOptions(outline, &o.sets, &o.raw);
   AddPresetOption(outline, &o);
   outline->add_option("--format", o.format, "json (the default), svg or csv")
       ->check(CLI::IsMember({"json", "svg", "csv"}));
@@ -370,19 +373,19 @@ int main(int argc, char** argv) {
   preset->require_subcommand(1);
   CLI::App* save = preset->add_subcommand("save", "make an arrow and save its values as a preset file (suffix .tlv)");
   save->add_option("FILE", o.file, "the preset file")->required()->check(kNonEmpty);
-  AddPluginOptions(save, &o);
-  AddArrowOptions(save, &o);
+  AddPluginOptions(save, &o.session);
+  AddArrowOptions(save, &o.sets, &o.raw);
   save->footer("Example:\n  tolvane-host preset save long.tlv --set ARROW_SHAFT_LENGTH=600");
   save->callback([&] { action = PresetSave; });
   CLI::App* list = preset->add_subcommand("list", "list the presets in the plug-in's presets folder: file, name, version");
-  AddPluginOptions(list, &o);
+  AddPluginOptions(list, &o.session);
   list->footer("Example:\n  tolvane-host preset list --release 12");
   list->callback([&] { action = PresetList; });
   CLI::App* show = preset->add_subcommand("show", "show a preset's header lines, version and every value, read by the module");
   show->add_option("FILE", o.file, "a preset file, or a preset of the plug-in's presets folder by name")
       ->required()
       ->check(kNonEmpty);
-  AddPluginOptions(show, &o);
+  AddPluginOptions(show, &o.session);
   show->footer("Example:\n  tolvane-host preset show classic");
   show->callback([&] { action = PresetShow; });
 
@@ -390,19 +393,28 @@ int main(int argc, char** argv) {
   host::ServeOptions serveOptions;
   CLI::App* serve = app.add_subcommand(
       "serve", "serve the workbench: the plug-in in one host session behind a page in the browser");
-  serve->add_option_function<std::string>(
-           "--release", [&](const std::string& r) { serveOptions.release = std::stoi(r); },
-           "the built plug-in folder and host of release 16 (the default) or 12")
-      ->check(CLI::IsMember({"16", "12"}));
-  serve->add_option("--plugin", serveOptions.pluginDir, "load the plug-in folder DIR instead")
-      ->type_name("DIR")
-      ->check(kNonEmpty);
+  AddPluginOptions(serve, &o.session);
   serve->add_option("--port", serveOptions.port, "the port to listen on (0: any free one; 8080 by default)")
       ->check(CLI::Range(0, 65535));
   serve->add_option("--bind", serveOptions.bind, "the address to listen on (127.0.0.1 by default)")
       ->type_name("ADDR")
       ->check(kNonEmpty);
   serve->footer("Ctrl-C ends it and shuts the host down.\nExample:\n  tolvane-host serve --port 8080");
+#endif
+
+#if defined(TOLVANE_HAVE_MESH)
+  host::mesh::MeshOptions meshOptions;
+  CLI::App* mesh = app.add_subcommand(
+      "mesh", "make an arrow, extrude it as the extrusion button does, and export the mesh as a 3-D file");
+  AddPluginOptions(mesh, &o.session);
+  AddArrowOptions(mesh, &meshOptions.sets, &meshOptions.raw);
+  mesh->add_option("--depth", meshOptions.depth, "the extrusion's depth along z (20 by default)")
+      ->type_name("D");
+  mesh->add_flag("--rounded", meshOptions.rounded, "rounded caps, as with the arrow's rounded caps option");
+  mesh->add_option("--format", meshOptions.format, "glb (the default), gltf, obj, stl or ply")
+      ->check(CLI::IsMember({"glb", "gltf", "obj", "stl", "ply"}));
+  mesh->add_option("-o", meshOptions.output, "the file to write")->type_name("FILE")->required()->check(kNonEmpty);
+  mesh->footer("Example:\n  tolvane-host mesh --format glb -o arrow.glb --set ARROW_CHEVRON=true");
 #endif
 
   CLI::App* run = app.add_subcommand("run", "run a script of console commands (see docs/script-console.md)");
@@ -445,8 +457,18 @@ int main(int argc, char** argv) {
   }
   try {
     if (run->parsed()) return Run(script);
+#if defined(TOLVANE_HAVE_MESH)
+    if (mesh->parsed()) {
+      meshOptions.session = o.session;
+      return host::mesh::MeshCommand(meshOptions, std::cout, std::cerr);
+    }
+#endif
 #if defined(TOLVANE_SERVE)
-    if (serve->parsed()) return host::Serve(serveOptions);
+    if (serve->parsed()) {
+      serveOptions.release = o.session.release;
+      serveOptions.pluginDir = o.session.pluginDir;
+      return host::Serve(serveOptions);
+    }
 #endif
     return action(o);
   } catch (const UsageError& e) {
