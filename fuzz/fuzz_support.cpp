@@ -32,14 +32,6 @@ void Violation(const char* target, const char* condition, const std::string& det
   std::abort();
 }
 
-bool Strict() {
-  static const bool strict = [] {
-    const char* v = std::getenv("TOLVANE_FUZZ_STRICT");
-    return v != nullptr && std::strcmp(v, "1") == 0;
-  }();
-  return strict;
-}
-
 namespace {
 
 std::string& TempPath() {

@@ -19,11 +19,6 @@ namespace fuzzkit {
 // Prints what was violated and aborts: libFuzzer then saves the input.
 [[noreturn]] void Violation(const char* target, const char* condition, const std::string& detail);
 
-// Whether the checks for faults already known and being fixed elsewhere are
-// on (environment TOLVANE_FUZZ_STRICT=1). Off by default so that a fuzzer
-// is not stopped at once by a fault that is already known.
-bool Strict();
-
 // This process's own temporary folder (made at the first use, removed at
 // exit); every file a target writes goes into it.
 const std::string& TempDir();

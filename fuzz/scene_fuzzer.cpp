@@ -17,9 +17,8 @@
 // - the module holds after each input exactly what it held before (every
 //   object made for a refused or a loaded scene is freed with it) and
 //   misused no handle.
-// A known fault being fixed elsewhere is checked only with
-// TOLVANE_FUZZ_STRICT=1: a loaded scene's spline plane lies in 0..2 and its
-// user data are of a known type.
+// - a loaded scene's spline plane lies in 0..2 and its user data are of a
+//   known type.
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -116,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (loaded == nullptr) {
       FUZZ_CHECK(kTarget, !error.empty(), "a refused scene gave no reason");
     } else {
-      if (fuzzkit::Strict()) {
+      {
         const int32_t plane = loaded->SplinePlane();
         FUZZ_CHECK(kTarget, plane >= 0 && plane <= 2,
                    "a scene with spline plane " + std::to_string(plane) + " was loaded");
