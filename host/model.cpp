@@ -237,8 +237,7 @@ UndoEntry::Place Document::Capture(Object* op) const {
   return place;
 }
 
-void Document::Restore(Object* op, const UndoEntry::Place& place) {
-  op->data_ = place.data;
+void Document::MoveTo(Object* op, const UndoEntry::Place& place) {
   if (place.inDoc) {
     Link(this, op, place.parent, place.pred);
   } else {
@@ -304,16 +303,27 @@ void Document::CancelUndo() {
   EndUndo();
 }
 
+// Undo and redo move containers between an object and its entries instead
+// of copying them. A container may hold values of a plug-in's data type,
+// whose copies the plug-in makes and cannot make when memory is short: a
+// copy that failed here would leave such a value empty while undo went on.
+// Entries are undone last to first and redone first to last, so each move
+// finds the container the other direction left (an object recorded twice in
+// a step gets the first recording back).
 bool Document::Undo() {
   if (undo_.empty()) return false;
   UndoStep step = std::move(undo_.back());
   undo_.pop_back();
   for (auto it = step.entries.rbegin(); it != step.entries.rend(); ++it) {
-    it->after = Capture(it->object);
+    Object* op = it->object;
+    it->after = UndoEntry::Place{op->doc_ == this, op->up_, op->pred_, Container()};
     if (it->kind == HA_UNDO_CHANGE) {
-      Restore(it->object, it->before);
+      it->after.data = std::move(op->data_);
+      op->data_ = std::move(it->before.data);
+      it->before.data = Container();
+      MoveTo(op, it->before);
     } else {
-      Remove(it->object);
+      Remove(op);
     }
   }
   redo_.push_back(std::move(step));
@@ -325,7 +335,15 @@ bool Document::Redo() {
   if (redo_.empty()) return false;
   UndoStep step = std::move(redo_.back());
   redo_.pop_back();
-  for (auto& entry : step.entries) Restore(entry.object, entry.after);
+  for (auto& entry : step.entries) {
+    Object* op = entry.object;
+    if (entry.kind == HA_UNDO_CHANGE) {
+      entry.before.data = std::move(op->data_);
+      op->data_ = std::move(entry.after.data);
+      entry.after.data = Container();
+    }
+    MoveTo(op, entry.after);
+  }
   undo_.push_back(std::move(step));
   if (g_undoListener != nullptr) g_undoListener(this);
   return true;

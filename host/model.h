@@ -173,6 +173,10 @@ struct UndoEntry {
   Object* object = nullptr;
   Place before;  // kind 40: the state recorded when the entry was added
   Place after;   // the state taken when the step was undone, put back by redo
+  // Undo and redo move containers between the object and its entries and
+  // never copy them: while the step waits to be undone `before.data` holds
+  // the recorded container, while it waits to be redone `after.data` holds
+  // the one undo took away.
 };
 
 struct UndoStep {
@@ -233,7 +237,8 @@ class Document {
   // `top` is the document whose top-level list takes `op` when parent is null.
   static void Link(Document* top, Object* op, Object* parent, Object* pred);
   UndoEntry::Place Capture(Object* op) const;
-  void Restore(Object* op, const UndoEntry::Place& place);
+  // Puts the object in a recorded place (or out of the document).
+  void MoveTo(Object* op, const UndoEntry::Place& place);
 
   Object* rootFirst_ = nullptr;
   std::vector<std::unique_ptr<Object>> owned_;
