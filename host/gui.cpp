@@ -748,9 +748,16 @@ bool ElementEditor::Start(std::string* error) {
     if (a->attached && a->cls.init_values != nullptr) a->cls.init_values(a->user, a->Handle());
 
   Object* op = Target();
-  GiveValue(op != nullptr ? op->Data().Find(paramId_) : nullptr, false);
+  const bool given = GiveValue(op != nullptr ? op->Data().Find(paramId_) : nullptr, false);
   if (dialog_ == nullptr) {
     *error = "the interface element went away while it was given its value";
+    return false;
+  }
+  // An element that could not take the parameter's value (memory short)
+  // would show an empty value, and its next edit would store that in place
+  // of what the parameter holds: it does not open.
+  if (!given && lib_->set_data != nullptr) {
+    *error = "the interface element could not be given the parameter's value";
     return false;
   }
   for (const auto& a : dialog_->areas) a->dirty = true;
