@@ -8,13 +8,13 @@ packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchm
           libpolyclipping-dev libassimp-dev
           # Windows builds (MinGW-w64), their tests under Wine, packaging
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 zip unzip
-          # fuzzing: clang with libFuzzer and the sanitiser runtimes
-          clang-14 libclang-rt-14-dev
           # macOS module cross-built with clang, ld64.lld and libc++'s headers,
           # checked with LLVM's tools
           clang lld llvm libc++-dev
           # 32-bit Linux build (multilib compilers) and its runs under qemu-i386
           g++-multilib qemu-user
+          # fuzzing: clang with libFuzzer and the sanitiser runtimes
+          clang-14 libclang-rt-14-dev
           # the workbench server (cpp-httplib) and its browser tests (Chromium,
           # driven by playwright-core from tests/web/package.json)
           libcpp-httplib-dev chromium)
