@@ -24,7 +24,7 @@ MAC_BUILD ?= build-mac
 I386_BUILD ?= build-i386
 I386_RUN ?= auto
 
-.PHONY: all run test deps build build-asan test-normal test-asan bench clean \
+.PHONY: all run test deps build build-asan test-normal test-asan normal-checks asan-checks bench clean \
         configure-win64 build-win64 win64-module build-win32 test-windows windows-checks dist \
         build-fuzz fuzz test-fuzz
 
@@ -50,12 +50,21 @@ run: build
 	@echo "The workbench in a browser (Ctrl-C stops it): $(HOSTPROG) serve --release 16 --port 8080," \
 	  "then open http://127.0.0.1:8080/"
 
-test-normal: build
+# Each part of `make test` prints its time, its build included.
+normal-checks: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-test-asan: build-asan
+test-normal: deps
+	@start=$$(date +%s); $(MAKE) --no-print-directory normal-checks && \
+	  echo "Normal part: $$(( $$(date +%s) - start )) s"
+
+asan-checks: build-asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	@start=$$(date +%s); $(MAKE) --no-print-directory asan-checks && \
+	  echo "Sanitizer part: $$(( $$(date +%s) - start )) s"
 
 # 64-bit Windows: the stand-in host, the tests and both flavours' modules
 # (Tolvane.cdl64), run under Wine.
