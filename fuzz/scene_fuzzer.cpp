@@ -29,25 +29,11 @@
 #include "customdata.h"
 #include "fuzz_support.h"
 #include "scenefile.h"
+#include "stored_png.h"
 
 namespace {
 
 const char* const kTarget = "scene";
-
-uint32_t Crc32(const uint8_t* p, std::size_t n) {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = 0; i < n; ++i) crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
-}
 
 void PutLe(std::string* s, std::size_t at, uint64_t v, int n) {
   for (int i = 0; i < n; ++i) (*s)[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -104,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size >= host::kSceneHeaderSize && data[15] != 0xFF) {
     const std::size_t body = size - host::kSceneHeaderSize;
     PutLe(&bytes, 16, body, 8);
-    PutLe(&bytes, 24, Crc32(data + host::kSceneHeaderSize, body), 4);
+    PutLe(&bytes, 24, host::Crc32(data + host::kSceneHeaderSize, body), 4);
   }
 
   const std::size_t undoSteps = doc->UndoSteps().size();

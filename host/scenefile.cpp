@@ -9,6 +9,7 @@
 #include "gui.h"
 #include "plugins.h"
 #include "safe_writer.h"
+#include "stored_png.h"
 
 namespace host {
 
@@ -115,20 +116,9 @@ class Reader {
   bool ok_ = true;
 };
 
-uint32_t Crc32(const std::string& bytes, std::size_t from) {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = from; i < bytes.size(); ++i)
-    crc = table[(crc ^ static_cast<uint8_t>(bytes[i])) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
+// The checksum of the bytes from `from` on: CRC-32, as PNG and zlib use it.
+uint32_t Checksum(const std::string& bytes, std::size_t from) {
+  return Crc32(reinterpret_cast<const uint8_t*>(bytes.data()) + from, bytes.size() - from);
 }
 
 // --- hyperfile streams ------------------------------------------------------------
@@ -601,7 +591,7 @@ bool EncodeScene(const Document& doc, int32_t hostVersion, std::string* bytes, s
   file.U32(kSceneFormatVersion);
   file.U32(0);
   file.U64(body.Bytes().size());
-  file.U32(Crc32(body.Bytes(), 0));
+  file.U32(Checksum(body.Bytes(), 0));
   file.Raw(body.Bytes());
   *bytes = std::move(file.Bytes());
   return true;
@@ -627,7 +617,7 @@ std::unique_ptr<Document> DecodeScene(Host& host, const std::string& bytes, std:
                                     " bytes after its end";
     return nullptr;
   }
-  if (GetBytes(bytes, 24, 4) != Crc32(bytes, kSceneHeaderSize)) {
+  if (GetBytes(bytes, 24, 4) != Checksum(bytes, kSceneHeaderSize)) {
     *error = "the scene file is damaged (checksum mismatch)";
     return nullptr;
   }
