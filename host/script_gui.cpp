@@ -103,11 +103,19 @@ bool GuiOpen(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError
   if (a.size() != 3) return Fail(e, "usage: gui open NAME PARAM");
   Object* op = c.FindObject(a[1], e);
   if (op == nullptr) return false;
+  // PARAM is a user-data parameter's name or ID; naming one the object does
+  // not have is a mistake in the script, whichever way it is named.
   int32_t id = 0;
-  for (const UserDataDesc& d : op->UserData())
-    if (d.name == a[2]) id = d.id;
-  if (id == 0 && !ParseInt32(a[2], &id))
-    return Fail(e, Quoted(a[1]) + " has no user data parameter " + Quoted(a[2]));
+  bool known = false;
+  for (const UserDataDesc& d : op->UserData()) {
+    int32_t asId = 0;
+    if (d.name == a[2] || (ParseInt32(a[2], &asId) && asId == d.id)) {
+      id = d.id;
+      known = true;
+      break;
+    }
+  }
+  if (!known) return Fail(e, Quoted(a[1]) + " has no user data parameter " + Quoted(a[2]));
   for (ElementEditor* open : OpenElements()) CloseElement(open);
   state.inputs.clear();
   state.opened.clear();

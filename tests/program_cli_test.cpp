@@ -280,10 +280,23 @@ TEST(ProgramCli, ConsoleHelpAndItsReferencePageAgree) {
       start = bar + 3;
     }
   }
-  // The same mistake gets the same status: an unknown command is a script error.
+  // The same mistake gets the same status, however it is written: an
+  // unknown command, or a parameter the object lacks by name or by ID, is a
+  // script error.
   std::string reason;
   EXPECT_FALSE(console.Execute("help nothing", &reason));
   EXPECT_EQ(console.Status(), host::kScriptError);
+  ASSERT_TRUE(console.Execute("arrow A", &reason)) << reason;
+  ASSERT_TRUE(console.Execute("userdata A dots Marks", &reason)) << reason;
+  for (const char* line : {"gui open A ARROW_SHAFT_LENGTH", "gui open A 10000", "gui open A 700002"}) {
+    SCOPED_TRACE(line);
+    EXPECT_FALSE(console.Execute(line, &reason));
+    EXPECT_EQ(console.Status(), host::kScriptError) << reason;
+    EXPECT_TRUE(Has(reason, "has no user data parameter")) << reason;
+  }
+  EXPECT_TRUE(console.Execute("gui open A 700001", &reason)) << reason;
+  EXPECT_TRUE(console.Execute("gui open A Marks", &reason)) << reason;
+  EXPECT_TRUE(console.Finish(&reason)) << reason;
 }
 
 }  // namespace
