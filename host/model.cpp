@@ -211,16 +211,20 @@ void Document::InsertUnderLast(Object* op, Object* parent) {
 }
 
 std::vector<Object*> Document::TreeOrder() const {
+  // Depth first, an object's children before its next sibling: down where
+  // there are children, else on to the next sibling of the nearest object
+  // on the way up that has one. Each object is stepped over a bounded
+  // number of times, so the cost is linear in the size of the tree.
   std::vector<Object*> out;
-  std::vector<Object*> stack;
-  for (Object* o = rootFirst_; o != nullptr; o = o->next_) stack.insert(stack.begin(), o);
-  while (!stack.empty()) {
-    Object* o = stack.back();
-    stack.pop_back();
+  Object* o = rootFirst_;
+  while (o != nullptr) {
     out.push_back(o);
-    std::vector<Object*> kids;
-    for (Object* c = o->down_; c != nullptr; c = c->next_) kids.push_back(c);
-    for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back(*it);
+    if (o->down_ != nullptr) {
+      o = o->down_;
+      continue;
+    }
+    while (o != nullptr && o->next_ == nullptr) o = o->up_;
+    if (o != nullptr) o = o->next_;
   }
   return out;
 }
