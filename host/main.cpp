@@ -181,12 +181,19 @@ bool InPreset(const Json& param) {
   return group != "Corners" && group != "Extrude" && group != "Cloner" && group != "Spline wrap";
 }
 
-// Loads a preset file through the module's load button into a new arrow.
+// Loads a preset file through the module's load button into a new arrow of
+// an open session.
 host::Object* LoadedPreset(host::Session& session, const std::string& path, std::string* error) {
-  if (!session.Open(error)) return nullptr;
   host::Object* arrow = session.NewArrow(false, error);
   if (arrow == nullptr || !session.LoadPreset(arrow, path, error)) return nullptr;
   return arrow;
+}
+
+// The version a preset's second header line names ("1.3"); empty when it
+// is not a version line.
+std::string PresetVersion(const std::string& line) {
+  const std::string prefix = "# Version ";
+  return line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : "";
 }
 
 int PresetShow(const Options& o) {
@@ -194,12 +201,12 @@ int PresetShow(const Options& o) {
   std::string error;
   const std::string path = session.FindPreset(o.file);
   std::vector<std::string> header;
-  if (!host::ReadPresetHeader(path, &header, &error)) return Fail(error);
+  if (!host::ReadPresetHeader(path, &header, &error) || !session.Open(&error)) return Fail(error);
   host::Object* arrow = LoadedPreset(session, path, &error);
   if (arrow == nullptr) return Fail(error);
   std::cout << "file: " << path << "\n";
   for (const std::string& line : header) std::cout << "header: " << host::JsonText(line) << "\n";
-  const std::string version = header[1].rfind("# Version ", 0) == 0 ? header[1].substr(10) : "";
+  const std::string version = PresetVersion(header[1]);
   std::cout << "version: " << (version.empty() ? "(unknown)" : version) << "\n";
   const Json all = session.ParamsJson(arrow);
   for (const Json& p : all["params"]) {
@@ -210,11 +217,9 @@ int PresetShow(const Options& o) {
 
 int PresetList(const Options& o) {
   namespace fs = std::filesystem;
-  std::string folder;
-  {
-    host::Session probe(o.session);
-    folder = (fs::u8path(probe.PluginDir()) / "presets").u8string();
-  }
+  // One session reads every preset, each into an arrow of its own.
+  host::Session session(o.session);
+  const std::string folder = (fs::u8path(session.PluginDir()) / "presets").u8string();
   std::error_code ec;
   if (!fs::is_directory(fs::u8path(folder), ec))
     return Fail("the plug-in has no preset folder " + folder);
@@ -223,20 +228,18 @@ int PresetList(const Options& o) {
     if (entry.path().extension() == ".tlv") files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
+  std::string error;
+  if (!session.Open(&error)) return Fail(error);
   std::cout << "presets in " << folder << ":\n";
   for (const fs::path& file : files) {
-    std::string error;
     std::vector<std::string> header;
     std::string name = "(unreadable)";
     std::string version = "?";
     if (host::ReadPresetHeader(file.u8string(), &header, &error)) {
-      version = header[1].rfind("# Version ", 0) == 0 ? header[1].substr(10) : header[1];
-      host::Session session(o.session);
-      host::Object* arrow = LoadedPreset(session, file.u8string(), &error);
-      if (arrow != nullptr) {
-        const Json all = session.ParamsJson(arrow);
-        for (const Json& p : all["params"])
-          if (p["name"] == "ARROW_PRESET_NAME") name = host::JsonText(p["value"]);
+      version = PresetVersion(header[1]).empty() ? header[1] : PresetVersion(header[1]);
+      if (host::Object* arrow = LoadedPreset(session, file.u8string(), &error)) {
+        const host::Value* value = arrow->Data().Find(session.FindParam("ARROW_PRESET_NAME")->id);
+        if (value != nullptr) name = host::JsonText(session.ValueJson(*value));
       }
     }
     std::cout << "  " << file.filename().u8string() << "  " << name << "  version " << version << "\n";
