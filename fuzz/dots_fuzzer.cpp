@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "customdata.h"
+#include "custom_values.h"
 #include "fuzz_support.h"
 #include "scenefile.h"
 

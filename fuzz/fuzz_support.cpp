@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "core.h"
-#include "customdata.h"
+#include "custom_values.h"
 #include "files.h"
 #include "gui.h"
 #include "model.h"

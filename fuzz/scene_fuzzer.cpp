@@ -26,7 +26,7 @@
 #include <memory>
 #include <string>
 
-#include "customdata.h"
+#include "custom_values.h"
 #include "fuzz_support.h"
 #include "scenefile.h"
 #include "stored_png.h"
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::size_t redoSteps = doc->RedoSteps().size();
   std::string error;
   {
-    std::unique_ptr<host::Document> loaded = host::DecodeScene(h, bytes, &error);
+    std::unique_ptr<host::Document> loaded = host::DecodeScene(bytes, &error);
     if (loaded == nullptr) {
       FUZZ_CHECK(kTarget, !error.empty(), "a refused scene gave no reason");
     } else {
@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       }
       const std::string first = Encode(*loaded);
       std::string again;
-      std::unique_ptr<host::Document> reloaded = host::DecodeScene(h, first, &again);
+      std::unique_ptr<host::Document> reloaded = host::DecodeScene(first, &again);
       FUZZ_CHECK(kTarget, reloaded != nullptr, "a loaded scene saved again does not load: " + again);
       const std::string second = Encode(*reloaded);
       FUZZ_CHECK(kTarget, first == second,

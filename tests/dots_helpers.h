@@ -98,7 +98,7 @@ class DotsSession : public ::testing::Test {
   host::Host& H() { return session_->GetHost(); }
   host::ElementEditor* Open() {
     std::string error;
-    host::ElementEditor* editor = host::OpenElement(H(), arrow_, param_, &error);
+    host::ElementEditor* editor = host::OpenElement(arrow_, param_, &error);
     EXPECT_NE(editor, nullptr) << error;
     return editor;
   }

@@ -460,9 +460,9 @@ TEST_F(DotsElement, ParametersOfOtherTypesHaveNoElement) {
   const int32_t number = host::AddUserData(arrow_, "Count", HA_TYPE_INT32, &error);
   ASSERT_NE(number, 0) << error;
   EXPECT_EQ(number, param_ + 1);
-  EXPECT_EQ(host::OpenElement(H(), arrow_, number, &error), nullptr);
+  EXPECT_EQ(host::OpenElement(arrow_, number, &error), nullptr);
   EXPECT_NE(error.find("not of a registered custom data type"), std::string::npos) << error;
-  EXPECT_EQ(host::OpenElement(H(), arrow_, 10000, &error), nullptr);  // a description parameter
+  EXPECT_EQ(host::OpenElement(arrow_, 10000, &error), nullptr);  // a description parameter
   EXPECT_EQ(host::AddUserData(arrow_, "Odd", 4242, &error), 0);
   EXPECT_TRUE(host::OpenElements().empty());
 }
@@ -490,7 +490,7 @@ TEST_F(DotsElement, ObjectsOfAnyKindTakeDotsParameters) {
   ASSERT_NE(null, nullptr) << error;
   const int32_t id = host::AddUserData(null, "Marks", dots::kDotsType, &error);
   ASSERT_EQ(id, host::kUserDataFirstId);
-  host::ElementEditor* e = host::OpenElement(H(), null, id, &error);
+  host::ElementEditor* e = host::OpenElement(null, id, &error);
   ASSERT_NE(e, nullptr) << error;
   ASSERT_TRUE(ClickField(e, 1, 2));
   EXPECT_TRUE(SamePoints(PointsOfValue(*null->Data().Find(id)), {{1, 2, 0}}));
@@ -524,7 +524,7 @@ TEST(DotsElementMemory, AClickIsStoredWholeOrNotAtAll) {
     story.arrow = story.s.NewArrow(false, &error);
     ASSERT_NE(story.arrow, nullptr) << error;
     story.id = host::AddUserData(story.arrow, "Dots", dots::kDotsType, &error);
-    story.e = host::OpenElement(story.s.GetHost(), story.arrow, story.id, &error);
+    story.e = host::OpenElement(story.arrow, story.id, &error);
     ASSERT_NE(story.e, nullptr) << error;
     ASSERT_TRUE(story.Click(10, 10));
     ASSERT_TRUE(story.Click(20, 20));

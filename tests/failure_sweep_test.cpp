@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "../host/core.h"
-#include "../host/script.h"
+#include "core.h"
+#include "script.h"
 #include "fixture.h"
 
 namespace {

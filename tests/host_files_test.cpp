@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "../host/core.h"
-#include "../host/files.h"
+#include "core.h"
+#include "files.h"
+#include "host.h"
 
 namespace {
 
@@ -55,12 +56,10 @@ constexpr int32_t kCreatorCode = 0x43344431;
 
 class FileLayer : public ::testing::Test {
  protected:
+  // A fresh host: its own file layer, dialog queue, failure plan and logs.
+  host::Host host_;
+
   void SetUp() override {
-    host::Failures().Off();
-    host::ClearMisuses();
-    host::ClearDialogQueue();
-    host::ClearDialogsShown();
-    host::ClearFilesOpened();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = fs::temp_directory_path() /
            ("tolvane_files_" + std::string(info->test_suite_name()) + "_" + info->name());
@@ -73,8 +72,6 @@ class FileLayer : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(host::OpenFileCount(), filesBefore_) << "file objects leaked";
     host::FreeAllFiles();
-    host::Failures().Off();
-    host::ClearDialogQueue();
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }

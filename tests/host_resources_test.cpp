@@ -16,8 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "../host/core.h"
-#include "../host/resources.h"
+#include "core.h"
+#include "resources.h"
+#include "host.h"
 #include "tiff_kit.h"
 
 #ifndef TOLVANE_SOURCE_DIR
@@ -125,6 +126,8 @@ bool Contains(const std::string& haystack, const std::string& needle) {
 
 class ResourcesTest : public ::testing::Test {
  protected:
+  host::Host host_;  // a fresh host: its own handles, failure plan and misuse log
+
   void SetUp() override {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
@@ -133,8 +136,6 @@ class ResourcesTest : public ::testing::Test {
       if (fs::create_directory(p, ec)) root_ = p;
     }
     ASSERT_FALSE(root_.empty()) << "cannot make a temporary folder";
-    host::ClearMisuses();
-    host::Failures().Off();
     liveFolders_ = host::LiveResourceCount();
     liveBitmaps_ = host::LiveBitmapCount();
   }

@@ -456,7 +456,7 @@ TEST_P(InjectedFailures, LeaveLinkedTargetsAsTheyWere) {
       {"scene",
        [&](const std::string& t) {
          std::string error;
-         const bool ok = host::SaveScene(session_->GetHost(), *session_->Doc(), t, &error);
+         const bool ok = host::SaveScene(session_->GetHost().Options().interfaceVersion, *session_->Doc(), t, &error);
          EXPECT_EQ(ok, error.empty()) << error;
          return ok;
        }},

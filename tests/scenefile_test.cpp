@@ -110,7 +110,7 @@ void BuildScene(host::Session& s) {
   // Dots on an arrow, clicked in with the element, and on a null object.
   const int32_t dotsId = host::AddUserData(a, "Dots", dots::kDotsType, &error);
   ASSERT_NE(dotsId, 0) << error;
-  host::ElementEditor* e = host::OpenElement(h, a, dotsId, &error);
+  host::ElementEditor* e = host::OpenElement(a, dotsId, &error);
   ASSERT_NE(e, nullptr) << error;
   const host::FieldInfo f = e->Fields().at(0);
   for (auto [x, y] : {std::pair{120, 80}, std::pair{200, 150}, std::pair{310, 40}})
@@ -148,7 +148,7 @@ TEST(SceneFile, AWholeSceneSurvivesSaveAndLoadUnchanged) {
     if (HasFatalFailure()) return;
     before = Describe(*s.Doc());
     contourBefore = s.ContourJson(Named(s, "Extruded"));
-    ASSERT_TRUE(host::SaveScene(s.GetHost(), *s.Doc(), file, &error)) << error;
+    ASSERT_TRUE(host::SaveScene(s.GetHost().Options().interfaceVersion, *s.Doc(), file, &error)) << error;
     ExpectCleanShutdown(s.GetHost());
   }
   // The set-ups are there: the extrusion holds the first arrow, a cloner the second.
@@ -165,7 +165,7 @@ TEST(SceneFile, AWholeSceneSurvivesSaveAndLoadUnchanged) {
   host::Session s(host::SessionOptions{});
   std::string error;
   ASSERT_TRUE(s.Open(&error)) << error;
-  std::unique_ptr<Document> loaded = host::LoadScene(s.GetHost(), file, &error);
+  std::unique_ptr<Document> loaded = host::LoadScene(file, &error);
   ASSERT_NE(loaded, nullptr) << error;
   ASSERT_NE(host::ReplaceDocument(s.GetHost(), s.Doc(), std::move(loaded)), nullptr);
   s.SetDoc(s.GetHost().Documents().front().get());
@@ -177,7 +177,7 @@ TEST(SceneFile, AWholeSceneSurvivesSaveAndLoadUnchanged) {
   host::Object* a = Named(s, "Extruded");
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(s.ContourJson(a), contourBefore);
-  host::ElementEditor* e = host::OpenElement(s.GetHost(), a, host::kUserDataFirstId, &error);
+  host::ElementEditor* e = host::OpenElement(a, host::kUserDataFirstId, &error);
   ASSERT_NE(e, nullptr) << error;
   const host::Raster* r = e->FieldRaster(dots::kFieldId);
   EXPECT_EQ(r->At(120, 80), (host::Rgb{0, 0, 0}));
@@ -185,7 +185,7 @@ TEST(SceneFile, AWholeSceneSurvivesSaveAndLoadUnchanged) {
   EXPECT_EQ(r->At(10, 10), (host::Rgb{255, 255, 255}));
   // Saving the loaded document again gives the same bytes.
   const std::string again = dir.File("again.tlvscene");
-  ASSERT_TRUE(host::SaveScene(s.GetHost(), *s.Doc(), again, &error)) << error;
+  ASSERT_TRUE(host::SaveScene(s.GetHost().Options().interfaceVersion, *s.Doc(), again, &error)) << error;
   EXPECT_EQ(testkit::ReadFileBytes(again), testkit::ReadFileBytes(file));
   ExpectCleanShutdown(s.GetHost());
 }
@@ -243,7 +243,7 @@ class SceneFiles : public ::testing::Test {
       out << bytes;
     }
     std::string error;
-    std::unique_ptr<Document> doc = host::LoadScene(session_->GetHost(), file, &error);
+    std::unique_ptr<Document> doc = host::LoadScene(file, &error);
     EXPECT_EQ(doc, nullptr);
     EXPECT_FALSE(error.empty());
     return error;
@@ -251,7 +251,7 @@ class SceneFiles : public ::testing::Test {
   std::string Saved() {
     const std::string file = dir_.File("good.tlvscene");
     std::string error;
-    EXPECT_TRUE(host::SaveScene(session_->GetHost(), *session_->Doc(), file, &error)) << error;
+    EXPECT_TRUE(host::SaveScene(session_->GetHost().Options().interfaceVersion, *session_->Doc(), file, &error)) << error;
     return testkit::ReadFileBytes(file);
   }
 
@@ -289,7 +289,7 @@ TEST_F(SceneFiles, DamagedOrForeignFilesAreRefusedWhole) {
   EXPECT_TRUE(contains(LoadFails(zero), "format 0"));
   EXPECT_TRUE(contains(LoadFails("# Tolvane preset file\n"), "not a scene file"));
   std::string error;
-  EXPECT_EQ(host::LoadScene(session_->GetHost(), dir_.File("missing.tlvscene"), &error), nullptr);
+  EXPECT_EQ(host::LoadScene(dir_.File("missing.tlvscene"), &error), nullptr);
   EXPECT_TRUE(contains(error, "cannot open")) << error;
   // The open document is as it was.
   EXPECT_EQ(Describe(*session_->Doc()), before);
@@ -394,7 +394,7 @@ TEST_F(SceneFiles, ContentsThatDoNotFitAreRefused) {
         out << body(DotsRecord(dots::Stored(points)), 1, 0, plane);
       }
       std::string error;
-      std::unique_ptr<Document> loaded = host::LoadScene(session_->GetHost(), file, &error);
+      std::unique_ptr<Document> loaded = host::LoadScene(file, &error);
       ASSERT_NE(loaded, nullptr) << error;
       EXPECT_EQ(loaded->SplinePlane(), plane);
       const Value* v = loaded->First()->Data().Find(host::kUserDataFirstId);
@@ -414,16 +414,16 @@ TEST_F(SceneFiles, SavingIsAllOrNothing) {
   // Create, one write, close, replace: each failing leaves the target alone.
   for (long n = 1; n <= 4; ++n) {
     session_->GetHost().Failures().FailFileOperation(n);
-    EXPECT_FALSE(host::SaveScene(session_->GetHost(), *session_->Doc(), target, &error)) << n;
+    EXPECT_FALSE(host::SaveScene(session_->GetHost().Options().interfaceVersion, *session_->Doc(), target, &error)) << n;
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(testkit::ReadFileBytes(target), "the previous scene") << n;
     EXPECT_FALSE(fs::exists(target + ".partial")) << n;
   }
   session_->GetHost().Failures().FailFileOperation(5);
-  ASSERT_TRUE(host::SaveScene(session_->GetHost(), *session_->Doc(), target, &error)) << error;
+  ASSERT_TRUE(host::SaveScene(session_->GetHost().Options().interfaceVersion, *session_->Doc(), target, &error)) << error;
   EXPECT_EQ(session_->GetHost().Failures().FileFailuresInjected(), 4);
   EXPECT_EQ(testkit::ReadFileBytes(target).substr(0, 8), "TLVSCENE");
-  EXPECT_FALSE(host::SaveScene(session_->GetHost(), *session_->Doc(), dir_.File("no/such/dir/x"), &error));
+  EXPECT_FALSE(host::SaveScene(session_->GetHost().Options().interfaceVersion, *session_->Doc(), dir_.File("no/such/dir/x"), &error));
   EXPECT_FALSE(fs::exists(dir_.File("no")));
 }
 
@@ -437,17 +437,17 @@ TEST(SceneFile, ReleaseTwelveRefusesAFileWithDotsAndLoadsOneWithout) {
     ASSERT_TRUE(s.Open(&error)) << error;
     host::Object* a = s.NewArrow(false, &error);
     ASSERT_NE(a, nullptr) << error;
-    ASSERT_TRUE(host::SaveScene(s.GetHost(), *s.Doc(), plain, &error)) << error;
+    ASSERT_TRUE(host::SaveScene(s.GetHost().Options().interfaceVersion, *s.Doc(), plain, &error)) << error;
     ASSERT_NE(host::AddUserData(a, "Dots", dots::kDotsType, &error), 0) << error;
-    ASSERT_TRUE(host::SaveScene(s.GetHost(), *s.Doc(), withDots, &error)) << error;
+    ASSERT_TRUE(host::SaveScene(s.GetHost().Options().interfaceVersion, *s.Doc(), withDots, &error)) << error;
     ExpectCleanShutdown(s.GetHost());
   }
   host::Session s(host::SessionOptions{12, "", 0});
   std::string error;
   ASSERT_TRUE(s.Open(&error)) << error;
-  EXPECT_EQ(host::LoadScene(s.GetHost(), withDots, &error), nullptr);
+  EXPECT_EQ(host::LoadScene(withDots, &error), nullptr);
   EXPECT_NE(error.find("1035303"), std::string::npos) << error;
-  std::unique_ptr<Document> doc = host::LoadScene(s.GetHost(), plain, &error);
+  std::unique_ptr<Document> doc = host::LoadScene(plain, &error);
   ASSERT_NE(doc, nullptr) << error;
   ASSERT_NE(doc->First(), nullptr);
   EXPECT_EQ(doc->First()->Type(), kArrow);
@@ -468,7 +468,7 @@ int UserStory(host::Session& s, const std::string& dir) {
   if (arrow == nullptr) return 1;
   const int32_t id = host::AddUserData(arrow, "Dots", dots::kDotsType, &error);
   if (id == 0) return 2;
-  host::ElementEditor* e = host::OpenElement(s.GetHost(), arrow, id, &error);
+  host::ElementEditor* e = host::OpenElement(arrow, id, &error);
   if (e == nullptr) return 3;
   const host::FieldInfo f = e->Fields().at(0);
   for (int i = 0; i < 3; ++i) e->Click(f.x + 100 * (i + 1), f.y + 50 * (i + 1));
@@ -478,13 +478,13 @@ int UserStory(host::Session& s, const std::string& dir) {
   mine = Value();
   if (!host::WritePng(*e->FieldRaster(dots::kFieldId), dir + "/field.png", &error)) return 4;
   host::CloseElement(e);
-  if (!host::SaveScene(s.GetHost(), *s.Doc(), dir + "/scene.tlvscene", &error)) return 5;
-  std::unique_ptr<Document> doc = host::LoadScene(s.GetHost(), dir + "/scene.tlvscene", &error);
+  if (!host::SaveScene(s.GetHost().Options().interfaceVersion, *s.Doc(), dir + "/scene.tlvscene", &error)) return 5;
+  std::unique_ptr<Document> doc = host::LoadScene(dir + "/scene.tlvscene", &error);
   if (doc == nullptr) return 6;
   Document* now = host::ReplaceDocument(s.GetHost(), s.Doc(), std::move(doc));
   if (now == nullptr) return 7;
   s.SetDoc(now);
-  e = host::OpenElement(s.GetHost(), now->First(), id, &error);
+  e = host::OpenElement(now->First(), id, &error);
   if (e == nullptr) return 8;
   e->Click(f.x + 5, f.y + 5);
   return 9;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../host/core.h"
-#include "../host/script.h"
+#include "core.h"
+#include "script.h"
 
 namespace {
 

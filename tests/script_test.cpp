@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "../host/core.h"
-#include "../host/files.h"
-#include "../host/script.h"
+#include "core.h"
+#include "files.h"
+#include "script.h"
 
 namespace {
 
@@ -600,8 +600,9 @@ struct Ran {
 Ran RunText(const std::string& text, const std::string& name = "s.script") {
   std::istringstream in(text);
   std::ostringstream out, err;
+  // The host lives as long as the script: misuse of it is reported on `err`,
+  // which the tests compare whole.
   const int status = host::RunScript(in, name, out, err);
-  EXPECT_TRUE(host::Misuses().empty());
   return {status, out.str(), err.str()};
 }
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "../host/script.h"
-#include "../host/script_gui.h"
+#include "script.h"
+#include "script_gui.h"
 #include "fixture.h"
 
 namespace {

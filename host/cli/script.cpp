@@ -1,0 +1,766 @@
+#include "script.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <istream>
+#include <ostream>
+#include <utility>
+
+#include "files.h"
+#include "script_gui.h"
+
+namespace host {
+
+namespace {
+
+bool ParseBool(const std::string& text, int32_t* out) {
+  if (text == "true" || text == "1") *out = 1;
+  else if (text == "false" || text == "0") *out = 0;
+  else return false;
+  return true;
+}
+
+// The names the console gives must stay reachable by name and by path.
+bool CheckNewName(const std::string& name, ScriptError* error) {
+  if (name.empty() || name.find('/') != std::string::npos)
+    return Fail(error, "an object name must not be empty or contain '/': " + Quoted(name));
+  return true;
+}
+
+// A name for an object the host may still hold: null when it is gone.
+Json NameOrNull(const Document* doc, const Object* op) {
+  if (op == nullptr || !(doc->Owns(op) || IsLoose(op))) return nullptr;
+  return op->Name();
+}
+
+// --- commands ----------------------------------------------------------------
+
+bool ParseRelease(const std::string& text, int* release, ScriptError* error) {
+  if (text == "16") *release = 16;
+  else if (text == "12") *release = 12;
+  else return Fail(error, "the release is 16 or 12, not " + Quoted(text));
+  return true;
+}
+
+bool CmdPlugin(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  SessionOptions options;
+  if (a[0] == "release") {
+    if (a.size() != 2) return Fail(e, "usage: plugin release 16|12");
+    if (!ParseRelease(a[1], &options.release, e)) return false;
+  } else {
+    options.pluginDir = a[0];
+    if (a.size() == 2 || (a.size() == 3 && a[1] != "release"))
+      return Fail(e, "usage: plugin DIR [release 16|12]");
+    if (a.size() == 3 && !ParseRelease(a[2], &options.release, e)) return false;
+  }
+  // Loading here makes a folder that does not load fail at this line.
+  return c.ChoosePlugin(options, e) && c.GetSession(e) != nullptr;
+}
+
+bool Created(Object* op, const std::string& what, const std::string& name,
+             const std::string& reason, ScriptError* e) {
+  if (op == nullptr)
+    return Fail(e, "cannot make " + what + " " + Quoted(name) + ": " + reason, kScriptFailed);
+  op->SetName(name);
+  return true;
+}
+
+bool CmdArrow(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  if (!CheckNewName(a[0], e)) return false;
+  if (a.size() == 2 && a[1] != "menu") return Fail(e, "usage: arrow NAME [menu]");
+  std::string reason;
+  Object* op = c.LoadedSession()->NewArrow(a.size() == 2, &reason);
+  return Created(op, "arrow", a[0], reason, e);
+}
+
+bool CmdObject(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  static const std::map<std::string, int32_t> kKinds = {{"spline", kTypeSpline},
+                                                       {"null", kTypeNull},
+                                                       {"extrude", kTypeExtrude},
+                                                       {"cloner", kTypeCloner},
+                                                       {"splinewrap", kTypeSplineWrap}};
+  const auto kind = kKinds.find(a[0]);
+  if (kind == kKinds.end())
+    return Fail(e, "unknown object kind " + Quoted(a[0]) +
+                       ": expected spline, null, extrude, cloner or splinewrap");
+  if (!CheckNewName(a[1], e)) return false;
+  Session& s = *c.LoadedSession();
+  std::string reason;
+  Object* op = s.GetHost().CreateObject(s.Doc(), kind->second, false, &reason);
+  return Created(op, a[0], a[1], reason, e);
+}
+
+bool CmdMove(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  const char* usage = "usage: move NAME top | move NAME under PARENT [first|last]";
+  const bool top = a[1] == "top";
+  if (top ? a.size() != 2 : (a[1] != "under" || a.size() < 3)) return Fail(e, usage);
+  const bool last = a.size() == 4 && a[3] == "last";
+  if (a.size() == 4 && !last && a[3] != "first") return Fail(e, usage);
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  Object* parent = nullptr;
+  if (!top) {
+    parent = c.FindObject(a[2], e);
+    if (parent == nullptr) return false;
+    for (Object* p = parent; p != nullptr; p = p->Up()) {
+      if (p == op)
+        return Fail(e, "cannot move " + Quoted(a[0]) + " under " + Quoted(a[2]) +
+                           (parent == op ? ": that is the object itself"
+                                         : ": that is inside the object"));
+    }
+  }
+  // The object manager's move is an undo step of the host's own.
+  Document* doc = c.LoadedSession()->Doc();
+  doc->StartUndo();
+  doc->AddUndo(HA_UNDO_CHANGE, op);
+  if (top) doc->Insert(op, nullptr, nullptr);
+  else if (last) Document::InsertUnderLast(op, parent);
+  else Document::InsertUnder(op, parent);
+  doc->EndUndo();
+  return true;
+}
+
+bool CmdSelect(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  Document* doc = c.LoadedSession()->Doc();
+  doc->Selection() = {op};
+  doc->SetActive(op);
+  return true;
+}
+
+// An arrow's parameter by its description; the value is read by its type.
+bool ArrowEdit(ScriptConsole& c, const ScriptArgs& a, EditMode mode, int32_t* id, Value* value,
+               ScriptError* e) {
+  Session& s = *c.LoadedSession();
+  const ParamDesc* param = s.FindParam(a[1]);
+  if (param == nullptr) return Fail(e, "unknown parameter " + Quoted(a[1]) + " of the arrow");
+  *id = param->id;
+  if (param->type == "button") return Fail(e, param->name + " is a button: press it instead");
+  if (param->type != "link") {
+    std::string reason, note;
+    if (!s.ParseValue(*param, a[2], value, &reason, mode, &note)) return Fail(e, reason);
+    if (!note.empty()) c.Note(note);
+    return true;
+  }
+  if (a[2] == "none") {
+    *value = Value::Link(0);
+    return true;
+  }
+  Object* target = c.FindObject(a[2], e);
+  if (target == nullptr) return false;
+  if (param->accept != 0 && param->accept != kTypeBase && target->Type() != param->accept)
+    return Fail(e, param->name + " takes objects of type " + std::to_string(param->accept) + ", not " +
+                       Quoted(a[2]) + " of type " + std::to_string(target->Type()));
+  *value = Value::Link(target->Serial());
+  return true;
+}
+
+bool NumericId(const std::string& text, int32_t* id, const std::string& objectName,
+               ScriptError* e) {
+  long long v = 0;
+  if (!ParseWholeNumber(text, INT32_MIN, INT32_MAX, &v))
+    return Fail(e, "unknown parameter " + Quoted(text) + " of " + Quoted(objectName) +
+                       ": objects that are not arrows take numeric parameter IDs");
+  *id = static_cast<int32_t>(v);
+  return true;
+}
+
+// An edit in the attribute editor; `mode` tells how an arrow's value is
+// read (other objects' values are typed, and always taken as typed).
+bool SetParameter(ScriptConsole& c, const ScriptArgs& a, EditMode mode, ScriptError* e) {
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  int32_t id = 0;
+  Value value;
+  if (c.IsArrow(op)) {
+    if (!ArrowEdit(c, a, mode, &id, &value, e)) return false;
+  } else {
+    if (!NumericId(a[1], &id, a[0], e) || !ParseTypedValue(c, a[2], &value, e)) return false;
+  }
+  c.LoadedSession()->GetHost().EditParameter(op, id, value);
+  return true;
+}
+
+bool CmdSet(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  return SetParameter(c, a, EditMode::kEditor, e);
+}
+
+bool CmdSetRaw(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  return SetParameter(c, a, EditMode::kRaw, e);
+}
+
+bool CmdPress(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  int32_t id = 0;
+  if (c.IsArrow(op)) {
+    const ParamDesc* param = c.LoadedSession()->FindParam(a[1]);
+    if (param == nullptr) return Fail(e, "unknown button " + Quoted(a[1]) + " of the arrow");
+    if (param->type != "button") return Fail(e, param->name + " is not a button");
+    id = param->id;
+  } else if (!NumericId(a[1], &id, a[0], e)) {
+    return false;
+  }
+  c.LoadedSession()->GetHost().PressButton(op, id);
+  return true;
+}
+
+bool CmdDialog(ScriptConsole&, const ScriptArgs& a, ScriptError* e) {
+  if (a[0].empty()) return Fail(e, "usage: dialog PATH | dialog cancel");
+  if (a[0] == "cancel") QueueDialogCancel();
+  else QueueDialogAnswer(a[0]);
+  return true;
+}
+
+bool CmdDoc(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  if (a[0] != "plane") return Fail(e, "usage: doc plane 0|1|2");
+  long long plane = 0;
+  if (!ParseWholeNumber(a[1], 0, 2, &plane))
+    return Fail(e, "bad plane " + Quoted(a[1]) + ": expected 0 (XY), 1 (ZY) or 2 (XZ)");
+  c.LoadedSession()->Doc()->SetSplinePlane(static_cast<int32_t>(plane));
+  return true;
+}
+
+bool CmdUndo(ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
+  if (!c.LoadedSession()->Doc()->Undo()) return Fail(e, "nothing to undo");
+  return true;
+}
+
+bool CmdRedo(ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
+  if (!c.LoadedSession()->Doc()->Redo()) return Fail(e, "nothing to redo");
+  return true;
+}
+
+bool CmdFail(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  const char* usage = "usage: fail alloc N | fail alloc N+ | fail file N | fail off";
+  FailurePlan& plan = c.LoadedSession()->GetHost().Failures();
+  if (a[0] == "off") {
+    if (a.size() != 1) return Fail(e, usage);
+    plan.Off();
+    return true;
+  }
+  if (a.size() != 2 || (a[0] != "alloc" && a[0] != "file")) return Fail(e, usage);
+  std::string count = a[1];
+  const bool onward = a[0] == "alloc" && !count.empty() && count.back() == '+';
+  if (onward) count.pop_back();
+  long long n = 0;
+  if (!ParseWholeNumber(count, 1, 1000000000, &n))
+    return Fail(e, "bad count " + Quoted(a[1]) + ": expected a whole number from 1 on" +
+                       (a[0] == "alloc" ? ", or N+ for every one from the Nth on" : ""));
+  if (a[0] == "alloc") plan.FailAllocation(static_cast<long>(n), onward);
+  else plan.FailFileOperation(static_cast<long>(n));
+  return true;
+}
+
+// --- print -------------------------------------------------------------------
+
+Json TreeJson(const Object* first) {
+  Json list = Json::array();
+  for (const Object* op = first; op != nullptr; op = op->Next()) {
+    list.push_back(Json{{"name", op->Name()}, {"type", op->Type()}, {"children", TreeJson(op->Down())}});
+  }
+  return list;
+}
+
+bool PrintTree(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
+  c.Print(TreeJson(c.LoadedSession()->Doc()->First()));
+  return true;
+}
+
+bool PrintParams(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  Session& s = *c.LoadedSession();
+  Json params = Json::object();
+  if (a.size() == 2) {
+    // An arrow's parameters by name, in the attribute editor's order.
+    if (a[1] != "names") return Fail(e, "usage: print params NAME [names]");
+    if (!c.IsArrow(op)) return Fail(e, Quoted(a[0]) + " is not an arrow: only arrows have named parameters");
+    const Json all = s.ParamsJson(op);
+    for (const Json& p : all["params"]) params[p["name"].get<std::string>()] = p["value"];
+    c.Print(Json{{"name", op->Name()}, {"type", op->Type()}, {"params", params}});
+    return true;
+  }
+  for (const auto& [id, value] : op->Data().Entries()) {
+    const bool known = value.type == HA_TYPE_INT32 || value.type == HA_TYPE_FLOAT ||
+                       value.type == HA_TYPE_VECTOR || value.type == HA_TYPE_STRING ||
+                       value.type == HA_TYPE_LINK;
+    params[std::to_string(id)] = known ? s.ValueJson(value) : CustomValueJson(value);
+  }
+  c.Print(Json{{"name", op->Name()}, {"type", op->Type()}, {"params", params}});
+  return true;
+}
+
+bool PrintContour(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  c.Print(c.LoadedSession()->ContourJson(op));
+  return true;
+}
+
+bool PrintConsole(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
+  c.Print(Json(c.LoadedSession()->GetHost().Console()));
+  return true;
+}
+
+bool PrintBoxes(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
+  c.Print(Json(c.LoadedSession()->GetHost().MessageBoxes()));
+  return true;
+}
+
+Json StepsJson(const Document* doc, const std::vector<UndoStep>& steps) {
+  Json list = Json::array();
+  for (const UndoStep& step : steps) {
+    Json entries = Json::array();
+    for (const UndoEntry& entry : step.entries)
+      entries.push_back(Json{{"kind", entry.kind}, {"object", NameOrNull(doc, entry.object)}});
+    list.push_back(entries);
+  }
+  return list;
+}
+
+bool PrintUndo(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
+  const Document* doc = c.LoadedSession()->Doc();
+  c.Print(Json{{"undo", StepsJson(doc, doc->UndoSteps())}, {"redo", StepsJson(doc, doc->RedoSteps())}});
+  return true;
+}
+
+bool PrintMessages(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
+  Json list = Json::array();
+  for (const MessageRecord& m : c.LoadedSession()->GetHost().Messages()) {
+    // The object's name now when it still exists (objects are renamed after
+    // they were made), else the name it had.
+    const Object* op = Object::FindSerial(m.serial);
+    list.push_back(Json{{"object", op != nullptr ? op->Name() : m.name}, {"type", m.type}});
+  }
+  c.Print(list);
+  return true;
+}
+
+bool PrintSelection(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
+  Document* doc = c.LoadedSession()->Doc();
+  Json selected = Json::array();
+  for (const Object* op : doc->Selection())
+    if (op->InTree()) selected.push_back(op->Name());
+  const Object* active = doc->Active();
+  c.Print(Json{{"active", active != nullptr ? Json(active->Name()) : Json(nullptr)},
+               {"selected", selected}});
+  return true;
+}
+
+bool PrintDialogs(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
+  Json list = Json::array();
+  for (const DialogShown& d : DialogsShown()) {
+    list.push_back(Json{{"mode", d.mode == HA_FILESELECT_SAVE ? "save" : "load"},
+                        {"title", d.title},
+                        {"start", d.start},
+                        {"answer", d.answered ? Json(d.answer) : Json(nullptr)}});
+  }
+  c.Print(list);
+  return true;
+}
+
+struct BuiltIn {
+  const char* word;
+  const char* usage;
+  std::size_t minArgs, maxArgs;
+  bool (*handler)(ScriptConsole&, const ScriptArgs&, ScriptError*);
+  const char* summary;
+  bool needsPlugin = true;
+};
+
+bool CmdHelp(ScriptConsole& c, const ScriptArgs& a, ScriptError* e);
+
+// The console's commands. A new command is one line here (or a call of
+// ScriptConsole::AddCommand from outside).
+const BuiltIn kCommands[] = {
+    {"plugin", "plugin release 16|12 | plugin DIR [release 16|12]", 1, 3, CmdPlugin,
+     "load the built plug-in of a release, or a plug-in folder; before any other command", false},
+    {"arrow", "arrow NAME [menu]", 1, 2, CmdArrow,
+     "a new arrow at the top; menu: as from the menu, taking the document's plane"},
+    {"object", "object spline|null|extrude|cloner|splinewrap NAME", 2, 2, CmdObject,
+     "a new host object at the top"},
+    {"move", "move NAME top | move NAME under PARENT [first|last]", 2, 4, CmdMove,
+     "move an object in the tree (one undo step)"},
+    {"select", "select NAME", 1, 1, CmdSelect, "select only that object and make it active"},
+    {"set", "set NAME PARAM VALUE", 3, 3, CmdSet,
+     "the attribute editor's edit: units (50%, 5deg), limits (a note when a value moves), listed choices"},
+    {"set-raw", "set-raw NAME PARAM VALUE", 3, 3, CmdSetRaw,
+     "an edit stored as typed: stored units, no limits, nan and inf too"},
+    {"press", "press NAME BUTTON", 2, 2, CmdPress, "press a button of an object"},
+    {"dialog", "dialog PATH | dialog cancel", 1, 1, CmdDialog,
+     "the answer of the next file dialog (queued in order)"},
+    {"doc", "doc plane 0|1|2", 2, 2, CmdDoc, "the document's spline plane (XY, ZY, XZ)"},
+    {"undo", "undo", 0, 0, CmdUndo, "undo the last step"},
+    {"redo", "redo", 0, 0, CmdRedo, "redo the last undone step"},
+    {"fail", "fail alloc N | fail alloc N+ | fail file N | fail off", 1, 2, CmdFail,
+     "make the Nth allocation (or every one from the Nth on) or file operation fail"},
+    {"help", "help [COMMAND]", 0, 1, CmdHelp, "list the commands, or show one command's usage", false},
+};
+
+// What `print` can show; the words after the subject are its arguments.
+const BuiltIn kPrints[] = {
+    {"tree", "print tree", 0, 0, PrintTree, "the object tree"},
+    {"params", "print params NAME [names]", 1, 2, PrintParams,
+     "an object's parameters by numeric ID; names: an arrow's by ARROW_ name"},
+    {"contour", "print contour NAME", 1, 1, PrintContour, "the object's outline as the host evaluates it"},
+    {"console", "print console", 0, 0, PrintConsole, "the host console's lines"},
+    {"undo", "print undo", 0, 0, PrintUndo, "the undo and redo stacks"},
+    {"messages", "print messages", 0, 0, PrintMessages, "the object messages delivered"},
+    {"boxes", "print boxes", 0, 0, PrintBoxes, "the message boxes shown"},
+    {"selection", "print selection", 0, 0, PrintSelection, "the active and the selected objects"},
+    {"dialogs", "print dialogs", 0, 0, PrintDialogs, "the file dialogs the module asked for"},
+};
+
+bool CmdHelp(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  if (a.empty()) {
+    c.Out() << "commands (help COMMAND for one):\n";
+    for (const std::string& word : c.CommandWords()) c.Out() << "  " << c.HelpText(word) << "\n";
+    return true;
+  }
+  const std::vector<std::string> words = c.CommandWords();
+  if (std::find(words.begin(), words.end(), a[0]) == words.end())
+    return Fail(e, "unknown command " + Quoted(a[0]) + ": 'help' lists the commands");
+  c.Out() << c.HelpText(a[0]) << "\n";
+  return true;
+}
+
+std::string JoinWords(const std::vector<std::string>& words, const char* separator) {
+  std::string out;
+  for (const std::string& w : words) out += (out.empty() ? "" : separator) + w;
+  return out;
+}
+
+}  // namespace
+
+// -----------------------------------------------------------------------------
+
+ScriptConsole::ScriptConsole(std::ostream& out, const std::vector<ConsoleExtension>& extensions)
+    : out_(out) {
+  for (const BuiltIn& b : kCommands)
+    AddCommand(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, b.needsPlugin, b.summary});
+  for (const BuiltIn& b : kPrints)
+    AddPrint(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, true, b.summary});
+  // `print` checks its words itself, by subject.
+  AddCommand("print", {"print SUBJECT [NAME]", 0, static_cast<std::size_t>(-1),
+                       [](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+                         return c.RunPrint(a, e);
+                       },
+                       true, "write what the host holds as JSON: one of the subjects below"});
+  AddGuiCommands(*this);
+  for (ConsoleExtension extend : extensions) extend(*this);
+}
+
+ScriptConsole::~ScriptConsole() = default;
+
+void ScriptConsole::AddCommand(const std::string& word, ScriptCommand command) {
+  commands_[word] = std::move(command);
+}
+
+void ScriptConsole::AddPrint(const std::string& subject, ScriptCommand command) {
+  prints_[subject] = std::move(command);
+}
+
+std::vector<std::string> ScriptConsole::CommandWords() const {
+  std::vector<std::string> words;
+  for (const auto& entry : commands_) words.push_back(entry.first);
+  return words;
+}
+
+std::string ScriptConsole::HelpText(const std::string& word) const {
+  const auto entry = commands_.find(word);
+  if (entry == commands_.end()) return "";
+  const ScriptCommand& cmd = entry->second;
+  std::string text = cmd.usage + (cmd.summary.empty() ? "" : "\n      " + cmd.summary);
+  if (word == "print") {
+    for (const auto& [subject, print] : prints_)
+      text += "\n    " + print.usage + (print.summary.empty() ? "" : ": " + print.summary);
+  }
+  return text;
+}
+
+void ScriptConsole::Note(const std::string& note) { notes_.push_back(note); }
+
+std::vector<std::string> ScriptConsole::TakeNotes() {
+  std::vector<std::string> notes;
+  notes.swap(notes_);
+  return notes;
+}
+
+std::vector<std::string> ScriptConsole::PrintSubjects() const {
+  std::vector<std::string> words;
+  for (const auto& entry : prints_) words.push_back(entry.first);
+  return words;
+}
+
+bool ScriptConsole::SplitLine(const std::string& line, std::vector<std::string>* words,
+                              std::string* error) {
+  words->clear();
+  std::size_t i = 0;
+  const auto blank = [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r'; };
+  while (i < line.size()) {
+    if (blank(line[i])) {
+      ++i;
+      continue;
+    }
+    if (line[i] == '#') break;
+    std::string word;
+    // A word runs to the next blank; quoted parts may hold blanks and `#`.
+    while (i < line.size() && !blank(line[i]) && line[i] != '#') {
+      if (line[i] != '"') {
+        word += line[i++];
+        continue;
+      }
+      const std::size_t open = i++;
+      bool closed = false;
+      while (i < line.size()) {
+        const char ch = line[i++];
+        if (ch == '"') {
+          closed = true;
+          break;
+        }
+        if (ch == '\\') {
+          if (i >= line.size() || (line[i] != '"' && line[i] != '\\')) {
+            *error = "bad escape in quotes at column " + std::to_string(i) +
+                     ": only \\\" and \\\\ are known";
+            return false;
+          }
+          word += line[i++];
+        } else {
+          word += ch;
+        }
+      }
+      if (!closed) {
+        *error = "unterminated quote at column " + std::to_string(open + 1);
+        return false;
+      }
+    }
+    words->push_back(std::move(word));
+  }
+  return true;
+}
+
+bool ScriptConsole::Execute(const std::string& line, std::string* error) {
+  ScriptError e;
+  const bool ok = Execute(line, &e);
+  if (!ok && error != nullptr) *error = e.message;
+  return ok;
+}
+
+bool ScriptConsole::Execute(const std::string& line, ScriptError* error) {
+  ScriptError ignored;
+  if (error == nullptr) error = &ignored;
+  status_ = kScriptOk;
+  const auto stop = [&](bool ok) {
+    if (!ok) status_ = error->status;
+    return ok;
+  };
+  std::vector<std::string> words;
+  std::string splitError;
+  if (!SplitLine(line, &words, &splitError)) return stop(Fail(error, splitError));
+  if (words.empty()) return true;
+  if (finished_) return stop(Fail(error, "the session has ended"));
+  const auto command = commands_.find(words[0]);
+  if (command == commands_.end()) return stop(Fail(error, "unknown command " + Quoted(words[0])));
+  const ScriptArgs args(words.begin() + 1, words.end());
+  const ScriptCommand& cmd = command->second;
+  if (args.size() < cmd.minArgs || args.size() > cmd.maxArgs)
+    return stop(Fail(error, "usage: " + cmd.usage));
+  if (cmd.needsPlugin && GetSession(error) == nullptr) return stop(false);
+  return stop(cmd.handler(*this, args, error));
+}
+
+bool ScriptConsole::RunPrint(const ScriptArgs& args, ScriptError* error) {
+  std::vector<std::string> forms;
+  for (const auto& entry : prints_) forms.push_back(entry.second.usage);
+  if (args.empty()) return Fail(error, "usage: " + JoinWords(forms, " | "));
+  const auto subject = prints_.find(args[0]);
+  if (subject == prints_.end())
+    return Fail(error, "unknown print subject " + Quoted(args[0]) + ": expected " +
+                           JoinWords(PrintSubjects(), ", "));
+  const ScriptArgs rest(args.begin() + 1, args.end());
+  const ScriptCommand& cmd = subject->second;
+  if (rest.size() < cmd.minArgs || rest.size() > cmd.maxArgs) return Fail(error, "usage: " + cmd.usage);
+  return cmd.handler(*this, rest, error);
+}
+
+bool ScriptConsole::ChoosePlugin(const SessionOptions& options, ScriptError* error) {
+  if (session_ != nullptr)
+    return Fail(error, "the plug-in is loaded already: 'plugin' must come before every other command");
+  options_ = options;
+  return true;
+}
+
+Session* ScriptConsole::GetSession(ScriptError* error) {
+  if (finished_) {
+    Fail(error, "the session has ended");
+    return nullptr;
+  }
+  if (session_ != nullptr) return session_.get();
+  auto session = std::make_unique<Session>(options_);
+  std::string reason;
+  if (!session->Open(&reason)) {
+    Fail(error, "cannot load the plug-in: " + reason, kScriptFailed);
+    return nullptr;
+  }
+  session_ = std::move(session);
+  return session_.get();
+}
+
+bool ScriptConsole::IsArrow(const Object* op) const {
+  return session_ != nullptr && op != nullptr && op->Plugin() != nullptr &&
+         op->Plugin() == session_->ArrowPlugin();
+}
+
+namespace {
+
+Object* MatchPath(Object* first, const std::vector<std::string>& parts, std::size_t at) {
+  for (Object* op = first; op != nullptr; op = op->Next()) {
+    if (op->Name() != parts[at]) continue;
+    if (at + 1 == parts.size()) return op;
+    if (Object* found = MatchPath(op->Down(), parts, at + 1)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+Object* ScriptConsole::FindObject(const std::string& nameOrPath, ScriptError* error) {
+  Session* session = GetSession(error);
+  if (session == nullptr) return nullptr;
+  const Document* doc = session->Doc();
+  if (nameOrPath.find('/') == std::string::npos) {
+    for (Object* op : doc->TreeOrder())
+      if (op->Name() == nameOrPath) return op;
+    Fail(error, "no object " + Quoted(nameOrPath) + " in the document");
+    return nullptr;
+  }
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t slash = nameOrPath.find('/', start);
+    parts.push_back(nameOrPath.substr(start, slash - start));
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  if (std::any_of(parts.begin(), parts.end(), [](const std::string& p) { return p.empty(); })) {
+    Fail(error, "bad object path " + Quoted(nameOrPath) + ": a name between slashes is empty");
+    return nullptr;
+  }
+  Object* found = MatchPath(doc->First(), parts, 0);
+  if (found == nullptr) Fail(error, "no object at path " + Quoted(nameOrPath) + " in the document");
+  return found;
+}
+
+void ScriptConsole::Print(const Json& doc) {
+  // Names come from the script; text that is not UTF-8 is written replaced.
+  out_ << JsonText(doc) << '\n';
+  out_.flush();
+}
+
+bool ScriptConsole::Finish(std::string* error) {
+  if (finished_) return true;
+  finished_ = true;
+  if (session_ == nullptr) return true;
+  Host& h = session_->GetHost();
+  h.Failures().Off();
+  h.Shutdown();
+  std::string findings;
+  for (const Leak& leak : h.Leaks()) {
+    findings += findings.empty() ? "the module left behind: " : "; ";
+    findings += leak.what;
+    if (leak.bytes != 0) findings += " (" + std::to_string(leak.bytes) + ")";
+    if (!leak.file.empty()) findings += " " + leak.file;
+    if (leak.line != 0) findings += ":" + std::to_string(leak.line);
+  }
+  for (const std::string& misuse : h.misuses)
+    findings += (findings.empty() ? "" : "; ") + std::string("the module misused the host: ") + misuse;
+  if (findings.empty()) return true;
+  if (error != nullptr) *error = findings;
+  return false;
+}
+
+bool ParseTypedValue(ScriptConsole& console, const std::string& text, Value* out,
+                     ScriptError* error) {
+  const std::size_t colon = text.find(':');
+  const std::string kinds = "int:3, float:2.5, bool:true, vector:1,2,3, string:TEXT, link:NAME or link:none";
+  if (colon == std::string::npos)
+    return Fail(error, "value " + Quoted(text) + " has no type: write it as " + kinds);
+  const std::string type = text.substr(0, colon);
+  const std::string rest = text.substr(colon + 1);
+  const auto bad = [&](const char* expected) {
+    return Fail(error, "bad value " + Quoted(text) + ": expected " + expected);
+  };
+  if (type == "int") {
+    long long v = 0;
+    if (!ParseWholeNumber(rest, INT32_MIN, INT32_MAX, &v)) return bad("a 32-bit whole number after int:");
+    *out = Value::Int(static_cast<int32_t>(v));
+  } else if (type == "float") {
+    double v = 0.0;
+    if (!ParseNumber(rest, &v)) return bad("a number after float:");
+    *out = Value::Real(v);
+  } else if (type == "bool") {
+    int32_t v = 0;
+    if (!ParseBool(rest, &v)) return bad("true, false, 1 or 0 after bool:");
+    *out = Value::Int(v);
+  } else if (type == "vector") {
+    double xyz[3] = {0.0, 0.0, 0.0};
+    std::size_t start = 0;
+    for (int k = 0; k < 3; ++k) {
+      const std::size_t comma = rest.find(',', start);
+      if ((k < 2) == (comma == std::string::npos)) return bad("three numbers X,Y,Z after vector:");
+      if (!ParseNumber(rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start),
+                     &xyz[k]))
+        return bad("three numbers X,Y,Z after vector:");
+      start = comma + 1;
+    }
+    *out = Value::Vec({xyz[0], xyz[1], xyz[2]});
+  } else if (type == "string") {
+    *out = Value::Str(rest);
+  } else if (type == "link") {
+    if (rest == "none") {
+      *out = Value::Link(0);
+      return true;
+    }
+    Object* target = console.FindObject(rest, error);
+    if (target == nullptr) return false;
+    *out = Value::Link(target->Serial());
+  } else {
+    return Fail(error, "unknown value type " + Quoted(type) + " in " + Quoted(text) + ": write it as " + kinds);
+  }
+  return true;
+}
+
+int RunScript(std::istream& in, const std::string& scriptName, std::ostream& out,
+              std::ostream& err, const std::vector<ConsoleExtension>& extensions) {
+  ScriptConsole console(out, extensions);
+  int status = kScriptOk;
+  std::string line;
+  long number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    ScriptError error;
+    const bool done = console.Execute(line, &error);
+    for (const std::string& note : console.TakeNotes())
+      err << scriptName << ":" << number << ": " << note << "\n";
+    if (!done) {
+      err << scriptName << ":" << number << ": " << error.message << "\n";
+      status = error.status;
+      break;
+    }
+  }
+  if (status == kScriptOk && in.bad()) {
+    err << scriptName << ":" << number + 1 << ": the script could not be read further\n";
+    status = kScriptError;
+  }
+  std::string findings;
+  if (!console.Finish(&findings)) {
+    err << scriptName << ": " << findings << "\n";
+    if (status == kScriptOk) status = kScriptFailed;
+  }
+  return status;
+}
+
+}  // namespace host

@@ -1,0 +1,194 @@
+// The stand-in host's script console: one command a line, each run through
+// the same host paths a user's click would take (creating objects, moving
+// them in the object manager, the attribute editor's edits, button presses,
+// undo and redo), with `print` commands that write what the host holds as
+// one JSON document a line.
+//
+// Lines are split into words at blanks. A word in double quotes may hold
+// blanks and `#`; inside quotes `\"` is a quote and `\\` a backslash. `#`
+// outside quotes starts a comment. Blank and comment lines do nothing.
+//
+// Commands (NAME is an object's name or a path of names, see FindObject):
+//   plugin release 16|12 | plugin DIR [release 16|12]
+//                              load a plug-in folder (at most once, before
+//                              any other command; otherwise the first other
+//                              command loads release 16's built folder)
+//   arrow NAME [menu]          a new arrow at the top, named NAME; `menu`
+//                              sends it the menu-prepare message first
+//   object KIND NAME           a new host object at the top: KIND is spline,
+//                              null, extrude, cloner or splinewrap
+//   move NAME top              the object manager's move, one undo step
+//   move NAME under PARENT [first|last]
+//   select NAME                selects only NAME and makes it active
+//   set NAME PARAM VALUE       the attribute editor's edit of one parameter
+//   press NAME BUTTON          a button press (description command)
+//   dialog PATH | dialog cancel   the answer of the next file dialog
+//   doc plane 0|1|2            the document's spline plane
+//   undo | redo                the document's undo and redo
+//   fail alloc N | fail alloc N+ | fail file N | fail off
+//                              the Nth allocation (or every one from the Nth
+//                              on) or file operation from now on fails
+//   print tree|params NAME|contour NAME|console|undo|messages|boxes|
+//         selection|dialogs
+//   userdata, gui, save-scene, load-scene, print gui: see script_gui.h
+//
+// For an arrow, PARAM is an ARROW_ name or the numeric ID of one of its
+// description's parameters, and VALUE is written as that parameter's type
+// reads it (`true`, `3`, `2.5`, a text, or an object's NAME or `none` for a
+// link). For any other object PARAM is a numeric ID and VALUE carries its
+// type: int:3, float:2.5, bool:true, vector:1,2,3, string:TEXT,
+// link:NAME or link:none.
+//
+// Errors. A command that is unknown, misspelt, names an object or parameter
+// that does not exist or gives a bad value is a script error (status 2).
+// A command the host could not carry out (the plug-in does not load, the
+// module could not make an object) is a failure (status 1). Either stops a
+// script; what ran before stays done.
+#ifndef HOST_SCRIPT_H
+#define HOST_SCRIPT_H
+
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "session.h"
+
+namespace host {
+
+constexpr int kScriptOk = 0;
+constexpr int kScriptFailed = 1;  // the host could not do what was asked
+constexpr int kScriptError = 2;   // the script itself is wrong
+
+// Why a command stopped.
+struct ScriptError {
+  std::string message;
+  int status = kScriptError;
+};
+
+// Fills `error` and answers false, so a handler can `return Fail(error, ...)`.
+inline bool Fail(ScriptError* error, std::string message, int status = kScriptError) {
+  error->message = std::move(message);
+  error->status = status;
+  return false;
+}
+// A word quoted for an error message.
+inline std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+class ScriptConsole;
+using ScriptArgs = std::vector<std::string>;  // the words after the command word
+using ScriptHandler = std::function<bool(ScriptConsole&, const ScriptArgs&, ScriptError*)>;
+// Adds commands to a console at the end of its construction (the program
+// adds the mesh layer's commands so, where it is built).
+using ConsoleExtension = void (*)(ScriptConsole& console);
+
+// One command of the console. The console checks the number of words before
+// calling the handler and answers `usage` when it is wrong.
+struct ScriptCommand {
+  std::string usage;  // e.g. "select NAME"
+  std::size_t minArgs = 0;
+  std::size_t maxArgs = 0;
+  ScriptHandler handler;
+  // The console loads the plug-in before calling the handler (all but
+  // `plugin` itself work on the loaded plug-in and its document).
+  bool needsPlugin = true;
+  std::string summary = {};  // one line for `help`
+};
+
+class ScriptConsole {
+ public:
+  // `print` commands write to `out`.
+  explicit ScriptConsole(std::ostream& out, const std::vector<ConsoleExtension>& extensions = {});
+  ~ScriptConsole();
+  ScriptConsole(const ScriptConsole&) = delete;
+  ScriptConsole& operator=(const ScriptConsole&) = delete;
+
+  // Runs one line. False with the reason when the command stopped;
+  // Status() then tells a script error from a failure.
+  bool Execute(const std::string& line, std::string* error);
+  bool Execute(const std::string& line, ScriptError* error);
+  // The status of the last line run: kScriptOk, kScriptFailed or kScriptError.
+  int Status() const { return status_; }
+
+  // Ends the session: switches failure injection off, shuts the host down
+  // and checks that the module left no allocation behind and misused no
+  // handle. False with the findings otherwise. Running a line after Finish
+  // is a script error.
+  bool Finish(std::string* error);
+  bool Finished() const { return finished_; }
+
+  // Extending the console: a command word or a `print` subject with its
+  // handler. A word registered again replaces the earlier handler.
+  void AddCommand(const std::string& word, ScriptCommand command);
+  void AddPrint(const std::string& subject, ScriptCommand command);
+  std::vector<std::string> CommandWords() const;
+  std::vector<std::string> PrintSubjects() const;
+
+  // --- for handlers ---
+  // The session, loading the plug-in at the first use. Null (with a failure
+  // in `error`) when it does not load.
+  Session* GetSession(ScriptError* error);
+  // The session when the plug-in is loaded already, else null.
+  Session* LoadedSession() { return session_.get(); }
+  // Chooses the plug-in folder; a script error once the plug-in is loaded.
+  bool ChoosePlugin(const SessionOptions& options, ScriptError* error);
+
+  // Finds an object of the document by name: the first object in tree order
+  // with that name. A text with `/` is a path of names from the top level
+  // down (`Cloner/Extrude NURBS/Arrow`); the first object in tree order whose
+  // chain of names matches wins. Objects outside the tree (taken out by undo)
+  // are never found. Null with a script error when nothing matches.
+  Object* FindObject(const std::string& nameOrPath, ScriptError* error);
+  // Whether the object is an arrow of the loaded module.
+  bool IsArrow(const Object* op) const;
+
+  // The usage and summary of a command for `help` (with the print subjects
+  // for `print`); empty for an unknown word.
+  std::string HelpText(const std::string& word) const;
+  // A remark for the user about a line that went through (a value moved to
+  // a limit, say); RunScript writes it to standard error with the line.
+  void Note(const std::string& note);
+  std::vector<std::string> TakeNotes();
+
+  // Writes one JSON document on one line to the console's output.
+  void Print(const Json& doc);
+  std::ostream& Out() { return out_; }
+
+  // Splits a line into words (quotes, escapes and comments as described
+  // above). False with a message for an unterminated quote or a bad escape.
+  static bool SplitLine(const std::string& line, std::vector<std::string>* words,
+                        std::string* error);
+
+ private:
+  bool RunPrint(const ScriptArgs& args, ScriptError* error);
+
+  std::ostream& out_;
+  SessionOptions options_;
+  std::unique_ptr<Session> session_;
+  std::map<std::string, ScriptCommand> commands_;
+  std::map<std::string, ScriptCommand> prints_;
+  std::vector<std::string> notes_;
+  int status_ = kScriptOk;
+  bool finished_ = false;
+};
+
+// Parses a typed value (int:3, float:2.5, bool:true, vector:1,2,3,
+// string:TEXT, link:NAME, link:none); links are looked up with `console`.
+bool ParseTypedValue(ScriptConsole& console, const std::string& text, Value* out,
+                     ScriptError* error);
+
+
+// Runs a whole script: every line in turn until the end or the first error,
+// which is written to `err` as "SCRIPT:LINE: message". Then ends the session
+// and reports leaks or misuse of the module (as "SCRIPT: message").
+// Answers kScriptOk, kScriptFailed or kScriptError.
+// `extensions` add their commands to the console first.
+int RunScript(std::istream& in, const std::string& scriptName, std::ostream& out,
+              std::ostream& err, const std::vector<ConsoleExtension>& extensions = {});
+
+}  // namespace host
+
+#endif

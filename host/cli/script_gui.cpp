@@ -1,0 +1,269 @@
+#include "script_gui.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "gui.h"
+#include "scenefile.h"
+
+namespace host {
+
+namespace {
+
+bool ParseInt32(const std::string& text, int32_t* out) {
+  long long v = 0;
+  if (!ParseWholeNumber(text, INT32_MIN, INT32_MAX, &v)) return false;
+  *out = static_cast<int32_t>(v);
+  return true;
+}
+
+Json PointJson(const ha_vector& p) {
+  return Json::array({DoubleJson(p.x), DoubleJson(p.y), DoubleJson(p.z)});
+}
+
+// What the console remembers of the element it opened.
+struct GuiState {
+  struct Input {
+    std::string kind;
+    int32_t x = 0, y = 0, key = 0;
+    bool used = false;
+  };
+  std::vector<Input> inputs;
+  // The object the console last opened an element on, until `gui close`.
+  std::string opened;
+};
+
+// The open element. The host closes an element whose object leaves the
+// document (undo of its creation, a scene loaded in place of the document):
+// the console then says so.
+ElementEditor* OpenEditor(const GuiState& state, ScriptError* e) {
+  const std::vector<ElementEditor*> open = OpenElements();
+  if (open.empty()) {
+    if (!state.opened.empty())
+      Fail(e, "the interface element of " + Quoted(state.opened) +
+                  " was closed: its object left the document; use gui open NAME PARAM again");
+    else
+      Fail(e, "no interface element is open: use gui open NAME PARAM first");
+    return nullptr;
+  }
+  return open.back();
+}
+
+// The open element, for input: refused while its object is out of the document.
+ElementEditor* InputEditor(const GuiState& state, ScriptError* e) {
+  ElementEditor* editor = OpenEditor(state, e);
+  if (editor != nullptr && editor->Target() == nullptr) {
+    Fail(e, "the interface element of " + Quoted(state.opened) +
+                " takes no input: its object is no longer in the document");
+    return nullptr;
+  }
+  return editor;
+}
+
+const FieldInfo* FirstField(ElementEditor* editor, std::vector<FieldInfo>* fields, ScriptError* e) {
+  *fields = editor->Fields();
+  if (fields->empty()) {
+    Fail(e, "the interface element has no field", kScriptFailed);
+    return nullptr;
+  }
+  return &fields->front();
+}
+
+bool CmdUserData(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  static const std::pair<const char*, int32_t> kPlain[] = {{"int", HA_TYPE_INT32},
+                                                          {"float", HA_TYPE_FLOAT},
+                                                          {"vector", HA_TYPE_VECTOR},
+                                                          {"string", HA_TYPE_STRING},
+                                                          {"link", HA_TYPE_LINK}};
+  int32_t type = 0;
+  for (const auto& [word, id] : kPlain)
+    if (a[1] == word) type = id;
+  if (type == 0) {
+    const CustomTypeRef custom = FindCustomDataTypeBySymbol(a[1]);
+    if (custom == nullptr) {
+      std::string symbols;
+      for (const CustomTypeRef& t : CustomDataTypes()) symbols += ", " + t->symbol;
+      return Fail(e, "unknown data type " + Quoted(a[1]) + ": expected int, float, vector, string, link" +
+                         symbols);
+    }
+    type = custom->id;
+  }
+  std::string reason;
+  const int32_t id = AddUserData(op, a[2], type, &reason);
+  if (id == 0) return Fail(e, "cannot add " + Quoted(a[2]) + " to " + Quoted(a[0]) + ": " + reason, kScriptFailed);
+  c.Print(Json{{"object", op->Name()}, {"id", id}, {"name", a[2]}, {"type", type}});
+  return true;
+}
+
+bool GuiOpen(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError* e) {
+  if (a.size() != 3) return Fail(e, "usage: gui open NAME PARAM");
+  Object* op = c.FindObject(a[1], e);
+  if (op == nullptr) return false;
+  // PARAM is a user-data parameter's name or ID; naming one the object does
+  // not have is a mistake in the script, whichever way it is named.
+  int32_t id = 0;
+  bool known = false;
+  for (const UserDataDesc& d : op->UserData()) {
+    int32_t asId = 0;
+    if (d.name == a[2] || (ParseInt32(a[2], &asId) && asId == d.id)) {
+      id = d.id;
+      known = true;
+      break;
+    }
+  }
+  if (!known) return Fail(e, Quoted(a[1]) + " has no user data parameter " + Quoted(a[2]));
+  for (ElementEditor* open : OpenElements()) CloseElement(open);
+  state.inputs.clear();
+  state.opened.clear();
+  std::string reason;
+  if (OpenElement(op, id, &reason) == nullptr)
+    return Fail(e, "cannot open the element of " + Quoted(a[2]) + ": " + reason, kScriptFailed);
+  state.opened = op->Name();
+  return true;
+}
+
+bool GuiClick(const ScriptArgs& a, GuiState& state, ScriptError* e) {
+  int32_t x = 0, y = 0;
+  if (a.size() != 3 || !ParseInt32(a[1], &x) || !ParseInt32(a[2], &y))
+    return Fail(e, "usage: gui click X Y (whole numbers)");
+  ElementEditor* editor = InputEditor(state, e);
+  if (editor == nullptr) return false;
+  std::vector<FieldInfo> fields;
+  const FieldInfo* field = FirstField(editor, &fields, e);
+  if (field == nullptr) return false;
+  const int64_t wx = static_cast<int64_t>(field->x) + x, wy = static_cast<int64_t>(field->y) + y;
+  if (wx < INT32_MIN || wx > INT32_MAX || wy < INT32_MIN || wy > INT32_MAX)
+    return Fail(e, "position " + a[1] + " " + a[2] + " lies outside the window");
+  const bool used = editor->Click(static_cast<int32_t>(wx), static_cast<int32_t>(wy));
+  state.inputs.push_back({"click", x, y, 0, used});
+  return true;
+}
+
+bool GuiKey(const ScriptArgs& a, GuiState& state, ScriptError* e) {
+  int32_t key = ' ';
+  if (a.size() > 2) return Fail(e, "usage: gui key [KEY]");
+  if (a.size() == 2) {
+    if (a[1].size() == 1) key = static_cast<unsigned char>(a[1][0]);
+    else if (!ParseInt32(a[1], &key)) return Fail(e, "bad key " + Quoted(a[1]) + ": one character or a key code");
+  }
+  ElementEditor* editor = InputEditor(state, e);
+  if (editor == nullptr) return false;
+  state.inputs.push_back({"key", 0, 0, key, editor->Key(key)});
+  return true;
+}
+
+bool GuiPng(const ScriptArgs& a, const GuiState& state, ScriptError* e) {
+  if (a.size() != 2) return Fail(e, "usage: gui png FILE");
+  ElementEditor* editor = OpenEditor(state, e);
+  if (editor == nullptr) return false;
+  std::vector<FieldInfo> fields;
+  const FieldInfo* field = FirstField(editor, &fields, e);
+  if (field == nullptr) return false;
+  std::string reason;
+  if (!WritePng(*editor->FieldRaster(field->id), a[1], &reason)) return Fail(e, reason, kScriptFailed);
+  return true;
+}
+
+bool CmdGui(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError* e) {
+  if (a[0] == "open") return GuiOpen(c, a, state, e);
+  if (a[0] == "click") return GuiClick(a, state, e);
+  if (a[0] == "key") return GuiKey(a, state, e);
+  if (a[0] == "png") return GuiPng(a, state, e);
+  if (a[0] == "close") {
+    if (a.size() != 1) return Fail(e, "usage: gui close");
+    ElementEditor* editor = OpenEditor(state, e);
+    if (editor == nullptr) return false;
+    CloseElement(editor);
+    state.inputs.clear();
+    state.opened.clear();
+    return true;
+  }
+  return Fail(e, "unknown gui command " + Quoted(a[0]) + ": expected open, click, key, png or close");
+}
+
+bool PrintGui(ScriptConsole& c, GuiState& state, ScriptError* e) {
+  ElementEditor* editor = OpenEditor(state, e);
+  if (editor == nullptr) return false;
+  std::vector<FieldInfo> fields;
+  const FieldInfo* field = FirstField(editor, &fields, e);
+  if (field == nullptr) return false;
+  Json points = nullptr;
+  Value value;
+  std::vector<ha_vector> list;
+  if (editor->TakeValue(&value, nullptr) && PointsOf(value, &list)) {
+    points = Json::array();
+    for (const ha_vector& p : list) points.push_back(PointJson(p));
+  }
+  Json inputs = Json::array();
+  for (const GuiState::Input& in : state.inputs) {
+    Json entry{{"kind", in.kind}};
+    if (in.kind == "click") {
+      entry["x"] = in.x;
+      entry["y"] = in.y;
+    } else {
+      entry["key"] = in.key;
+    }
+    entry["used"] = in.used;
+    inputs.push_back(entry);
+  }
+  const Object* op = editor->Target();
+  c.Print(Json{{"object", op != nullptr ? Json(op->Name()) : Json(nullptr)},
+               {"param", editor->ParamId()},
+               {"element", editor->Plugin() != nullptr ? editor->Plugin()->id : 0},
+               {"field",
+                Json{{"x", field->x}, {"y", field->y}, {"width", field->width}, {"height", field->height}}},
+               {"points", points},
+               {"inputs", inputs}});
+  return true;
+}
+
+bool CmdSaveScene(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Session& s = *c.LoadedSession();
+  std::string reason;
+  if (!SaveScene(s.GetHost().Options().interfaceVersion, *s.Doc(), a[0], &reason)) return Fail(e, reason, kScriptFailed);
+  return true;
+}
+
+bool CmdLoadScene(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Session& s = *c.LoadedSession();
+  std::string reason;
+  std::unique_ptr<Document> doc = LoadScene(a[0], &reason);
+  if (doc == nullptr) return Fail(e, reason, kScriptFailed);
+  Document* now = ReplaceDocument(s.GetHost(), s.Doc(), std::move(doc));
+  if (now == nullptr) return Fail(e, "the session's document is not one of the host's", kScriptFailed);
+  s.SetDoc(now);
+  return true;
+}
+
+}  // namespace
+
+Json CustomValueJson(const Value& value) {
+  Json out{{"type", value.type}};
+  std::vector<ha_vector> points;
+  if (PointsOf(value, &points)) {
+    out["points"] = Json::array();
+    for (const ha_vector& p : points) out["points"].push_back(PointJson(p));
+  }
+  return out;
+}
+
+void AddGuiCommands(ScriptConsole& console) {
+  auto state = std::make_shared<GuiState>();
+  console.AddCommand("userdata", {"userdata NAME TYPE LABEL", 3, 3, CmdUserData});
+  console.AddCommand("gui", {"gui open NAME PARAM | gui click X Y | gui key [KEY] | gui png FILE | gui close",
+                             1, 3,
+                             [state](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+                               return CmdGui(c, a, *state, e);
+                             }});
+  console.AddCommand("save-scene", {"save-scene FILE", 1, 1, CmdSaveScene});
+  console.AddCommand("load-scene", {"load-scene FILE", 1, 1, CmdLoadScene});
+  console.AddPrint("gui", {"print gui", 0, 0, [state](ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
+                             return PrintGui(c, *state, e);
+                           }});
+}
+
+}  // namespace host

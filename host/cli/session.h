@@ -1,0 +1,123 @@
+// A user's session with the stand-in host: a loaded plug-in, its
+// description, a document, and the edits and outputs the program offers.
+// The program's commands and the tests go through here alike.
+#ifndef HOST_SESSION_H
+#define HOST_SESSION_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "editor.h"
+#include "host.h"
+#include "outputs.h"
+#include "resources.h"
+
+namespace host {
+
+using Json = nlohmann::ordered_json;
+
+// Where the built plug-in folders are.
+std::string PluginsDir();
+// The built plug-in folder of a release (16 or 12).
+std::string PluginFolder(int release);
+
+// Parses a whole number in [lo, hi] written in decimal with nothing around it.
+bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long long* out);
+// Parses a number (blanks around it allowed); false for text that is not
+// wholly a number or lies beyond the range of a double.
+bool ParseNumber(std::string text, double* out);
+
+// A double as JSON: a number, or the string "nan", "inf" or "-inf".
+Json DoubleJson(double value);
+// What keeps a file from being read (`forWriting` false) or written: "no
+// such file", "it is a folder", the system's reason; empty when nothing
+// visible does.
+std::string FileProblem(const std::string& path, bool forWriting);
+
+// The three header lines of a preset file (its version in the second);
+// false with the reason when the file does not start with three texts.
+bool ReadPresetHeader(const std::string& path, std::vector<std::string>* lines, std::string* error);
+
+
+struct SessionOptions {
+  int release = 16;         // picks the built folder and the host version
+  std::string pluginDir;    // overrides the folder when not empty
+  int32_t hostVersion = 0;  // overrides the interface version when not 0
+};
+
+class Session {
+ public:
+  explicit Session(const SessionOptions& options);
+  ~Session();
+
+  // Loads the plug-in; false with the reason.
+  bool Open(std::string* error);
+  // The plug-in folder the session loads (or loaded).
+  std::string PluginDir() const;
+  // A preset by path, or else by name in the plug-in's preset folder
+  // ("classic" or "classic.tlv"); the path as given when neither exists.
+  std::string FindPreset(const std::string& pathOrName) const;
+  Host& GetHost() { return *host_; }
+  int Release() const { return options_.release; }
+  Document* Doc() { return doc_; }
+  // The document the session works on from now on (after a scene was loaded).
+  void SetDoc(Document* doc) { doc_ = doc; }
+
+  // The arrow object plug-in registered by the module, and its description.
+  const ObjectPlugin* ArrowPlugin() const;
+  const Description* ArrowDescription() const { return description_; }
+
+  // A new arrow at the top of the document (Init gives the defaults).
+  Object* NewArrow(bool fromMenu, std::string* error);
+
+  // Finds a parameter by its ARROW_ name or its numeric ID.
+  const ParamDesc* FindParam(const std::string& nameOrId) const;
+  // Parses a value for a parameter by its type; false with a message naming
+  // the parameter and the value.
+  // In the editor's mode numbers may carry the unit the editor shows, a
+  // number beyond the description's limits becomes the nearest limit (and
+  // `note`, when given, says so), and choices must be listed ones; raw
+  // values are stored as typed.
+  bool ParseValue(const ParamDesc& param, const std::string& text, Value* out,
+                  std::string* error, EditMode mode = EditMode::kRaw,
+                  std::string* note = nullptr) const;
+  // Applies "NAME=VALUE" as an edit in the attribute editor: one undo step,
+  // then the changed-parameter message; the value is read as `mode` says.
+  bool ApplySetting(Object* op, const std::string& assignment, std::string* error,
+                    EditMode mode = EditMode::kRaw, std::string* note = nullptr);
+
+  // Presses a button of the object by its ARROW_ name; false when the
+  // description has no such button.
+  bool PressButton(Object* op, const std::string& button, std::string* error);
+  // Answers the load dialog with `path` and presses the load button; false
+  // with a message naming the file when the arrow got no update from it.
+  bool LoadPreset(Object* op, const std::string& path, std::string* error);
+  // Answers the save dialog with `path` and presses the save button; false
+  // when no preset file was written (the message names the file and, where
+  // the system tells it, the reason). `written` gets the file's final name.
+  bool SavePreset(Object* op, const std::string& path, std::string* written, std::string* error);
+
+  // Every parameter of the description with its value and enabling.
+  Json ParamsJson(Object* op);
+  std::string ParamsTable(Object* op);
+  // A value of the container as JSON (links as the target's name or null).
+  Json ValueJson(const Value& value) const;
+
+  // Asks the object for its contour and describes it; null JSON when the
+  // object answered no spline.
+  Json ContourJson(Object* op);
+
+ private:
+  SessionOptions options_;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<ResourceFolder> resources_;
+  const Description* description_ = nullptr;
+  Document* doc_ = nullptr;
+};
+
+}  // namespace host
+
+#endif

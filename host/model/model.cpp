@@ -1,0 +1,438 @@
+#include "model.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "core.h"
+#include "plugins.h"
+#include "state.h"
+
+namespace host {
+
+namespace {
+
+std::unordered_map<uint64_t, Object*>& Serials() { return State().serials; }
+HandleSet<Object>& LiveObjects() { return State().objects; }
+HandleSet<Container>& Containers() { return State().containers; }
+std::unordered_map<const Object*, std::unique_ptr<Object>>& Loose() { return State().loose; }
+std::unordered_map<const Container*, std::unique_ptr<Container>>& ModuleContainers() {
+  return State().moduleContainers;
+}
+HandleSet<Document>& LiveDocuments() { return State().documents; }
+
+}  // namespace
+
+bool Value::operator==(const Value& o) const {
+  if (type != o.type) return false;
+  switch (type) {
+    case HA_TYPE_INT32: return i == o.i;
+    case HA_TYPE_FLOAT: return f == o.f || (f != f && o.f != o.f);
+    case HA_TYPE_VECTOR: return v.x == o.v.x && v.y == o.v.y && v.z == o.v.z;
+    case HA_TYPE_STRING: return s == o.s;
+    case HA_TYPE_LINK: return link == o.link;
+    default: return custom.Equals(o.custom);
+  }
+}
+
+const Value* Container::Find(int32_t id) const {
+  auto it = entries_.find(id);
+  return it == entries_.end() ? nullptr : &it->second;
+}
+
+void Container::Merge(const Container& other) {
+  for (const auto& [id, value] : other.entries_) entries_[id] = value;
+}
+
+std::string DefaultName(int32_t type) {
+  switch (type) {
+    case kTypeSpline: return "Spline";
+    case kTypeNull: return "Null";
+    case kTypeExtrude: return "Extrude NURBS";
+    case kTypeCloner: return "Cloner";
+    case kTypeSplineWrap: return "Spline Wrap";
+    default: return "";
+  }
+}
+
+bool IsHostType(int32_t type) { return !DefaultName(type).empty(); }
+
+void ApplyHostDefaults(Object* op) {
+  Container& bc = op->Data();
+  switch (op->Type()) {
+    case kTypeExtrude:
+      bc.Set(1002, Value::Vec({0.0, 0.0, 20.0}));
+      bc.Set(2000, Value::Int(1));
+      bc.Set(2001, Value::Int(1));
+      break;
+    case kTypeCloner:
+      bc.Set(2010, Value::Int(1));
+      bc.Set(1270, Value::Int(3));
+      bc.Set(1060, Value::Int(3));
+      bc.Set(1063, Value::Real(0.0));
+      break;
+    case kTypeSplineWrap:
+      bc.Set(1012, Value::Int(0));
+      break;
+    default:
+      break;
+  }
+}
+
+Object::Object(int32_t type, std::string name)
+    : serial_(State().nextSerial++), type_(type), name_(std::move(name)) {
+  Serials()[serial_] = this;
+  LiveObjects().Add(this);
+  Containers().Add(&data_);
+}
+
+Object::~Object() {
+  // Children are owned elsewhere (document or the module); they only lose their parent.
+  while (down_ != nullptr) Document::Remove(down_);
+  Document::Remove(this);
+  if (plugin_ != nullptr && nodeData_ != nullptr) plugin_->cls.free(nodeData_);
+  Serials().erase(serial_);
+  LiveObjects().Remove(this);
+  Containers().Remove(&data_);
+}
+
+void Object::MakeSpline(int32_t pointCount, int32_t splineType) {
+  isSpline_ = true;
+  splineType_ = splineType;
+  points_.assign(static_cast<std::size_t>(pointCount), ha_vector{0.0, 0.0, 0.0});
+}
+
+Object* Object::FromHandle(ha_object h) {
+  return LiveObjects().Has(h) ? reinterpret_cast<Object*>(h) : nullptr;
+}
+
+Object* Object::FindSerial(uint64_t serial) {
+  auto it = Serials().find(serial);
+  return it == Serials().end() ? nullptr : it->second;
+}
+
+// ---------------------------------------------------------------------------
+
+Document::Document() { LiveDocuments().Add(this); }
+
+Document::~Document() {
+  active_ = nullptr;
+  selection_.clear();
+  undo_.clear();
+  redo_.clear();
+  // Take the tree apart first so no object points at a freed neighbour.
+  while (rootFirst_ != nullptr) Remove(rootFirst_);
+  for (auto& op : owned_) {
+    while (op->down_ != nullptr) Remove(op->down_);
+  }
+  owned_.clear();
+  LiveDocuments().Remove(this);
+}
+
+Document* Document::FromHandle(ha_document h) {
+  return LiveDocuments().Has(h) ? reinterpret_cast<Document*>(h) : nullptr;
+}
+
+void Document::Adopt(std::unique_ptr<Object> op) { owned_.push_back(std::move(op)); }
+
+bool Document::Owns(const Object* op) const {
+  return std::any_of(owned_.begin(), owned_.end(), [op](const auto& o) { return o.get() == op; });
+}
+
+void Document::Remove(Object* op) {
+  if (op == nullptr) return;
+  Document* doc = op->doc_;
+  if (op->pred_ != nullptr) op->pred_->next_ = op->next_;
+  if (op->next_ != nullptr) op->next_->pred_ = op->pred_;
+  if (op->up_ != nullptr && op->up_->down_ == op) op->up_->down_ = op->next_;
+  if (doc != nullptr && op->up_ == nullptr && doc->rootFirst_ == op) doc->rootFirst_ = op->next_;
+  op->up_ = op->pred_ = op->next_ = nullptr;
+  // The subtree leaves the document.
+  std::vector<Object*> stack{op};
+  while (!stack.empty()) {
+    Object* o = stack.back();
+    stack.pop_back();
+    o->doc_ = nullptr;
+    for (Object* c = o->down_; c != nullptr; c = c->next_) stack.push_back(c);
+  }
+}
+
+void Document::Link(Document* top, Object* op, Object* parent, Object* pred) {
+  Remove(op);
+  if (pred != nullptr && pred->up_ != parent) pred = nullptr;
+  Document* doc = parent != nullptr ? parent->doc_ : top;
+  op->up_ = parent;
+  if (pred != nullptr) {
+    op->pred_ = pred;
+    op->next_ = pred->next_;
+    if (pred->next_ != nullptr) pred->next_->pred_ = op;
+    pred->next_ = op;
+  } else {
+    Object*& first = parent != nullptr ? parent->down_ : top->rootFirst_;
+    op->next_ = first;
+    if (first != nullptr) first->pred_ = op;
+    first = op;
+  }
+  std::vector<Object*> stack{op};
+  while (!stack.empty()) {
+    Object* o = stack.back();
+    stack.pop_back();
+    o->doc_ = doc;
+    // An object entering a document belongs to it from now on.
+    if (doc != nullptr && IsLoose(o)) doc->Adopt(TakeLoose(o));
+    for (Object* c = o->down_; c != nullptr; c = c->next_) stack.push_back(c);
+  }
+}
+
+void Document::Insert(Object* op, Object* parent, Object* pred) { Link(this, op, parent, pred); }
+
+void Document::InsertUnder(Object* op, Object* parent) { Link(parent->doc_, op, parent, nullptr); }
+
+void Document::InsertUnderLast(Object* op, Object* parent) {
+  Remove(op);
+  Object* last = parent->down_;
+  while (last != nullptr && last->next_ != nullptr) last = last->next_;
+  Link(parent->doc_, op, parent, last);
+}
+
+std::vector<Object*> Document::TreeOrder() const {
+  // Depth first, an object's children before its next sibling: down where
+  // there are children, else on to the next sibling of the nearest object
+  // on the way up that has one. Each object is stepped over a bounded
+  // number of times, so the cost is linear in the size of the tree.
+  std::vector<Object*> out;
+  Object* o = rootFirst_;
+  while (o != nullptr) {
+    out.push_back(o);
+    if (o->down_ != nullptr) {
+      o = o->down_;
+      continue;
+    }
+    while (o != nullptr && o->next_ == nullptr) o = o->up_;
+    if (o != nullptr) o = o->next_;
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Undo
+
+UndoEntry::Place Document::Capture(Object* op) const {
+  UndoEntry::Place place;
+  place.inDoc = op->doc_ == this;
+  place.parent = op->up_;
+  place.pred = op->pred_;
+  place.data = op->data_;
+  return place;
+}
+
+void Document::MoveTo(Object* op, const UndoEntry::Place& place) {
+  if (place.inDoc) {
+    Link(this, op, place.parent, place.pred);
+  } else {
+    Remove(op);
+  }
+}
+
+void Document::StartUndo() { ++undoDepth_; }
+
+namespace {
+
+// Whether `copy` holds every custom value `from` holds.
+bool CopiedWhole(const Container& from, const Container& copy) {
+  for (const auto& [id, v] : from.Entries()) {
+    const Value* c = copy.Find(id);
+    if (v.custom.Holds() && (c == nullptr || !c->custom.Holds())) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Document::AddUndo(int32_t kind, Object* op) {
+  UndoEntry entry;
+  entry.kind = kind;
+  entry.object = op;
+  if (kind == HA_UNDO_CHANGE) {
+    entry.before = Capture(op);
+    if (!CopiedWhole(op->data_, entry.before.data)) return false;
+  }
+  if (undoDepth_ > 0) {
+    open_.entries.push_back(std::move(entry));
+    return true;
+  }
+  // Outside a group every entry is a step of its own.
+  UndoStep step;
+  step.entries.push_back(std::move(entry));
+  undo_.push_back(std::move(step));
+  redo_.clear();
+  return true;
+}
+
+void Document::EndUndo() {
+  if (undoDepth_ == 0) return;
+  if (--undoDepth_ > 0) return;
+  undo_.push_back(std::move(open_));
+  open_ = UndoStep();
+  redo_.clear();
+}
+
+void SetUndoListener(UndoListener listener) { State().undoListener = listener; }
+
+void Document::CancelUndo() {
+  if (undoDepth_ == 0) return;
+  if (open_.entries.empty() && undoDepth_ == 1) {
+    undoDepth_ = 0;
+    return;
+  }
+  EndUndo();
+}
+
+// Undo and redo move containers between an object and its entries instead
+// of copying them. A container may hold values of a plug-in's data type,
+// whose copies the plug-in makes and cannot make when memory is short: a
+// copy that failed here would leave such a value empty while undo went on.
+// Entries are undone last to first and redone first to last, so each move
+// finds the container the other direction left (an object recorded twice in
+// a step gets the first recording back).
+bool Document::Undo() {
+  if (undo_.empty()) return false;
+  UndoStep step = std::move(undo_.back());
+  undo_.pop_back();
+  for (auto it = step.entries.rbegin(); it != step.entries.rend(); ++it) {
+    Object* op = it->object;
+    it->after = UndoEntry::Place{op->doc_ == this, op->up_, op->pred_, Container()};
+    if (it->kind == HA_UNDO_CHANGE) {
+      it->after.data = std::move(op->data_);
+      op->data_ = std::move(it->before.data);
+      it->before.data = Container();
+      MoveTo(op, it->before);
+    } else {
+      Remove(op);
+    }
+  }
+  redo_.push_back(std::move(step));
+  if (UndoListener listener = State().undoListener) listener(this);
+  return true;
+}
+
+bool Document::Redo() {
+  if (redo_.empty()) return false;
+  UndoStep step = std::move(redo_.back());
+  redo_.pop_back();
+  for (auto& entry : step.entries) {
+    Object* op = entry.object;
+    if (entry.kind == HA_UNDO_CHANGE) {
+      entry.before.data = std::move(op->data_);
+      op->data_ = std::move(entry.after.data);
+      entry.after.data = Container();
+    }
+    MoveTo(op, entry.after);
+  }
+  undo_.push_back(std::move(step));
+  if (UndoListener listener = State().undoListener) listener(this);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+
+Object* NewLooseObject(int32_t type, std::string name) {
+  auto op = std::make_unique<Object>(type, std::move(name));
+  Object* raw = op.get();
+  Loose()[raw] = std::move(op);
+  return raw;
+}
+
+bool IsLoose(const Object* op) { return Loose().count(op) != 0; }
+
+std::unique_ptr<Object> TakeLoose(Object* op) {
+  auto it = Loose().find(op);
+  if (it == Loose().end()) return nullptr;
+  std::unique_ptr<Object> owned = std::move(it->second);
+  Loose().erase(it);
+  return owned;
+}
+
+bool FreeLoose(Object* op) {
+  std::unique_ptr<Object> owned = TakeLoose(op);
+  return owned != nullptr;
+}
+
+std::vector<const Object*> LooseObjects() {
+  std::vector<const Object*> out;
+  for (const auto& entry : Loose()) out.push_back(entry.first);
+  return out;
+}
+
+bool IsLiveContainer(const void* bc) { return Containers().Has(bc); }
+
+Container* CheckContainer(ha_container h, const char* call) {
+  if (!IsLiveContainer(h)) {
+    ReportMisuse(std::string(call) + ": unknown container handle");
+    return nullptr;
+  }
+  return reinterpret_cast<Container*>(h);
+}
+void AddLiveContainer(const Container* bc) { Containers().Add(bc); }
+void RemoveLiveContainer(const Container* bc) { Containers().Remove(bc); }
+
+Container* NewModuleContainer(const Container* copyOf) {
+  auto bc = copyOf != nullptr ? std::make_unique<Container>(*copyOf) : std::make_unique<Container>();
+  Container* raw = bc.get();
+  ModuleContainers()[raw] = std::move(bc);
+  Containers().Add(raw);
+  return raw;
+}
+
+bool FreeModuleContainer(Container* bc) {
+  auto it = ModuleContainers().find(bc);
+  if (it == ModuleContainers().end()) return false;
+  Containers().Remove(bc);
+  ModuleContainers().erase(it);
+  return true;
+}
+
+std::size_t ModuleContainerCount() { return ModuleContainers().size(); }
+
+Object* CheckObject(ha_object h, const char* call) {
+  Object* op = Object::FromHandle(h);
+  if (op == nullptr && h != nullptr) ReportMisuse(std::string(call) + ": unknown object handle");
+  return op;
+}
+
+Document* CheckDocument(ha_document h, const char* call) {
+  Document* doc = Document::FromHandle(h);
+  if (doc == nullptr && h != nullptr) ReportMisuse(std::string(call) + ": unknown document handle");
+  return doc;
+}
+
+int32_t AddUserData(Object* op, const std::string& name, int32_t type, std::string* error) {
+  int32_t id = kUserDataFirstId;
+  for (const UserDataDesc& d : op->UserData()) id = std::max(id, d.id + 1);
+  Value value;
+  switch (type) {
+    case HA_TYPE_INT32:
+    case HA_TYPE_FLOAT:
+    case HA_TYPE_VECTOR:
+    case HA_TYPE_STRING:
+    case HA_TYPE_LINK:
+      value.type = type;
+      break;
+    default: {
+      if (FindCustomDataType(type) == nullptr) {
+        *error = "no data type " + std::to_string(type) + " is registered";
+        return 0;
+      }
+      CustomValue fresh = CustomValue::New(type);
+      if (!fresh.Holds()) {
+        *error = "the plug-in could not make a new value (out of memory)";
+        return 0;
+      }
+      value = Value::Custom(std::move(fresh));
+    }
+  }
+  op->UserData().push_back(UserDataDesc{id, name, type});
+  op->Data().Set(id, std::move(value));
+  return id;
+}
+
+}  // namespace host

@@ -1,0 +1,169 @@
+#include "scene.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "core.h"
+
+namespace host {
+
+void* Allocate(std::size_t size, const char* file, int32_t line) {
+  if (Failures().NextAllocationFails()) return nullptr;
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block == nullptr) return nullptr;
+  std::string tag = file != nullptr ? file : "";
+  const std::size_t slash = tag.find_last_of("/\\");
+  if (slash != std::string::npos) tag.erase(0, slash + 1);
+  State().ledger[block] = Allocation{size, std::move(tag), line};
+  return block;
+}
+
+void Release(void* block) {
+  if (block == nullptr) return;
+  std::map<void*, Allocation>& ledger = State().ledger;
+  auto it = ledger.find(block);
+  if (it == ledger.end()) {
+    ReportMisuse("free of a block the host did not allocate");
+    return;
+  }
+  ledger.erase(it);
+  std::free(block);
+}
+
+std::size_t LiveAllocations() { return State().ledger.size(); }
+
+std::deque<ObjectPlugin>& ObjectPlugins() { return State().objectPlugins; }
+
+const ObjectPlugin* FindObjectPlugin(int32_t id) {
+  for (const ObjectPlugin& p : ObjectPlugins())
+    if (p.id == id) return &p;
+  return nullptr;
+}
+
+Object* MakePluginObject(const ObjectPlugin& plugin) {
+  ha_nodedata data = plugin.cls.alloc(plugin.cls.user);
+  if (data == nullptr) return nullptr;
+  Object* op = NewLooseObject(plugin.id, plugin.name);
+  op->AttachPlugin(&plugin, data);
+  if (plugin.cls.init != nullptr && plugin.cls.init(data, op->Handle()) == 0) {
+    FreeLoose(op);
+    return nullptr;
+  }
+  return op;
+}
+
+Object* CreateObject(Document* doc, int32_t type, bool fromMenu, std::string* error) {
+  Object* op = nullptr;
+  if (const ObjectPlugin* plugin = FindObjectPlugin(type)) {
+    op = MakePluginObject(*plugin);
+    if (op == nullptr) {
+      if (error != nullptr) *error = "the plug-in could not make a new object";
+      return nullptr;
+    }
+    if (fromMenu) SendMessage(op, HA_MSG_MENUPREPARE, doc->Handle());
+  } else if (IsHostType(type)) {
+    op = NewLooseObject(type, DefaultName(type));
+    ApplyHostDefaults(op);
+  } else {
+    if (error != nullptr) *error = "unknown object type " + std::to_string(type);
+    return nullptr;
+  }
+  doc->StartUndo();
+  doc->Insert(op, nullptr, nullptr);
+  doc->AddUndo(HA_UNDO_NEW, op);
+  doc->EndUndo();
+  return op;
+}
+
+int32_t SendMessage(Object* op, int32_t type, void* data) {
+  State().messages.push_back({op->Serial(), op->Name(), type});
+  if (const ObjectPlugin* plugin = op->Plugin()) {
+    if (plugin->cls.message != nullptr) return plugin->cls.message(op->NodeData(), op->Handle(), type, data);
+  }
+  return 1;
+}
+
+bool EditParameter(Object* op, int32_t id, const Value& value) {
+  Value fresh = value;
+  if (value.custom.Holds() && !fresh.custom.Holds()) return false;
+  Document* doc = op->Doc();
+  if (doc != nullptr) {
+    doc->StartUndo();
+    if (!doc->AddUndo(HA_UNDO_CHANGE, op)) {
+      doc->CancelUndo();
+      return false;
+    }
+  }
+  op->Data().Set(id, std::move(fresh));
+  ha_descid descid{};
+  descid.depth = 1;
+  descid.level[0].id = id;
+  ha_desc_changed changed{doc != nullptr ? doc->Handle() : nullptr, 0, &descid};
+  SendMessage(op, HA_MSG_DESCRIPTION_POSTSETPARAMETER, &changed);
+  if (doc != nullptr) doc->EndUndo();
+  return true;
+}
+
+void PressButton(Object* op, int32_t id) {
+  ha_desc_command command{};
+  command.id.depth = 1;
+  command.id.level[0].id = id;
+  SendMessage(op, HA_MSG_DESCRIPTION_COMMAND, &command);
+}
+
+Object* EvaluateContour(Object* op) {
+  const ObjectPlugin* plugin = op->Plugin();
+  if (plugin == nullptr || plugin->cls.get_contour == nullptr) return nullptr;
+  ha_object answer = plugin->cls.get_contour(op->NodeData(), op->Handle(),
+                                             op->Doc() != nullptr ? op->Doc()->Handle() : nullptr,
+                                             1.0, nullptr);
+  auto& contours = State().contours;
+  contours.erase(op);
+  if (answer == nullptr) return nullptr;
+  Object* spline = Object::FromHandle(answer);
+  std::unique_ptr<Object> owned = spline != nullptr ? TakeLoose(spline) : nullptr;
+  if (owned == nullptr) {
+    ReportMisuse("get_contour answered an object the module does not own");
+    return nullptr;
+  }
+  contours[op] = std::move(owned);
+  return spline;
+}
+
+bool IsEnabled(Object* op, int32_t id) {
+  const ObjectPlugin* plugin = op->Plugin();
+  if (plugin == nullptr || plugin->cls.get_d_enabling == nullptr) return true;
+  ha_descid descid{};
+  descid.depth = 1;
+  descid.level[0].id = id;
+  const Value* current = op->Data().Find(id);
+  ha_data value = NewDataHandle(current != nullptr ? *current : Value());
+  const bool enabled =
+      plugin->cls.get_d_enabling(op->NodeData(), op->Handle(), &descid, value, 0, nullptr) != 0;
+  FreeDataHandle(value);
+  return enabled;
+}
+
+ha_data NewDataHandle(const Value& value) {
+  Value* v = new Value(value);
+  State().dataValues.Add(v);
+  return reinterpret_cast<ha_data>(v);
+}
+
+void FreeDataHandle(ha_data d) {
+  if (d == nullptr) return;
+  HandleSet<Value>& values = State().dataValues;
+  if (!values.Has(d)) {
+    ReportMisuse("data free: unknown value");
+    return;
+  }
+  Value* v = reinterpret_cast<Value*>(d);
+  values.Remove(v);
+  delete v;
+}
+
+Value* DataValueOf(ha_data d) {
+  return State().dataValues.Has(d) ? reinterpret_cast<Value*>(d) : nullptr;
+}
+
+}  // namespace host
