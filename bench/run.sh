@@ -16,7 +16,8 @@ reps_large=${BENCH_REPS_LARGE:-3}
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTOLVANE_TESTS=OFF -DTOLVANE_BENCH=ON >/dev/null
 targets=(scene_bench bench_report contour_bench)
-if cmake --build "$build" --target help | grep -qw mesh_bench; then targets+=(mesh_bench); fi
+known=$(cmake --build "$build" --target help)
+if grep -qw mesh_bench <<<"$known"; then targets+=(mesh_bench); fi
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
 out="$build/bench-results"
@@ -31,7 +32,7 @@ gbench=(--benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true 
 echo "contour_bench ($reps repetitions)..." >&2
 "$build/contour_bench" "${gbench[@]}" --benchmark_out="$out/contour.json" >"$out/contour.txt" 2>&1
 report=(--scene "$out/scene.json" --contour "$out/contour.json")
-if [ -x "$build/mesh_bench" ] && [[ " ${targets[*]} " == *" mesh_bench "* ]]; then
+if [[ " ${targets[*]} " == *" mesh_bench "* ]]; then
   echo "mesh_bench ($reps repetitions)..." >&2
   "$build/mesh_bench" "${gbench[@]}" --benchmark_out="$out/mesh.json" >"$out/mesh.txt" 2>&1
   report+=(--mesh "$out/mesh.json")

@@ -33,7 +33,7 @@
 //
 //   scene_bench [--reps R] [--reps-large R] [--sizes 1000,10000,100000]
 //               [--memory-arrows N] [--dots-points N] [--dir DIR]
-//               [--json FILE] [--skip-scenes] [--skip-dots]
+//               [--json FILE] [--skip-scenes] [--skip-dots] [--marks]
 #include <malloc.h>
 
 #include <algorithm>
@@ -71,8 +71,17 @@ constexpr int kSceneDots = 10000;       // points of the Dots value in every sce
   std::exit(1);
 }
 
-double Seconds(Clock::time_point from) {
-  return std::chrono::duration<double>(Clock::now() - from).count();
+// With --marks every timed step is written to standard error with its start
+// and end on the monotonic clock, for `perf record -k CLOCK_MONOTONIC` and
+// `perf report --time START,END` of that step alone.
+bool g_marks = false;
+double Since(Clock::time_point from, const std::string& step, long long size) {
+  const Clock::time_point end = Clock::now();
+  if (g_marks) {
+    const auto at = [](Clock::time_point p) { return std::chrono::duration<double>(p.time_since_epoch()).count(); };
+    std::fprintf(stderr, "mark %s %lld %.6f,%.6f\n", step.c_str(), size, at(from), at(end));
+  }
+  return std::chrono::duration<double>(end - from).count();
 }
 
 double Median(std::vector<double> v) {
@@ -224,7 +233,7 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
       h.PressButton(a, makeExtrude);
     }
   }
-  run.seconds["build"] = Seconds(t);
+  run.seconds["build"] = Since(t, "build", size);
   run.heapBytes = HeapInUse() - heap0;
   run.moduleBlocks = static_cast<long long>(h.LiveAllocations() - blocks0);
   host::Document* doc = b.Doc();
@@ -237,13 +246,13 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
   for (host::Object* a : arrows) {
     if (h.EvaluateContour(a) == nullptr) Die("an arrow answered no contour");
   }
-  run.seconds["evaluate"] = Seconds(t);
+  run.seconds["evaluate"] = Since(t, "evaluate", size);
 
   const std::string file = dir + "/scene-" + std::to_string(size) + ".tlvscene";
   std::string error;
   t = Clock::now();
   if (!host::SaveScene(h, *doc, file, &error)) Die("cannot save: " + error);
-  run.seconds["save"] = Seconds(t);
+  run.seconds["save"] = Since(t, "save", size);
   {
     std::ifstream in(file, std::ios::binary | std::ios::ate);
     run.fileBytes = static_cast<long long>(in.tellg());
@@ -251,7 +260,7 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
 
   t = Clock::now();
   std::unique_ptr<host::Document> loaded = host::LoadScene(h, file, &error);
-  run.seconds["load"] = Seconds(t);
+  run.seconds["load"] = Since(t, "load", size);
   if (loaded == nullptr) Die("cannot load: " + error);
   if (static_cast<long long>(loaded->TreeOrder().size()) != run.objects) Die("the loaded scene differs");
   loaded.reset();
@@ -260,10 +269,10 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
   std::string bytes;
   t = Clock::now();
   if (!host::EncodeScene(*doc, h.Options().interfaceVersion, &bytes, &error)) Die("cannot encode: " + error);
-  run.seconds["save: encode only"] = Seconds(t);
+  run.seconds["save: encode only"] = Since(t, "save-encode-only", size);
   t = Clock::now();
   loaded = host::DecodeScene(h, bytes, &error);
-  run.seconds["load: decode only"] = Seconds(t);
+  run.seconds["load: decode only"] = Since(t, "load-decode-only", size);
   if (loaded == nullptr) Die("cannot decode: " + error);
   loaded.reset();
   std::remove(file.c_str());
@@ -271,11 +280,11 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
   long long undone = 0, redone = 0;
   t = Clock::now();
   while (doc->Undo()) ++undone;
-  run.seconds["undo"] = Seconds(t);
+  run.seconds["undo"] = Since(t, "undo", size);
   if (doc->First() != nullptr) Die("undo all left objects in the document");
   t = Clock::now();
   while (doc->Redo()) ++redone;
-  run.seconds["redo"] = Seconds(t);
+  run.seconds["redo"] = Since(t, "redo", size);
   if (undone != run.undoSteps || redone != undone ||
       static_cast<long long>(doc->TreeOrder().size()) != run.objects)
     Die("undo all and redo all did not give the scene back");
@@ -294,7 +303,7 @@ Json PlainArrowMemory(int count) {
   const std::size_t blocks0 = h.LiveAllocations();
   const Clock::time_point t = Clock::now();
   for (int i = 0; i < count; ++i) keep.push_back(b.Arrow("A" + std::to_string(i)));
-  const double seconds = Seconds(t);
+  const double seconds = Since(t, "plain-arrows", count);
   const long long rss = StatusBytes("VmRSS") - rss0;
   const long long heap = HeapInUse() - heap0;
   const long long blocks = static_cast<long long>(h.LiveAllocations() - blocks0);
@@ -322,14 +331,14 @@ Json RunDots(int points, int reps, const std::string& dir) {
     std::string error;
     Clock::time_point t = Clock::now();
     if (!host::SaveScene(h, *b.Doc(), file, &error)) Die("cannot save the Dots scene: " + error);
-    const double save = Seconds(t);
+    const double save = Since(t, "dots-save", points);
     {
       std::ifstream in(file, std::ios::binary | std::ios::ate);
       fileBytes = static_cast<long long>(in.tellg());
     }
     t = Clock::now();
     std::unique_ptr<host::Document> loaded = host::LoadScene(h, file, &error);
-    const double load = Seconds(t);
+    const double load = Since(t, "dots-load", points);
     if (loaded == nullptr) Die("cannot load the Dots scene: " + error);
     std::vector<ha_vector> back;
     if (!host::PointsOf(*loaded->First()->Data().Find(id), &back) || back.size() != static_cast<std::size_t>(points))
@@ -343,11 +352,11 @@ Json RunDots(int points, int reps, const std::string& dir) {
     // then the draw the raster's next look causes.
     t = Clock::now();
     if (!editor->GiveValue(null->Data().Find(id), false)) Die("the element did not take the value");
-    const double give = Seconds(t);
+    const double give = Since(t, "dots-give-value", points);
     const long draws = editor->Fields().at(0).draws;
     t = Clock::now();
     const host::Raster* raster = editor->FieldRaster(kDotsField);
-    const double draw = Seconds(t);
+    const double draw = Since(t, "dots-draw", points);
     if (raster == nullptr || editor->Fields().at(0).draws != draws + 1) Die("the field was not drawn once");
     host::CloseElement(editor);
     if (rep == 0) continue;
@@ -404,6 +413,7 @@ int main(int argc, char** argv) {
     else if (arg == "--json") jsonFile = value();
     else if (arg == "--skip-scenes") scenes = false;
     else if (arg == "--skip-dots") dots = false;
+    else if (arg == "--marks") g_marks = true;
     else Die("unknown option " + arg + " (see the head of bench/scene_bench.cpp)");
   }
   if (reps < 1 || repsLarge < 1) Die("at least one repetition");
