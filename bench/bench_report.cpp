@@ -123,7 +123,7 @@ void SceneRows(const Json& scene) {
          Fmt("%.0f B", s.at("heap_bytes_per_object").get<double>()), "", -1, ""});
     Add({"memory: module blocks per object", Count(size), -1, -1,
          Fmt("%.2f", s.at("module_blocks_per_object").get<double>()), "", -1, ""});
-    Add({"memory: peak resident so far", Count(size), -1, -1,
+    Add({"memory: peak resident (this size's runs)", Count(size), -1, -1,
          Fmt("%.0f MB", s.at("peak_rss_bytes").get<double>() / 1e6), "", -1, ""});
     Add({"scene file", Count(size), -1, -1,
          Fmt("%.1f MB", s.at("file_bytes").get<double>() / 1e6) + ", " +
@@ -253,12 +253,16 @@ int main(int argc, char** argv) {
   const std::time_t now = std::time(nullptr);
   char date[32];
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
+  std::string load;
+  std::getline(std::ifstream("/proc/loadavg"), load);
   Json machine{{"date", date},
+               {"load_average_at_end", load.substr(0, load.find(' ', load.find(' ', load.find(' ') + 1) + 1))},
                {"cpus", std::thread::hardware_concurrency()},
                {"cpu_model", CpuModel()},
                {"compiler", __VERSION__}};
   std::cout << "Benchmarks, " << date << ": " << machine["cpus"].get<unsigned>() << " CPUs, " << CpuModel()
-            << ", g++ " << __VERSION__ << "\n"
+            << ", g++ " << __VERSION__ << ", load average at the end " << machine["load_average_at_end"].get<std::string>()
+            << "\n"
             << "Medians; contour and mesh rows are CPU time of Google Benchmark, the rest wall time.\n\n";
   const std::vector<std::string> head = {"step", "size", "median time", "per object", "measured", "target", "met?"};
   std::vector<std::vector<std::string>> cells;

@@ -22,7 +22,8 @@
 //
 // Memory: the heap in use (glibc's mallinfo2) and the module's live blocks
 // (the host's allocation ledger, Host::LiveAllocations) before and after the
-// build, and the peak resident size (VmHWM). A scene of only plain arrows,
+// build, and the peak resident size (VmHWM) while the runs of one size took
+// place (freed heap given back and the peak reset before them). A scene of only plain arrows,
 // built first in a fresh process, gives the resident growth per arrow,
 // creation's undo step included.
 //
@@ -100,6 +101,13 @@ long long StatusBytes(const char* key) {
     if (line.compare(0, prefix.size(), prefix) == 0) return std::atoll(line.c_str() + prefix.size()) * 1024;
   }
   return 0;
+}
+
+// Starts a new peak: freed heap goes back to the system, and the kernel's
+// peak resident size (VmHWM) is reset to the present size.
+void ResetPeak() {
+  malloc_trim(0);
+  std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 // Heap bytes handed out by malloc (small blocks and mapped ones).
@@ -431,6 +439,7 @@ int main(int argc, char** argv) {
       const int r = size >= 100000 ? repsLarge : reps;
       std::map<std::string, std::vector<double>> samples;
       SceneRun last;
+      ResetPeak();
       for (int rep = 0; rep <= r; ++rep) {  // rep 0 is the warm-up
         last = RunScene(size, dir, dotsStored);
         if (rep == 0) continue;
