@@ -5,6 +5,8 @@
 #                module's checks and the 32-bit build's tests)
 #   make dist  - the plug-in packages in dist/
 #   make fuzz  - the libFuzzer targets of fuzz/, each run FUZZ_SECONDS
+#   make bench - a Release build of the benchmarks, every one run, one table of
+#                figures and targets (also bench/results.json)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
@@ -133,6 +135,14 @@ i386-checks: build-i386
 test-i386: deps
 	@start=$$(date +%s); $(MAKE) --no-print-directory i386-checks && \
 	  echo "32-bit part ($$(cat $(I386_BUILD)/i386-run-mode.txt)): $$(( $$(date +%s) - start )) s"
+
+# Benchmarks (bench/README.md), timed in a Release build of their own; not
+# part of `make test`, which depends on no timing. BENCH_REPS repetitions
+# (BENCH_REPS_LARGE of the 100,000-object scene), medians.
+BENCH_BUILD ?= build-bench-release
+
+bench: deps
+	bash bench/run.sh $(BENCH_BUILD) $(JOBS)
 
 # Fuzzing (fuzz/README.md): Debian's clang-14 with libFuzzer, the modules
 # and the host sanitised and coverage-instrumented. `make fuzz` runs every
