@@ -259,7 +259,7 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
   const std::string file = dir + "/scene-" + std::to_string(size) + ".tlvscene";
   std::string error;
   t = Clock::now();
-  if (!host::SaveScene(h, *doc, file, &error)) Die("cannot save: " + error);
+  if (!host::SaveScene(h.Options().interfaceVersion, *doc, file, &error)) Die("cannot save: " + error);
   run.seconds["save"] = Since(t, "save", size);
   {
     std::ifstream in(file, std::ios::binary | std::ios::ate);
@@ -267,7 +267,7 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
   }
 
   t = Clock::now();
-  std::unique_ptr<host::Document> loaded = host::LoadScene(h, file, &error);
+  std::unique_ptr<host::Document> loaded = host::LoadScene(file, &error);
   run.seconds["load"] = Since(t, "load", size);
   if (loaded == nullptr) Die("cannot load: " + error);
   if (static_cast<long long>(loaded->TreeOrder().size()) != run.objects) Die("the loaded scene differs");
@@ -279,7 +279,7 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
   if (!host::EncodeScene(*doc, h.Options().interfaceVersion, &bytes, &error)) Die("cannot encode: " + error);
   run.seconds["save: encode only"] = Since(t, "save-encode-only", size);
   t = Clock::now();
-  loaded = host::DecodeScene(h, bytes, &error);
+  loaded = host::DecodeScene(bytes, &error);
   run.seconds["load: decode only"] = Since(t, "load-decode-only", size);
   if (loaded == nullptr) Die("cannot decode: " + error);
   loaded.reset();
@@ -338,14 +338,14 @@ Json RunDots(int points, int reps, const std::string& dir) {
     const std::string file = dir + "/dots-" + std::to_string(points) + ".tlvscene";
     std::string error;
     Clock::time_point t = Clock::now();
-    if (!host::SaveScene(h, *b.Doc(), file, &error)) Die("cannot save the Dots scene: " + error);
+    if (!host::SaveScene(h.Options().interfaceVersion, *b.Doc(), file, &error)) Die("cannot save the Dots scene: " + error);
     const double save = Since(t, "dots-save", points);
     {
       std::ifstream in(file, std::ios::binary | std::ios::ate);
       fileBytes = static_cast<long long>(in.tellg());
     }
     t = Clock::now();
-    std::unique_ptr<host::Document> loaded = host::LoadScene(h, file, &error);
+    std::unique_ptr<host::Document> loaded = host::LoadScene(file, &error);
     const double load = Since(t, "dots-load", points);
     if (loaded == nullptr) Die("cannot load the Dots scene: " + error);
     std::vector<ha_vector> back;
@@ -354,7 +354,7 @@ Json RunDots(int points, int reps, const std::string& dir) {
     loaded.reset();
     std::remove(file.c_str());
 
-    host::ElementEditor* editor = host::OpenElement(h, null, id, &error);
+    host::ElementEditor* editor = host::OpenElement(null, id, &error);
     if (editor == nullptr) Die("cannot open the Dots element: " + error);
     // Giving the value (the module copies the points and asks for a redraw),
     // then the draw the raster's next look causes.
