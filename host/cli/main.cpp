@@ -280,7 +280,7 @@ const CLI::Validator kNonEmpty(
 
 void AddPluginOptions(CLI::App* command, host::SessionOptions* session) {
   command->add_option_function<std::string>(
-             "--release", [session](const std::string& r) { session->release = std::stoi(r); },
+             "--release", [session](const std::string& r) { host::ParseRelease(r, &session->release); },
              "the built plug-in folder and host of release 16 (product 1.3, the default) or 12 (1.2)")
       ->check(CLI::IsMember({"16", "12"}));
   command->add_option("--plugin", session->pluginDir, "load the plug-in folder DIR instead")

@@ -14,13 +14,6 @@ namespace host {
 
 namespace {
 
-bool ParseBool(const std::string& text, int32_t* out) {
-  if (text == "true" || text == "1") *out = 1;
-  else if (text == "false" || text == "0") *out = 0;
-  else return false;
-  return true;
-}
-
 // The names the console gives must stay reachable by name and by path.
 bool CheckNewName(const std::string& name, ScriptError* error) {
   if (name.empty() || name.find('/') != std::string::npos)
@@ -37,9 +30,7 @@ Json NameOrNull(const Document* doc, const Object* op) {
 // --- commands ----------------------------------------------------------------
 
 bool ParseRelease(const std::string& text, int* release, ScriptError* error) {
-  if (text == "16") *release = 16;
-  else if (text == "12") *release = 12;
-  else return Fail(error, "the release is 16 or 12, not " + Quoted(text));
+  if (!host::ParseRelease(text, release)) return Fail(error, "the release is 16 or 12, not " + Quoted(text));
   return true;
 }
 

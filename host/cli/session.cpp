@@ -55,6 +55,19 @@ std::string PluginFolder(int release) {
   return (std::filesystem::path(PluginsDir()) / ("Tolvane-R" + std::to_string(release))).string();
 }
 
+bool ParseBool(const std::string& text, int32_t* out) {
+  if (text == "true" || text == "1") *out = 1;
+  else if (text == "false" || text == "0") *out = 0;
+  else return false;
+  return true;
+}
+
+bool ParseRelease(const std::string& text, int* release) {
+  if (text != "16" && text != "12") return false;
+  *release = text == "16" ? 16 : 12;
+  return true;
+}
+
 Json DoubleJson(double value) {
   if (std::isfinite(value)) return Json(value);
   return Json(FormatDouble(value));
@@ -166,9 +179,9 @@ bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value*
     return false;
   };
   if (param.type == "bool") {
-    if (text == "true" || text == "1") *out = Value::Int(1);
-    else if (text == "false" || text == "0") *out = Value::Int(0);
-    else return bad("true, false, 1 or 0");
+    int32_t flag = 0;
+    if (!ParseBool(text, &flag)) return bad("true, false, 1 or 0");
+    *out = Value::Int(flag);
     return true;
   }
   if (param.type == "int32" && mode == EditMode::kEditor && !param.choices.empty()) {

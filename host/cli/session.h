@@ -29,6 +29,10 @@ bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long 
 // Parses a number (blanks around it allowed); false for text that is not
 // wholly a number or lies beyond the range of a double.
 bool ParseNumber(std::string text, double* out);
+// Parses a boolean: "true" or "1", "false" or "0".
+bool ParseBool(const std::string& text, int32_t* out);
+// Parses a host release: "16" or "12".
+bool ParseRelease(const std::string& text, int* release);
 
 // A double as JSON: a number, or the string "nan", "inf" or "-inf".
 Json DoubleJson(double value);
