@@ -23,7 +23,7 @@ struct SetUp {
 
   bool Open() { return session.Open(&error); }
   host::Object* Path() {
-    host::Object* op = session.GetHost().CreateObject(session.Doc(), host::kTypeSpline, false, &error);
+    host::Object* op = session.GetHost().CreateObject(session.Doc(), Ospline, false, &error);
     if (op == nullptr) return nullptr;
     op->SetName("Path");
     const std::vector<ha_vector> points = {{0, 0, 0}, {4000, 0, 3000}, {8000, 0, -2000}, {12000, 0, 0}};

@@ -225,10 +225,10 @@ SceneRun RunScene(int size, const std::string& dir, const std::string& dotsStore
   const long long heap0 = HeapInUse();
   const std::size_t blocks0 = h.LiveAllocations();
   Clock::time_point t = Clock::now();
-  host::Object* path = b.Object(host::kTypeSpline, "Path");
+  host::Object* path = b.Object(Ospline, "Path");
   path->MakeSpline(4, 1);
   path->Points() = {{0, 0, 0}, {4000, 0, 3000}, {8000, 0, -2000}, {12000, 0, 0}};
-  b.DotsOn(b.Object(host::kTypeNull, "Marks"), dotsStored);
+  b.DotsOn(b.Object(Onull, "Marks"), dotsStored);
   for (int i = 0; i < size; ++i) {
     host::Object* a = b.Arrow("A" + std::to_string(i));
     arrows.push_back(a);
@@ -333,7 +333,7 @@ Json RunDots(int points, int reps, const std::string& dir) {
   for (int rep = 0; rep <= reps; ++rep) {  // rep 0 is the warm-up
     Bench b;
     host::Host& h = b.H();
-    host::Object* null = b.Object(host::kTypeNull, "Marks");
+    host::Object* null = b.Object(Onull, "Marks");
     const int32_t id = b.DotsOn(null, stored);
     const std::string file = dir + "/dots-" + std::to_string(points) + ".tlvscene";
     std::string error;

@@ -59,7 +59,7 @@ void Setup() {
   // A document with something in it: an arrow with a Dots value, a spline.
   host::Host& h = g->session->GetHost();
   host::Object* arrow = g->session->NewArrow(false, &error);
-  host::Object* spline = h.CreateObject(g->session->Doc(), host::kTypeSpline, false, &error);
+  host::Object* spline = h.CreateObject(g->session->Doc(), Ospline, false, &error);
   const host::CustomTypeRef dots = host::FindCustomDataTypeBySymbol("DOTS");
   if (arrow == nullptr || spline == nullptr || dots == nullptr) Die("cannot set up the document: " + error);
   if (host::AddUserData(arrow, "Dots", dots->id, &error) == 0) Die("cannot add user data: " + error);

@@ -6,7 +6,7 @@
 #include "api.h"
 #include "ids.h"
 #if TOLVANE_RELEASE == 16
-#include "customdata_customgui.h"
+#include "dots.h"
 #endif
 
 struct Flavour {

@@ -5,7 +5,8 @@
 #include "api.h"
 #include "outline.h"
 
-constexpr Int32 ID_TOLVANE = 1025060;
+// ID_TOLVANE, the arrow object's plug-in ID, is in hostapi/abi/ha_ids.h
+// (through api.h).
 constexpr Int32 IDS_TOLVANE = 10000;       // object name
 constexpr Int32 IDS_TOLVANE_INFO = 10001;  // information box text
 

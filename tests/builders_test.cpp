@@ -47,7 +47,7 @@ struct ShapeRow {
 
 void CheckExtrusionVector(Scene& s, const Object* extrude, double x, double y, double z, int plane) {
   ASSERT_NE(extrude, nullptr);
-  const Value* move = extrude->Data().Find(1002);
+  const Value* move = extrude->Data().Find(EXTRUDEOBJECT_MOVE);
   ASSERT_NE(move, nullptr);
   EXPECT_EQ(*move, Vec(x, y, z)) << scenekit::ValueText(*move);
   EXPECT_EQ(*s.Arrow("ARROW_PLANE"), Value::Int(plane));
@@ -66,8 +66,8 @@ std::vector<ShapeRow> ShapeRows() {
   // A cloner "C" holding the arrow, in `mode`, following the path or not.
   const auto inCloner = [](Scene& s, int mode, bool linked) {
     Object* c = s.Add(kCloner, "C");
-    c->Data().Set(2010, Value::Int(mode));
-    if (linked) c->Data().Set(1015, Value::Link(s.path->Serial()));
+    c->Data().Set(CLONER_MODE, Value::Int(mode));
+    if (linked) c->Data().Set(CLONER_OBJECT_LINK, Value::Link(s.path->Serial()));
     s.Move(s.arrow, c);
   };
 
@@ -122,8 +122,8 @@ std::vector<ShapeRow> ShapeRows() {
        [](Scene& s) { s.Move(s.arrow, s.Add(kExtrude, "X")); }, "X(A) Path", "Cloner(X(A)) Path", true, {},
        [](Scene& s) {
          Object* c = FindType(s.Doc(), kCloner);
-         EXPECT_EQ(*c->Data().Find(2010), Value::Int(1));
-         EXPECT_EQ(*c->Data().Find(1270), Value::Int(3));
+         EXPECT_EQ(*c->Data().Find(CLONER_MODE), Value::Int(1));
+         EXPECT_EQ(*c->Data().Find(CLONER_LINEAR_COUNT), Value::Int(3));
        }},
       {"cloner takes the extrusion out of its parent", "ARROW_MAKE_CLONER",
        [](Scene& s) { s.Move(s.arrow, s.Add(kExtrude, "X", s.Add(kNull, "N"))); }, "N(X(A)) Path",
@@ -287,11 +287,11 @@ TEST_P(Builders, ExtrusionWithFilletCapsGetsThemOnItsCopy) {
   Object* e = FindType(s.Doc(), kExtrude);
   ASSERT_NE(e, nullptr);
   host::Container want = HostDefaults(kExtrude);
-  want.Set(2000, Value::Int(3));
-  want.Set(2001, Value::Int(3));
-  want.Set(2003, Value::Int(5));
-  want.Set(2004, Value::Int(5));
-  want.Set(2009, Value::Int(1));
+  want.Set(EXTRUDE_START_CAP, Value::Int(3));
+  want.Set(EXTRUDE_END_CAP, Value::Int(3));
+  want.Set(EXTRUDE_START_FILLET, Value::Int(5));
+  want.Set(EXTRUDE_END_FILLET, Value::Int(5));
+  want.Set(EXTRUDE_FILLET_ON, Value::Int(1));
   EXPECT_EQ(e->Data(), want);
   EXPECT_EQ(MessagesSince(s.H(), from), (std::vector<std::string>{"A:18", "Extrude NURBS:5"}));
   ASSERT_FALSE(s.Doc()->UndoSteps().empty());
@@ -311,8 +311,8 @@ TEST_P(Builders, ExtrusionUnderAFollowingClonerRecordsAndMessagesInOrder) {
   Scene s(GetParam());
   ASSERT_TRUE(s.Ready());
   Object* c = s.Add(kCloner, "C");
-  c->Data().Set(2010, Value::Int(0));
-  c->Data().Set(1015, Value::Link(s.path->Serial()));
+  c->Data().Set(CLONER_MODE, Value::Int(0));
+  c->Data().Set(CLONER_OBJECT_LINK, Value::Link(s.path->Serial()));
   s.Move(s.arrow, c);
   s.Add(kWrap, "W", s.arrow);
   const std::size_t from = s.H().Messages().size();
@@ -323,7 +323,7 @@ TEST_P(Builders, ExtrusionUnderAFollowingClonerRecordsAndMessagesInOrder) {
                                       "40 W", "40 W"}));
   EXPECT_EQ(MessagesSince(s.H(), from), (std::vector<std::string>{"A:18", "A:5", "Extrude NURBS:5"}));
   // The cloner itself is only read.
-  EXPECT_EQ(*c->Data().Find(2010), Value::Int(0));
+  EXPECT_EQ(*c->Data().Find(CLONER_MODE), Value::Int(0));
 }
 
 TEST_P(Builders, AlignTurnsTheMovementVector) {
@@ -338,16 +338,16 @@ TEST_P(Builders, AlignTurnsTheMovementVector) {
     ASSERT_TRUE(s.Ready());
     Object* x = s.Add(kExtrude, "X");
     if (c.before.type == HA_TYPE_NONE) {
-      x->Data().Erase(1002);
+      x->Data().Erase(EXTRUDEOBJECT_MOVE);
     } else {
-      x->Data().Set(1002, c.before);
+      x->Data().Set(EXTRUDEOBJECT_MOVE, c.before);
     }
     s.Move(s.arrow, x);
     s.PutBool("ARROW_CLONE_ON_SPLINE", true);
     s.PutLink("ARROW_CLONE_SPLINE", s.path);
     s.Press("ARROW_MAKE_CLONER");
     ASSERT_EQ(Shape(s.Doc()), "Cloner(X(A)) Path");
-    EXPECT_EQ(*x->Data().Find(1002), c.after);
+    EXPECT_EQ(*x->Data().Find(EXTRUDEOBJECT_MOVE), c.after);
     EXPECT_EQ(*s.Arrow("ARROW_PLANE"), Value::Int(1));
   }
 }
@@ -364,11 +364,11 @@ TEST_P(Builders, ClonerSettingsFollowTheSplineSwitch) {
     Object* c = FindType(s.Doc(), kCloner);
     ASSERT_NE(c, nullptr);
     host::Container want = HostDefaults(kCloner);
-    want.Set(2010, Value::Int(1));
-    want.Set(1020, Value::Int(1));
-    want.Set(1270, Value::Int(7));
+    want.Set(CLONER_MODE, Value::Int(1));
+    want.Set(CLONER_FLAG, Value::Int(1));
+    want.Set(CLONER_LINEAR_COUNT, Value::Int(7));
     EXPECT_EQ(c->Data(), want);
-    EXPECT_EQ(c->Data().Find(1015), nullptr);
+    EXPECT_EQ(c->Data().Find(CLONER_OBJECT_LINK), nullptr);
     EXPECT_EQ(MessagesSince(s.H(), from), (std::vector<std::string>{"A:18", "Cloner:5"}));
     EXPECT_EQ(StepEntries(s.Doc()->UndoSteps().back()), (std::vector<std::string>{"44 Cloner", "40 A", "40 A"}));
   }
@@ -386,11 +386,11 @@ TEST_P(Builders, ClonerSettingsFollowTheSplineSwitch) {
     Object* c = FindType(s.Doc(), kCloner);
     ASSERT_NE(c, nullptr);
     host::Container want = HostDefaults(kCloner);
-    want.Set(2010, Value::Int(0));
-    want.Set(1020, Value::Int(1));
-    want.Set(1060, Value::Int(7));
-    want.Set(1063, Value::Real(0.25));
-    want.Set(1015, Value::Link(s.path->Serial()));
+    want.Set(CLONER_MODE, Value::Int(0));
+    want.Set(CLONER_FLAG, Value::Int(1));
+    want.Set(CLONER_OBJECT_COUNT, Value::Int(7));
+    want.Set(CLONER_OBJECT_RATE, Value::Real(0.25));
+    want.Set(CLONER_OBJECT_LINK, Value::Link(s.path->Serial()));
     EXPECT_EQ(c->Data(), want);
     EXPECT_EQ(MessagesSince(s.H(), from),
               (std::vector<std::string>{"A:18", "Extrude NURBS:5", "A:5", "Extrude NURBS:5", "Cloner:5"}));
@@ -413,8 +413,8 @@ TEST_P(Builders, SplineWrapDeformerIsConfiguredFromTheArrow) {
     Object* w = FindType(s.Doc(), kWrap);
     ASSERT_NE(w, nullptr);
     host::Container want = HostDefaults(kWrap);
-    want.Set(1012, Value::Int(mode ? 1 : 0));
-    want.Set(1001, Value::Link(s.path->Serial()));
+    want.Set(SPLINEWRAP_MODE, Value::Int(mode ? 1 : 0));
+    want.Set(SPLINEWRAP_SPLINE, Value::Link(s.path->Serial()));
     EXPECT_EQ(w->Data(), want);
     EXPECT_EQ(*s.Arrow("ARROW_POINT_INTERPOLATION"), Value::Int(1));
     EXPECT_EQ(MessagesSince(s.H(), from), (std::vector<std::string>{"A:18", "Spline Wrap:5", "A:5"}));
@@ -520,7 +520,7 @@ TEST_P(Builders, DeformerSearchOrder) {
     s.Edit("ARROW_WRAP_MODE", Value::Int(1));
     std::vector<std::string> switched;
     for (Object* op : s.Doc()->TreeOrder())
-      if (op->Type() == kWrap && *op->Data().Find(1012) == Value::Int(1)) switched.push_back(op->Name());
+      if (op->Type() == kWrap && *op->Data().Find(SPLINEWRAP_MODE) == Value::Int(1)) switched.push_back(op->Name());
     EXPECT_EQ(switched, c.found.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.found});
   }
 }
@@ -736,8 +736,8 @@ TEST_P(Builders, ModuleMadeObjectsCarryTheHostDefaults) {
     Object* made = s.Add(type, "user");
     EXPECT_EQ(made->Data(), HostDefaults(type)) << type;
   }
-  EXPECT_EQ(*HostDefaults(kExtrude).Find(1002), Vec(0, 0, 20));
-  EXPECT_EQ(*HostDefaults(kCloner).Find(2010), Value::Int(1));
+  EXPECT_EQ(*HostDefaults(kExtrude).Find(EXTRUDEOBJECT_MOVE), Vec(0, 0, 20));
+  EXPECT_EQ(*HostDefaults(kCloner).Find(CLONER_MODE), Value::Int(1));
   s.Press("ARROW_MAKE_EXTRUDE");
   Object* e = s.arrow->Up();
   ASSERT_NE(e, nullptr);

@@ -18,8 +18,8 @@
 
 namespace dots {
 
-constexpr int32_t kDotsType = 1035303;
-constexpr int32_t kDotsGui = 1035302;
+constexpr int32_t kDotsType = ID_CUSTOMDATATYPE_DOTS;
+constexpr int32_t kDotsGui = ID_CUSTOMGUI_DOTS;
 constexpr int32_t kFieldId = 2000;
 
 using Points = std::vector<ha_vector>;

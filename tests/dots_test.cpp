@@ -208,7 +208,7 @@ TEST_F(DotsValues, AValueThatCannotBeReadWholeIsRefused) {
     EXPECT_FALSE(value.Holds());
     EXPECT_NE(error.find(c.says), std::string::npos) << error;
     EXPECT_EQ(error.find("the plug-in could not read its value") != std::string::npos, c.byModule) << error;
-    EXPECT_NE(error.find("data type 1035303"), std::string::npos) << error;
+    EXPECT_NE(error.find("data type " + std::to_string(dots::kDotsType)), std::string::npos) << error;
     // The value, its first block and at most one grown block.
     EXPECT_LE(allocations, 3);
     EXPECT_EQ(type.liveValues, live);
@@ -486,7 +486,7 @@ TEST_F(DotsElement, ClosingDestroysTheInstanceAndReopeningShowsTheParameter) {
 
 TEST_F(DotsElement, ObjectsOfAnyKindTakeDotsParameters) {
   std::string error;
-  host::Object* null = H().CreateObject(session_->Doc(), host::kTypeNull, false, &error);
+  host::Object* null = H().CreateObject(session_->Doc(), Onull, false, &error);
   ASSERT_NE(null, nullptr) << error;
   const int32_t id = host::AddUserData(null, "Marks", dots::kDotsType, &error);
   ASSERT_EQ(id, host::kUserDataFirstId);
@@ -635,7 +635,7 @@ TEST_P(DotsRegistrationFailure, StopsTheDotsAndLeavesTheArrowRegistered) {
   host::Refusals().elements = r.element;
   std::string error;
   ASSERT_TRUE(h.Load(host::PluginFolder(16), &error)) << error;
-  EXPECT_NE(host::FindObjectPlugin(1025060), nullptr);
+  EXPECT_NE(host::FindObjectPlugin(ID_TOLVANE), nullptr);
   EXPECT_EQ(h.Console(), std::vector<std::string>{"VARNHOLT LTD: Tolvane successfully loaded."});
   // The steps after the refused one are not done.
   EXPECT_EQ(host::FindCustomDataType(dots::kDotsType) != nullptr, !r.type);
@@ -664,7 +664,7 @@ TEST(DotsRegistration, AllocationFailureAtEachStepOfTheStartKeepsTheArrow) {
     const bool dots = host::FindCustomGuiPlugin(dots::kDotsGui) != nullptr;
     if (loaded && !dots) {
       ++withoutDots;
-      EXPECT_NE(host::FindObjectPlugin(1025060), nullptr) << n;
+      EXPECT_NE(host::FindObjectPlugin(ID_TOLVANE), nullptr) << n;
     }
     SCOPED_TRACE("allocation " + std::to_string(n));
     ExpectCleanShutdown(h);
@@ -680,7 +680,7 @@ TEST(DotsRegistration, AnOlderHostWithoutTheSuitesGetsNoDotsAndNoLeak) {
   host::Host h(options);
   std::string error;
   ASSERT_TRUE(h.Load(host::PluginFolder(16), &error)) << error;
-  EXPECT_NE(host::FindObjectPlugin(1025060), nullptr);
+  EXPECT_NE(host::FindObjectPlugin(ID_TOLVANE), nullptr);
   EXPECT_TRUE(host::CustomDataTypes().empty());
   EXPECT_TRUE(host::InstalledLibraries().empty());
   EXPECT_TRUE(host::CustomGuiPlugins().empty());
@@ -701,7 +701,7 @@ TEST(DotsRegistration, TheReleaseTwelveModuleHasNoDots) {
   host::Session session(host::SessionOptions{12, "", 0});
   std::string error;
   ASSERT_TRUE(session.Open(&error)) << error;
-  EXPECT_NE(host::FindObjectPlugin(1025060), nullptr);
+  EXPECT_NE(host::FindObjectPlugin(ID_TOLVANE), nullptr);
   EXPECT_TRUE(host::CustomDataTypes().empty());
   EXPECT_TRUE(host::CustomGuiPlugins().empty());
   EXPECT_TRUE(host::InstalledLibraries().empty());

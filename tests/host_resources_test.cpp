@@ -6,6 +6,8 @@
 // of the two version descriptions copied as resources/description/Otolvane.json.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -17,8 +19,9 @@
 #include <vector>
 
 #include "core.h"
-#include "resources.h"
 #include "host.h"
+#include "ids.h"
+#include "resources.h"
 #include "tiff_kit.h"
 
 #ifndef TOLVANE_SOURCE_DIR
@@ -29,70 +32,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int32_t kAbsent = -1;
-
-// Every parameter and button of the arrow object, with its ID in product
-// versions 1.3 and 1.2 and its value type.
-struct Expected {
+// The arrow's parameter table (source/arrow_params.def), row by row: the
+// entry's name, its ID in product versions 1.3 and 1.2 (kNoDescriptionId
+// where the version lacks it), its description type and its group.
+struct Row {
   const char* name;
   int32_t v13;
   int32_t v12;
   const char* type;
+  const char* group;
 };
 
-const Expected kParams[] = {
-    {"ARROW_SHAFT_LENGTH", 10000, 10000, "float"},
-    {"ARROW_SHAFT_WIDTH", 10010, 10005, "float"},
-    {"ARROW_SHAFT", 10020, 1007, "bool"},
-    {"ARROW_HEAD_LENGTH", 10030, 10010, "float"},
-    {"ARROW_BARB_WIDTH", 10040, 10015, "float"},
-    {"ARROW_TAIL_NOTCH", 10050, 10020, "float"},
-    {"ARROW_HEAD_TAPER", 10060, 10023, "float"},
-    {"ARROW_TAIL_TAPER", 10070, 10025, "float"},
-    {"ARROW_BARB_SWEEP", 10080, 10030, "float"},
-    {"ARROW_FLETCHING", 10090, 10035, "bool"},
-    {"ARROW_FLETCHING_LENGTH", 10100, 10040, "float"},
-    {"ARROW_FLETCHING_HEIGHT", 10110, 10045, "float"},
-    {"ARROW_FLETCHING_SWEEP", 10120, 10050, "float"},
-    {"ARROW_CHEVRON", 10130, 10055, "bool"},
-    {"ARROW_CHEVRON_SQUARE_ENDS", 10140, 10057, "bool"},
-    {"ARROW_CHEVRON_DEPTH", 10150, 10060, "float"},
-    {"ARROW_DOUBLE_HEADED", 10160, 10062, "bool"},
-    {"ARROW_DOUBLE_SHAFT_LENGTH", 10170, 10063, "float"},
-    {"ARROW_DOUBLE_SHAFT_WIDTH", 10180, 10064, "float"},
-    {"ARROW_PRESET_NAME", 10190, 10065, "string"},
-    {"ARROW_ROUND_CORNERS", 10240, 10080, "bool"},
-    {"ARROW_CORNER_RADIUS", 10250, 10083, "float"},
-    {"ARROW_CORNER_OPTION", 10260, 10086, "bool"},
-    {"ARROW_EXTRUDE_FILLET", 10290, 10105, "bool"},
-    {"ARROW_CLONE_EXTRUDED", 10320, 10122, "bool"},
-    {"ARROW_CLONE_COUNT", 10330, 10125, "int32"},
-    {"ARROW_CLONE_ON_SPLINE", 10340, 10127, "bool"},
-    {"ARROW_CLONE_SPLINE", 10350, 10128, "link"},
-    {"ARROW_CLONE_ALIGN", 10360, 10129, "bool"},
-    {"ARROW_CLONE_RATE", 10370, 10130, "float"},
-    {"ARROW_WRAP_EXTRUDED", 10390, 10142, "bool"},
-    {"ARROW_WRAP_SPLINE", 10400, 10144, "link"},
-    {"ARROW_WRAP_MODE", 10410, 10146, "bool"},
-    {"ARROW_WRAP_NATURAL_POINTS", 10420, 10148, "bool"},
-    {"ARROW_POINT_INTERPOLATION", 1001, 1001, "int32"},
-    {"ARROW_POINT_COUNT", 1003, 1003, "int32"},
-    {"ARROW_POINT_ANGLE", 1004, 1004, "float"},
-    {"ARROW_POINT_MAX_LENGTH", 1005, 1005, "float"},
-    {"ARROW_PLANE", 2300, 2300, "int32"},
-    {"ARROW_REVERSE", 2301, 2301, "bool"},
-    {"ARROW_LOAD_PRESET", 10200, 10070, "button"},
-    {"ARROW_SAVE_PRESET", 10210, 10072, "button"},
-    {"ARROW_RESET", 10220, 10074, "button"},
-    {"ARROW_SHOW_INFO", 10230, kAbsent, "button"},
-    {"ARROW_MAKE_EXTRUDE", 10280, 10100, "button"},
-    {"ARROW_MAKE_CLONER", 10310, 10120, "button"},
-    {"ARROW_MAKE_SPLINE_WRAP", 10430, 10140, "button"},
+const Row kTable[] = {
+#define ARROW_PARAM(name, id13, id12, type, group) {#name, id13, id12, #type, group},
+#include "arrow_params.def"
 };
+
+// The type word the JSON descriptions use for each type of the table; null
+// for a type the table must not use.
+const char* JsonType(const std::string& tableType) {
+  static const std::map<std::string, const char*> kWords = {
+      {"LONG", "int32"}, {"REAL", "float"}, {"BOOL", "bool"},
+      {"STRING", "string"}, {"LINK", "link"}, {"BUTTON", "button"}};
+  const auto it = kWords.find(tableType);
+  return it != kWords.end() ? it->second : nullptr;
+}
 
 enum class Version { k13, k12 };
 
-int32_t IdIn(const Expected& e, Version v) { return v == Version::k13 ? e.v13 : e.v12; }
+int32_t IdIn(const Row& row, Version v) { return v == Version::k13 ? row.v13 : row.v12; }
 
 const fs::path kSource = fs::path(TOLVANE_SOURCE_DIR) / "resources";
 
@@ -176,35 +144,6 @@ class ResourcesTest : public ::testing::Test {
     return error;
   }
 
-  void CheckDescriptionMatchesTable(Version version) {
-    auto folder = LoadOk(MakePluginDir(version));
-    ASSERT_NE(folder, nullptr);
-    const host::Description* desc = folder->FindDescription("Otolvane");
-    ASSERT_NE(desc, nullptr);
-    EXPECT_EQ(desc->name, "Otolvane");
-    EXPECT_EQ(desc->version, version == Version::k13 ? "1.3" : "1.2");
-
-    std::set<int32_t> expectedIds, actualIds;
-    for (const Expected& e : kParams) {
-      int32_t id = IdIn(e, version);
-      const host::ParamDesc* byName = desc->FindByName(e.name);
-      if (id == kAbsent) {
-        EXPECT_EQ(byName, nullptr) << e.name << " must not be in this version";
-        continue;
-      }
-      expectedIds.insert(id);
-      ASSERT_NE(byName, nullptr) << e.name << " is missing";
-      EXPECT_EQ(byName->id, id) << e.name;
-      EXPECT_EQ(byName->type, e.type) << e.name;
-      const host::ParamDesc* byId = desc->FindById(id);
-      ASSERT_NE(byId, nullptr) << id;
-      EXPECT_EQ(byId->name, e.name);
-    }
-    for (const host::ParamDesc& p : desc->params) actualIds.insert(p.id);
-    EXPECT_EQ(actualIds, expectedIds);
-    EXPECT_EQ(desc->params.size(), expectedIds.size());
-  }
-
   fs::path root_;
   int plugins_ = 0;
   std::size_t liveFolders_ = 0;
@@ -213,12 +152,77 @@ class ResourcesTest : public ::testing::Test {
 
 // --- The module's descriptions -----------------------------------------------
 
-TEST_F(ResourcesTest, Version13DescriptionHoldsExactlyItsParametersAndButtons) {
-  CheckDescriptionMatchesTable(Version::k13);
-}
+// Both JSON descriptions hold exactly the rows of the parameter table the
+// module's IDs are made from: every row of a version with its ID, type and
+// group, in the table's order, and nothing else. The file is read as it is
+// and once more through the host's loader.
+TEST_F(ResourcesTest, DescriptionsHoldExactlyTheParameterTable) {
+  for (Version version : {Version::k13, Version::k12}) {
+    const bool v13 = version == Version::k13;
+    SCOPED_TRACE(v13 ? "version 1.3" : "version 1.2");
+    const fs::path file = kSource / "description" / (v13 ? "Otolvane.r16.json" : "Otolvane.r12.json");
+    const nlohmann::json json = nlohmann::json::parse(ReadFile(file), nullptr, false);
+    ASSERT_TRUE(json.is_object() && json["params"].is_array()) << file;
+    EXPECT_EQ(json["version"], v13 ? "1.3" : "1.2");
 
-TEST_F(ResourcesTest, Version12DescriptionHoldsExactlyItsParametersAndButtons) {
-  CheckDescriptionMatchesTable(Version::k12);
+    // The description's entries by name, and its names in order.
+    std::map<std::string, nlohmann::json> byName;
+    std::set<int32_t> ids;
+    std::vector<std::string> described;
+    for (const nlohmann::json& p : json["params"]) {
+      const std::string name = p.value("name", "");
+      described.push_back(name);
+      EXPECT_TRUE(byName.emplace(name, p).second) << name << " appears twice";
+      EXPECT_TRUE(ids.insert(p.value("id", 0)).second) << "ID " << p.value("id", 0) << " appears twice";
+    }
+
+    std::vector<std::string> tabled;
+    std::set<std::string> tableNames;
+    for (const Row& row : kTable) {
+      SCOPED_TRACE(row.name);
+      EXPECT_TRUE(tableNames.insert(row.name).second) << "a second row of the same name";
+      const char* type = JsonType(row.type);
+      EXPECT_NE(type, nullptr) << "unknown type " << row.type;
+      const int32_t id = IdIn(row, version);
+      const auto it = byName.find(row.name);
+      if (id == kNoDescriptionId) {
+        EXPECT_EQ(it, byName.end()) << "this version has no such entry";
+        continue;
+      }
+      tabled.push_back(row.name);
+      ASSERT_NE(it, byName.end()) << "missing from the description";
+      EXPECT_EQ(it->second.value("id", 0), id);
+      EXPECT_EQ(it->second.value("type", ""), type != nullptr ? type : "");
+      EXPECT_EQ(it->second.value("group", ""), row.group);
+    }
+    // Nothing the table lacks, and the attribute editor's order is the table's.
+    for (const std::string& name : described) EXPECT_EQ(tableNames.count(name), 1u) << name << " is not in the table";
+    EXPECT_EQ(described, tabled);
+
+    // The host's loader finds each row by name and by ID.
+    auto folder = LoadOk(MakePluginDir(version));
+    ASSERT_NE(folder, nullptr);
+    const host::Description* desc = folder->FindDescription("Otolvane");
+    ASSERT_NE(desc, nullptr);
+    EXPECT_EQ(desc->name, "Otolvane");
+    EXPECT_EQ(desc->version, v13 ? "1.3" : "1.2");
+    EXPECT_EQ(desc->params.size(), tabled.size());
+    for (const Row& row : kTable) {
+      const int32_t id = IdIn(row, version);
+      const host::ParamDesc* named = desc->FindByName(row.name);
+      if (id == kNoDescriptionId) {
+        EXPECT_EQ(named, nullptr) << row.name;
+        continue;
+      }
+      ASSERT_NE(named, nullptr) << row.name;
+      EXPECT_EQ(named->id, id) << row.name;
+      EXPECT_EQ(named->type, JsonType(row.type) != nullptr ? JsonType(row.type) : "") << row.name;
+      EXPECT_EQ(named->group, row.group) << row.name;
+      const host::ParamDesc* numbered = desc->FindById(id);
+      ASSERT_NE(numbered, nullptr) << id;
+      EXPECT_EQ(numbered->name, row.name);
+    }
+  }
 }
 
 TEST_F(ResourcesTest, Version12NumberingDiffersWhereItMust) {
@@ -251,7 +255,7 @@ TEST_F(ResourcesTest, DescriptionsCarryTheUserInterfaceHints) {
       return p ? p : &none;
     };
 
-    for (const char* link : {"ARROW_CLONE_SPLINE", "ARROW_WRAP_SPLINE"}) EXPECT_EQ(find(link)->accept, 5155) << link;
+    for (const char* link : {"ARROW_CLONE_SPLINE", "ARROW_WRAP_SPLINE"}) EXPECT_EQ(find(link)->accept, Obase) << link;
     for (const char* length : {"ARROW_SHAFT_LENGTH", "ARROW_SHAFT_WIDTH", "ARROW_HEAD_LENGTH", "ARROW_BARB_WIDTH",
                                "ARROW_TAIL_NOTCH", "ARROW_DOUBLE_SHAFT_LENGTH", "ARROW_CORNER_RADIUS",
                                "ARROW_FLETCHING_HEIGHT", "ARROW_POINT_MAX_LENGTH"}) {

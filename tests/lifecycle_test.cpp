@@ -58,7 +58,7 @@ TEST_P(Releases, StartPrintsExactlyTheLinesOfItsVersion) {
   EXPECT_EQ(h.Answers()[0].answer, 1);
   EXPECT_EQ(h.Answers()[1].answer, 1);
   EXPECT_EQ(h.Answers()[2].answer, 1);
-  const host::ObjectPlugin* arrow = host::FindObjectPlugin(1025060);
+  const host::ObjectPlugin* arrow = host::FindObjectPlugin(ID_TOLVANE);
   ASSERT_NE(arrow, nullptr);
   EXPECT_EQ(arrow->info, 132);
   EXPECT_EQ(arrow->description, "Otolvane");
@@ -97,7 +97,7 @@ TEST_P(Releases, RepeatedInitialisationsOnlyCountAndOnlyTheLastEndFrees) {
   EXPECT_EQ(h.LiveAllocations(), live);  // still one initialisation open
   // The module still works after the unbalanced calls.
   std::string error;
-  host::Object* arrow = h.CreateObject(h.NewDocument(), 1025060, false, &error);
+  host::Object* arrow = h.CreateObject(h.NewDocument(), ID_TOLVANE, false, &error);
   ASSERT_NE(arrow, nullptr) << error;
   ExpectCleanShutdown(h);  // the last end frees everything
 }

@@ -62,10 +62,10 @@ class MeshTest : public testkit::ArrowTest {
     }
     EXPECT_TRUE(session_->PressButton(arrow, "ARROW_MAKE_EXTRUDE", &error)) << error;
     Object* extrude = arrow->Up();
-    EXPECT_TRUE(extrude != nullptr && extrude->Type() == host::kTypeExtrude);
+    EXPECT_TRUE(extrude != nullptr && extrude->Type() == Oextrude);
     if (extrude == nullptr) return nullptr;
-    H().EditParameter(extrude, 1002, host::Value::Vec({move.x, move.y, move.z}));
-    const host::Value* set = extrude->Data().Find(1002);
+    H().EditParameter(extrude, EXTRUDEOBJECT_MOVE, host::Value::Vec({move.x, move.y, move.z}));
+    const host::Value* set = extrude->Data().Find(EXTRUDEOBJECT_MOVE);
     EXPECT_TRUE(set != nullptr && set->v.x == move.x && set->v.y == move.y && set->v.z == move.z);
     return extrude;
   }
@@ -73,12 +73,12 @@ class MeshTest : public testkit::ArrowTest {
   // A spline object named NAME with the points.
   Object* Path(const std::string& name, const std::vector<Vec3>& points, int type, bool closed) {
     std::string error;
-    Object* op = H().CreateObject(session_->Doc(), host::kTypeSpline, false, &error);
+    Object* op = H().CreateObject(session_->Doc(), Ospline, false, &error);
     EXPECT_NE(op, nullptr) << error;
     op->SetName(name);
     op->MakeSpline(static_cast<int32_t>(points.size()), type);
     for (std::size_t i = 0; i < points.size(); ++i) op->Points()[i] = {points[i].x, points[i].y, points[i].z};
-    op->Data().Set(1002, host::Value::Int(closed ? 1 : 0));
+    op->Data().Set(SPLINEOBJECT_CLOSED, host::Value::Int(closed ? 1 : 0));
     return op;
   }
 
@@ -290,7 +290,7 @@ TEST_P(MeshProgram, FilesReadBackWithTheSameCounts) {
       ASSERT_TRUE(session.ApplySetting(arrow, std::string("ARROW_EXTRUDE_FILLET=") + (rounded ? "true" : "false"),
                                        &error));
       ASSERT_TRUE(session.PressButton(arrow, "ARROW_MAKE_EXTRUDE", &error));
-      session.GetHost().EditParameter(arrow->Up(), 1002, host::Value::Vec({0.0, 0.0, 30.0}));
+      session.GetHost().EditParameter(arrow->Up(), EXTRUDEOBJECT_MOVE, host::Value::Vec({0.0, 0.0, 30.0}));
       const Evaluation eval = Evaluate(session.GetHost(), arrow->Up());
       ASSERT_TRUE(eval.ok) << eval.reason;
       want[rounded ? 1 : 0] = Measure(eval.mesh);
@@ -372,7 +372,7 @@ TEST_P(MeshTest, ClonerPutsItsCopiesOnThePathInOrder) {
         ASSERT_TRUE(session_->ApplySetting(arrow, s, &error)) << error;
       ASSERT_TRUE(session_->PressButton(arrow, "ARROW_MAKE_CLONER", &error)) << error;
       Object* cloner = arrow->Up() != nullptr ? arrow->Up()->Up() : nullptr;
-      ASSERT_TRUE(cloner != nullptr && cloner->Type() == host::kTypeCloner);
+      ASSERT_TRUE(cloner != nullptr && cloner->Type() == Ocloner);
 
       const host::mesh::Path path = ReadPath(pathObject);
       std::vector<host::mesh::Placement> places;
@@ -501,7 +501,7 @@ TEST_P(MeshTest, WrapKeepsDistancesFromThePath) {
       for (const std::string& s : settings)
         ASSERT_TRUE(session_->ApplySetting(arrow, s, &error)) << error;
       ASSERT_TRUE(session_->PressButton(arrow, "ARROW_MAKE_SPLINE_WRAP", &error)) << error;
-      ASSERT_TRUE(extrude->Down()->Next() != nullptr && extrude->Down()->Next()->Type() == host::kTypeSplineWrap);
+      ASSERT_TRUE(extrude->Down()->Next() != nullptr && extrude->Down()->Next()->Type() == Osplinewrap);
       const Evaluation wrapped = Evaluate(H(), extrude);
       ASSERT_TRUE(wrapped.ok) << wrapped.reason;
       ASSERT_EQ(wrapped.mesh.vertices.size(), bent.vertices.size());

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "files.h"
+#include "ids.h"
 #include "scene_kit.h"
 
 namespace {
@@ -41,7 +42,7 @@ TEST_P(Messages, ArrowFromTheMenuTakesTheDocumentsSplinePlane) {
     std::string error;
     Object* arrow = s.S().NewArrow(true, &error);
     ASSERT_NE(arrow, nullptr) << error;
-    EXPECT_EQ(*arrow->Data().Find(2300), Value::Int(plane));
+    EXPECT_EQ(*arrow->Data().Find(SPLINEPRIMITIVE_PLANE), Value::Int(plane));
     ASSERT_EQ(s.H().Messages().size(), from + 1);
     EXPECT_EQ(s.H().Messages()[from].type, 22);
     // Only the host's own step for the new object.
@@ -50,7 +51,7 @@ TEST_P(Messages, ArrowFromTheMenuTakesTheDocumentsSplinePlane) {
     // Not from the menu: the default plane whatever the document says.
     Object* plain = s.S().NewArrow(false, &error);
     ASSERT_NE(plain, nullptr) << error;
-    EXPECT_EQ(*plain->Data().Find(2300), Value::Int(0));
+    EXPECT_EQ(*plain->Data().Find(SPLINEPRIMITIVE_PLANE), Value::Int(0));
   }
 }
 
@@ -96,8 +97,8 @@ struct ReactionRow {
 // A cloner "C" in `mode` holding the arrow (through `via` when given).
 Object* InCloner(Scene& s, int mode, Object* via = nullptr) {
   Object* c = s.Add(kCloner, "C");
-  c->Data().Set(2010, Value::Int(mode));
-  c->Data().Set(1015, Value::Link(s.path->Serial()));
+  c->Data().Set(CLONER_MODE, Value::Int(mode));
+  c->Data().Set(CLONER_OBJECT_LINK, Value::Link(s.path->Serial()));
   if (via != nullptr) s.Move(via, c);
   s.Move(s.arrow, via != nullptr ? via : c);
   return c;
@@ -121,16 +122,16 @@ std::vector<ReactionRow> ReactionRows() {
   // Caps with settings of the user's own, which turning the fillet off keeps.
   const auto fillet = [](Scene& s) {
     Object* x = s.Add(kExtrude, "X");
-    for (int32_t id : {2000, 2001}) x->Data().Set(id, Value::Int(3));
-    for (int32_t id : {2003, 2004}) x->Data().Set(id, Value::Int(7));
-    x->Data().Set(2009, Value::Int(0));
+    for (int32_t id : {EXTRUDE_START_CAP, EXTRUDE_END_CAP}) x->Data().Set(id, Value::Int(3));
+    for (int32_t id : {EXTRUDE_START_FILLET, EXTRUDE_END_FILLET}) x->Data().Set(id, Value::Int(7));
+    x->Data().Set(EXTRUDE_FILLET_ON, Value::Int(0));
     s.Move(s.arrow, x);
   };
   const auto path2 = [](Scene& s) { return Value::Link(Named(s, "Path2")->Serial()); };
-  const auto addPath2 = [](Scene& s) { s.Add(host::kTypeSpline, "Path2"); };
+  const auto addPath2 = [](Scene& s) { s.Add(Ospline, "Path2"); };
   const auto withWrap = [](Scene& s) {
-    s.Add(host::kTypeSpline, "Path2");
-    s.Add(kWrap, "W", s.arrow)->Data().Set(1012, Value::Int(1));
+    s.Add(Ospline, "Path2");
+    s.Add(kWrap, "W", s.arrow)->Data().Set(SPLINEWRAP_MODE, Value::Int(1));
     s.Put("ARROW_POINT_INTERPOLATION", Value::Int(2));
   };
   const auto onSpline = [](Scene& s) {
@@ -148,22 +149,22 @@ std::vector<ReactionRow> ReactionRows() {
       {"fillet on", [](Scene& s) { s.Move(s.arrow, s.Add(kExtrude, "X")); }, "ARROW_EXTRUDE_FILLET",
        Fixed(Value::Int(1)), {"A:17", "X:7"}, {"40 A", "40 X"},
        [](Scene& s) {
-         EXPECT_EQ(Data(s, "X", 2000), Value::Int(3));
-         EXPECT_EQ(Data(s, "X", 2001), Value::Int(3));
-         EXPECT_EQ(Data(s, "X", 2003), Value::Int(5));
-         EXPECT_EQ(Data(s, "X", 2004), Value::Int(5));
-         EXPECT_EQ(Data(s, "X", 2009), Value::Int(1));
-         EXPECT_EQ(Data(s, "X", 1002), scenekit::Vec(0, 0, 20));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_START_CAP), Value::Int(3));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_END_CAP), Value::Int(3));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_START_FILLET), Value::Int(5));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_END_FILLET), Value::Int(5));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_FILLET_ON), Value::Int(1));
+         EXPECT_EQ(Data(s, "X", EXTRUDEOBJECT_MOVE), scenekit::Vec(0, 0, 20));
        },
        Fixed(Value::Int(0))},
       {"fillet off sets only the caps", fillet, "ARROW_EXTRUDE_FILLET", Fixed(Value::Int(0)), {"A:17", "X:7"},
        {"40 A", "40 X"},
        [](Scene& s) {
-         EXPECT_EQ(Data(s, "X", 2000), Value::Int(1));
-         EXPECT_EQ(Data(s, "X", 2001), Value::Int(1));
-         EXPECT_EQ(Data(s, "X", 2003), Value::Int(7));
-         EXPECT_EQ(Data(s, "X", 2004), Value::Int(7));
-         EXPECT_EQ(Data(s, "X", 2009), Value::Int(0));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_START_CAP), Value::Int(1));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_END_CAP), Value::Int(1));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_START_FILLET), Value::Int(7));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_END_FILLET), Value::Int(7));
+         EXPECT_EQ(Data(s, "X", EXTRUDE_FILLET_ON), Value::Int(0));
        },
        Fixed(Value::Int(1))},
       {"fillet without extrusion", [](Scene& s) { s.Move(s.arrow, s.Add(kNull, "N")); }, "ARROW_EXTRUDE_FILLET",
@@ -173,20 +174,20 @@ std::vector<ReactionRow> ReactionRows() {
       {"count in a line", [](Scene& s) { InCloner(s, 1); }, "ARROW_CLONE_COUNT", Fixed(Value::Int(9)),
        {"A:17", "C:5"}, {"40 A", "40 C"},
        [](Scene& s) {
-         EXPECT_EQ(Data(s, "C", 1270), Value::Int(9));
-         EXPECT_EQ(Data(s, "C", 1060), Value::Int(3));
+         EXPECT_EQ(Data(s, "C", CLONER_LINEAR_COUNT), Value::Int(9));
+         EXPECT_EQ(Data(s, "C", CLONER_OBJECT_COUNT), Value::Int(3));
        },
        Fixed(Value::Int(3))},
       {"count along an object", [](Scene& s) { InCloner(s, 0); }, "ARROW_CLONE_COUNT", Fixed(Value::Int(9)),
        {"A:17", "C:5"}, {"40 A", "40 C"},
        [](Scene& s) {
-         EXPECT_EQ(Data(s, "C", 1060), Value::Int(9));
-         EXPECT_EQ(Data(s, "C", 1270), Value::Int(3));
+         EXPECT_EQ(Data(s, "C", CLONER_OBJECT_COUNT), Value::Int(9));
+         EXPECT_EQ(Data(s, "C", CLONER_LINEAR_COUNT), Value::Int(3));
        },
        Fixed(Value::Int(3))},
       {"count through an extrusion", [](Scene& s) { InCloner(s, 1, s.Add(kExtrude, "X")); },
        "ARROW_CLONE_COUNT", Fixed(Value::Int(9)), {"A:17", "C:5"}, {"40 A", "40 C"},
-       [](Scene& s) { EXPECT_EQ(Data(s, "C", 1270), Value::Int(9)); }, Fixed(Value::Int(3))},
+       [](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_LINEAR_COUNT), Value::Int(9)); }, Fixed(Value::Int(3))},
       {"count three levels up is not reached",
        [](Scene& s) {
          Object* outer = s.Add(kNull, "N1");
@@ -194,37 +195,37 @@ std::vector<ReactionRow> ReactionRows() {
          s.Move(s.arrow, s.Add(kNull, "N2", outer));
        },
        "ARROW_CLONE_COUNT", Fixed(Value::Int(9)), {"A:17"}, {"40 A"},
-       [](Scene& s) { EXPECT_EQ(Data(s, "C", 1270), Value::Int(3)); }},
+       [](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_LINEAR_COUNT), Value::Int(3)); }},
       {"path along an object", [=](Scene& s) {
          addPath2(s);
          InCloner(s, 0);
        }, "ARROW_CLONE_SPLINE", path2,
        {"A:17", "C:5"}, {"40 A", "40 C"},
-       [=](Scene& s) { EXPECT_EQ(Data(s, "C", 1015), path2(s)); }, onPath},
+       [=](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_OBJECT_LINK), path2(s)); }, onPath},
       {"path cleared", [](Scene& s) { InCloner(s, 0); }, "ARROW_CLONE_SPLINE", Fixed(Value::Link(0)),
-       {"A:17", "C:5"}, {"40 A", "40 C"}, [](Scene& s) { EXPECT_EQ(Data(s, "C", 1015), Value::Link(0)); },
+       {"A:17", "C:5"}, {"40 A", "40 C"}, [](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_OBJECT_LINK), Value::Link(0)); },
        onPath},
       {"path through a null", [=](Scene& s) {
          addPath2(s);
          InCloner(s, 0, s.Add(kNull, "N"));
        },
        "ARROW_CLONE_SPLINE", path2, {"A:17", "C:5"}, {"40 A", "40 C"},
-       [=](Scene& s) { EXPECT_EQ(Data(s, "C", 1015), path2(s)); }, onPath},
+       [=](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_OBJECT_LINK), path2(s)); }, onPath},
       {"path in a line is not taken", [=](Scene& s) {
          addPath2(s);
          InCloner(s, 1);
        }, "ARROW_CLONE_SPLINE",
        path2, {"A:17"}, {"40 A"},
-       [](Scene& s) { EXPECT_EQ(Data(s, "C", 1015), Value::Link(s.path->Serial())); }},
+       [](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_OBJECT_LINK), Value::Link(s.path->Serial())); }},
       {"rate along an object", [](Scene& s) { InCloner(s, 0); }, "ARROW_CLONE_RATE", Fixed(Value::Real(0.5)),
-       {"A:17", "C:5"}, {"40 A", "40 C"}, [](Scene& s) { EXPECT_EQ(Data(s, "C", 1063), Value::Real(0.5)); },
+       {"A:17", "C:5"}, {"40 A", "40 C"}, [](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_OBJECT_RATE), Value::Real(0.5)); },
        Fixed(Value::Real(0.0))},
       {"rate through an extrusion", [](Scene& s) { InCloner(s, 0, s.Add(kExtrude, "X")); }, "ARROW_CLONE_RATE",
        Fixed(Value::Real(0.5)), {"A:17", "C:5"}, {"40 A", "40 C"},
-       [](Scene& s) { EXPECT_EQ(Data(s, "C", 1063), Value::Real(0.5)); }, Fixed(Value::Real(0.0))},
+       [](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_OBJECT_RATE), Value::Real(0.5)); }, Fixed(Value::Real(0.0))},
       {"rate in a line is not taken", [](Scene& s) { InCloner(s, 1); }, "ARROW_CLONE_RATE",
        Fixed(Value::Real(0.5)), {"A:17"}, {"40 A"},
-       [](Scene& s) { EXPECT_EQ(Data(s, "C", 1063), Value::Real(0.0)); }},
+       [](Scene& s) { EXPECT_EQ(Data(s, "C", CLONER_OBJECT_RATE), Value::Real(0.0)); }},
       {"align on", onSpline, "ARROW_CLONE_ALIGN", Fixed(Value::Int(1)), {"A:17", "A:5"}, {"40 A"}, plane(1)},
       {"align off",
        [=](Scene& s) {
@@ -242,12 +243,12 @@ std::vector<ReactionRow> ReactionRows() {
          s.Move(s.arrow, s.Add(kExtrude, "X"));
        },
        "ARROW_CLONE_ALIGN", Fixed(Value::Int(1)), {"A:17", "A:5"}, {"40 A"},
-       [](Scene& s) { EXPECT_EQ(Data(s, "X", 1002), scenekit::Vec(0, 0, 20)); }},
+       [](Scene& s) { EXPECT_EQ(Data(s, "X", EXTRUDEOBJECT_MOVE), scenekit::Vec(0, 0, 20)); }},
       {"wrap spline", withWrap, "ARROW_WRAP_SPLINE", path2, {"A:17", "W:7"}, {"40 A", "40 W"},
-       [=](Scene& s) { EXPECT_EQ(Data(s, "W", 1001), path2(s)); }, Fixed(Value::Link(0))},
+       [=](Scene& s) { EXPECT_EQ(Data(s, "W", SPLINEWRAP_SPLINE), path2(s)); }, Fixed(Value::Link(0))},
       {"wrap spline without deformer", addPath2, "ARROW_WRAP_SPLINE", path2, {"A:17"}, {"40 A"}, nullptr},
       {"wrap mode off", withWrap, "ARROW_WRAP_MODE", Fixed(Value::Int(0)), {"A:17", "W:7"}, {"40 A", "40 W"},
-       [](Scene& s) { EXPECT_EQ(Data(s, "W", 1012), Value::Int(0)); }, Fixed(Value::Int(1))},
+       [](Scene& s) { EXPECT_EQ(Data(s, "W", SPLINEWRAP_MODE), Value::Int(0)); }, Fixed(Value::Int(1))},
       {"wrap mode on beside the arrow",
        [](Scene& s) {
          Object* n = s.Add(kNull, "N");
@@ -255,7 +256,7 @@ std::vector<ReactionRow> ReactionRows() {
          s.Add(kWrap, "W", n);
        },
        "ARROW_WRAP_MODE", Fixed(Value::Int(1)), {"A:17", "W:7"}, {"40 A", "40 W"},
-       [](Scene& s) { EXPECT_EQ(Data(s, "W", 1012), Value::Int(1)); }, Fixed(Value::Int(0))},
+       [](Scene& s) { EXPECT_EQ(Data(s, "W", SPLINEWRAP_MODE), Value::Int(1)); }, Fixed(Value::Int(0))},
       {"natural points on", withWrap, "ARROW_WRAP_NATURAL_POINTS", Fixed(Value::Int(1)), {"A:17", "A:5"},
        {"40 A", "40 A"}, interpolation(1)},
       {"natural points off", withWrap, "ARROW_WRAP_NATURAL_POINTS", Fixed(Value::Int(0)), {"A:17", "A:5"},
@@ -349,7 +350,7 @@ TEST_P(Messages, ReactionUsesTheArrowsOwnDocument) {
   ha_desc_changed record{nullptr, 0, &id};
   const std::size_t steps = s.Doc()->UndoSteps().size();
   EXPECT_EQ(s.H().SendMessage(s.arrow, 17, &record), 1);
-  EXPECT_EQ(*x->Data().Find(2000), Value::Int(3));
+  EXPECT_EQ(*x->Data().Find(EXTRUDE_START_CAP), Value::Int(3));
   // Outside any group the entry forms a step of its own.
   ASSERT_EQ(s.Doc()->UndoSteps().size(), steps + 1);
   EXPECT_EQ(StepEntries(s.Doc()->UndoSteps().back()), Strings{"40 X"});
@@ -365,7 +366,7 @@ TEST_P(Messages, ResetKeepsLinksAndTheUnwrittenOptions) {
   Object* fresh = s.S().NewArrow(false, &error);
   ASSERT_NE(fresh, nullptr) << error;
   fresh->SetName("F");
-  Object* path2 = s.Add(host::kTypeSpline, "Path2");
+  Object* path2 = s.Add(Ospline, "Path2");
   s.Move(s.arrow, s.Add(kNull, "N"));
   s.Put("ARROW_SHAFT_LENGTH", Value::Real(123.0));
   s.Put("ARROW_PRESET_NAME", Value::Str("mine"));
@@ -425,7 +426,7 @@ TEST_P(Messages, InformationBoxOnlyInRelease16) {
   } else {
     EXPECT_EQ(s.S().FindParam("ARROW_SHOW_INFO"), nullptr);
     // Neither the newer release's button ID nor the ID no button sends.
-    for (int32_t id : {10230, INT32_MIN}) s.H().PressButton(s.arrow, id);
+    for (int32_t id : {Int32{ids_v13::ARROW_SHOW_INFO}, kNoDescriptionId}) s.H().PressButton(s.arrow, id);
     EXPECT_TRUE(s.H().MessageBoxes().empty());
   }
   EXPECT_EQ(s.Doc()->UndoSteps().size(), steps);

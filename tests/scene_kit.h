@@ -17,16 +17,16 @@
 namespace scenekit {
 
 // Host object types the scene tests build with.
-constexpr int32_t kExtrude = host::kTypeExtrude;
-constexpr int32_t kCloner = host::kTypeCloner;
-constexpr int32_t kWrap = host::kTypeSplineWrap;
-constexpr int32_t kNull = host::kTypeNull;
+constexpr int32_t kExtrude = Oextrude;
+constexpr int32_t kCloner = Ocloner;
+constexpr int32_t kWrap = Osplinewrap;
+constexpr int32_t kNull = Onull;
 
 using host::Document;
 using host::Object;
 using host::Value;
 
-constexpr int32_t kArrowType = 1025060;
+constexpr int32_t kArrowType = ID_TOLVANE;
 
 // One loaded plug-in of a release with a document in which an arrow "A"
 // sits at the top above a spline "Path". The host is shut down, and checked
@@ -38,7 +38,7 @@ class Scene {
     opened_ = session_->Open(&error);
     EXPECT_TRUE(opened_) << error;
     if (!opened_) return;
-    path = Add(host::kTypeSpline, "Path");
+    path = Add(Ospline, "Path");
     arrow = session_->NewArrow(false, &error);
     EXPECT_NE(arrow, nullptr) << error;
     if (arrow != nullptr) arrow->SetName("A");

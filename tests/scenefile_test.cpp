@@ -20,7 +20,7 @@ using host::Json;
 using host::Value;
 using testkit::ExpectCleanShutdown;
 
-constexpr int32_t kArrow = 1025060;
+constexpr int32_t kArrow = ID_TOLVANE;
 constexpr int32_t kMakeExtrude = 10280;
 constexpr int32_t kMakeCloner = 10310;
 
@@ -85,7 +85,7 @@ host::Object* Named(host::Session& s, const std::string& name) {
 void BuildScene(host::Session& s) {
   std::string error;
   host::Host& h = s.GetHost();
-  host::Object* path = h.CreateObject(s.Doc(), host::kTypeSpline, false, &error);
+  host::Object* path = h.CreateObject(s.Doc(), Ospline, false, &error);
   ASSERT_NE(path, nullptr) << error;
   path->SetName("Path");
   path->MakeSpline(3, 0);
@@ -117,7 +117,7 @@ void BuildScene(host::Session& s) {
     ASSERT_TRUE(e->Click(f.x + x, f.y + y));
   host::CloseElement(e);
 
-  host::Object* null = h.CreateObject(s.Doc(), host::kTypeNull, false, &error);
+  host::Object* null = h.CreateObject(s.Doc(), Onull, false, &error);
   ASSERT_NE(null, nullptr) << error;
   null->SetName("Marks");
   const int32_t marks = host::AddUserData(null, "Marks", dots::kDotsType, &error);
@@ -156,8 +156,8 @@ TEST(SceneFile, AWholeSceneSurvivesSaveAndLoadUnchanged) {
   ASSERT_GE(objects.size(), 6u);
   bool extrusion = false, cloner = false;
   for (const Json& o : objects) {
-    extrusion = extrusion || o["type"] == host::kTypeExtrude;
-    cloner = cloner || o["type"] == host::kTypeCloner;
+    extrusion = extrusion || o["type"] == Oextrude;
+    cloner = cloner || o["type"] == Ocloner;
   }
   EXPECT_TRUE(extrusion);
   EXPECT_TRUE(cloner);
@@ -298,7 +298,7 @@ TEST_F(SceneFiles, DamagedOrForeignFilesAreRefusedWhole) {
 // One null object "N" with user data parameters and container entries.
 std::string NullRecord(const std::string& userData, uint32_t userCount, const std::string& entries,
                        uint32_t entryCount) {
-  return U32(0) + U32(host::kTypeNull) + Str("N") + std::string(1, '\0') + U32(userCount) + userData +
+  return U32(0) + U32(Onull) + Str("N") + std::string(1, '\0') + U32(userCount) + userData +
          U32(entryCount) + entries;
 }
 // A null object with a Dots user data parameter whose value is stored as
@@ -320,7 +320,7 @@ TEST_F(SceneFiles, ContentsThatDoNotFitAreRefused) {
   const auto body = [](const std::string& objects, uint32_t count = 1, uint32_t active = 0, int32_t plane = 0) {
     return Header(Body(objects, count, active, plane));
   };
-  const std::string spline = U32(0) + U32(host::kTypeSpline) + Str("S") + std::string(1, '\x01');
+  const std::string spline = U32(0) + U32(Ospline) + Str("S") + std::string(1, '\x01');
   const std::string dotsUser = U32(host::kUserDataFirstId) + Str("Dots") + U32(dots::kDotsType);
   struct Case {
     const char* what;
@@ -328,21 +328,21 @@ TEST_F(SceneFiles, ContentsThatDoNotFitAreRefused) {
     std::string says;
   };
   const std::vector<Case> cases = {
-      {"a parent after its child", body(ObjectRecord(1, host::kTypeNull, "N", "", 0)), "parent"},
+      {"a parent after its child", body(ObjectRecord(1, Onull, "N", "", 0)), "parent"},
       {"an unknown object type", body(ObjectRecord(0, 99999, "Odd", "", 0)), "no loaded plug-in"},
       {"an unregistered value type", body(NullRecord("", 0, U32(7) + U32(4242) + U32(1) + Str(""), 1)),
        "data type 4242 is not registered"},
       {"a link beyond the objects", body(NullRecord("", 0, U32(7) + U32(HA_TYPE_LINK) + U32(5), 1)),
        "does not have"},
-      {"an active object beyond the objects", body(ObjectRecord(0, host::kTypeNull, "N", "", 0), 1, 2),
+      {"an active object beyond the objects", body(ObjectRecord(0, Onull, "N", "", 0), 1, 2),
        "damaged at byte"},
       {"a string longer than the file", body(NullRecord("", 0, U32(7) + U32(HA_TYPE_STRING) + U32(1000000), 1)),
        "damaged at byte"},
-      {"an unknown spline flag", body(U32(0) + U32(host::kTypeSpline) + Str("S") + std::string(1, '\x07')),
+      {"an unknown spline flag", body(U32(0) + U32(Ospline) + Str("S") + std::string(1, '\x07')),
        "spline flag"},
       {"more points than the file holds", body(spline + U32(0) + U32(0x7FFFFFFF)), "damaged"},
       // Values taken from a fixed set.
-      {"a negative plane", body(ObjectRecord(0, host::kTypeNull, "N", "", 0), 1, 0, -7),
+      {"a negative plane", body(ObjectRecord(0, Onull, "N", "", 0), 1, 0, -7),
        "spline plane is -7; expected 0 (XY), 1 (ZY) or 2 (XZ)"},
       {"a plane beyond XZ", body("", 0, 0, 3), "spline plane is 3"},
       {"an unknown spline type", body(spline + U32(9) + U32(0) + U32(0) + U32(0)), "spline type 9"},
@@ -360,7 +360,7 @@ TEST_F(SceneFiles, ContentsThatDoNotFitAreRefused) {
        "parameter 7 appears twice"},
       {"a Dots parameter holding a number",
        body(NullRecord(dotsUser, 1, U32(host::kUserDataFirstId) + U32(HA_TYPE_INT32) + U32(3), 1)),
-       "holds a value of type 15, but the user data parameter is of type 1035303"},
+       "holds a value of type 15, but the user data parameter is of type " + std::to_string(dots::kDotsType)},
       // Dots values that cannot be read whole.
       {"a Dots count larger than its points", body(DotsRecord(Int64Item(1000000000) + two)),
        "the plug-in could not read its value"},
@@ -446,7 +446,7 @@ TEST(SceneFile, ReleaseTwelveRefusesAFileWithDotsAndLoadsOneWithout) {
   std::string error;
   ASSERT_TRUE(s.Open(&error)) << error;
   EXPECT_EQ(host::LoadScene(withDots, &error), nullptr);
-  EXPECT_NE(error.find("1035303"), std::string::npos) << error;
+  EXPECT_NE(error.find(std::to_string(dots::kDotsType)), std::string::npos) << error;
   std::unique_ptr<Document> doc = host::LoadScene(plain, &error);
   ASSERT_NE(doc, nullptr) << error;
   ASSERT_NE(doc->First(), nullptr);

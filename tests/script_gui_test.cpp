@@ -53,7 +53,7 @@ class GuiConsole : public ::testing::Test {
 TEST_F(GuiConsole, ClicksShowInTheElementTheParameterAndThePicture) {
   Ok("arrow Arrow");
   const Json added = Printed("userdata Arrow dots Dots");
-  EXPECT_EQ(added, (Json{{"object", "Arrow"}, {"id", host::kUserDataFirstId}, {"name", "Dots"}, {"type", 1035303}}));
+  EXPECT_EQ(added, (Json{{"object", "Arrow"}, {"id", host::kUserDataFirstId}, {"name", "Dots"}, {"type", ID_CUSTOMDATATYPE_DOTS}}));
   Ok("gui open Arrow Dots");
   Ok("gui click 120 80");
   Ok("gui click 5 5");
@@ -62,7 +62,7 @@ TEST_F(GuiConsole, ClicksShowInTheElementTheParameterAndThePicture) {
   const Json gui = Printed("print gui");
   EXPECT_EQ(gui["object"], "Arrow");
   EXPECT_EQ(gui["param"], host::kUserDataFirstId);
-  EXPECT_EQ(gui["element"], 1035302);
+  EXPECT_EQ(gui["element"], ID_CUSTOMGUI_DOTS);
   EXPECT_EQ(gui["field"], (Json{{"x", host::kElementLeft}, {"y", host::kElementTop}, {"width", 400}, {"height", 300}}));
   EXPECT_EQ(gui["points"], Json::parse("[[120.0,80.0,0.0],[5.0,5.0,0.0]]"));
   EXPECT_EQ(gui["inputs"], Json::parse(R"([{"kind":"click","x":120,"y":80,"used":true},)"
@@ -71,7 +71,7 @@ TEST_F(GuiConsole, ClicksShowInTheElementTheParameterAndThePicture) {
                                        R"({"kind":"key","key":13,"used":false}])"));
   const Json params = Printed("print params Arrow");
   EXPECT_EQ(params["params"][std::to_string(host::kUserDataFirstId)],
-            Json::parse(R"({"type":1035303,"points":[[120.0,80.0,0.0],[5.0,5.0,0.0]]})"));
+            (Json{{"type", ID_CUSTOMDATATYPE_DOTS}, {"points", Json::parse("[[120.0,80.0,0.0],[5.0,5.0,0.0]]")}}));
   const std::string png = dir_.File("field.png");
   Ok("gui png " + png);
   host::Raster r;

@@ -28,6 +28,20 @@ using host::kScriptError;
 using host::kScriptFailed;
 using host::kScriptOk;
 
+// `text` with every `"type":NAME` (an object type of hostapi/abi/ha_ids.h)
+// written as the type's number, as the console prints it.
+std::string WithTypes(std::string text) {
+  static const std::pair<std::string, int32_t> kTypes[] = {
+      {"Osplinewrap", Osplinewrap}, {"Ospline", Ospline}, {"Onull", Onull},
+      {"Oextrude", Oextrude},       {"Ocloner", Ocloner}, {"ID_TOLVANE", ID_TOLVANE}};
+  for (const auto& [name, id] : kTypes) {
+    const std::string from = "\"type\":" + name, to = "\"type\":" + std::to_string(id);
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+      text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 // A console with its output captured; at the end the session must close
 // without leaks or misuse.
 class Console : public ::testing::Test {
@@ -108,12 +122,12 @@ TEST_F(Console, NewObjectsGoToTheTopWithTheirNamesAsOneUndoStepEach) {
   Script({"arrow A", "object spline S", "object null N", "object extrude E", "object cloner C",
           "object splinewrap W"});
   EXPECT_EQ(Text("tree"),
-            "[{\"name\":\"W\",\"type\":1019221,\"children\":[]},"
-            "{\"name\":\"C\",\"type\":1018544,\"children\":[]},"
-            "{\"name\":\"E\",\"type\":5116,\"children\":[]},"
-            "{\"name\":\"N\",\"type\":5140,\"children\":[]},"
-            "{\"name\":\"S\",\"type\":5101,\"children\":[]},"
-            "{\"name\":\"A\",\"type\":1025060,\"children\":[]}]\n");
+            WithTypes("[{\"name\":\"W\",\"type\":Osplinewrap,\"children\":[]},"
+                      "{\"name\":\"C\",\"type\":Ocloner,\"children\":[]},"
+                      "{\"name\":\"E\",\"type\":Oextrude,\"children\":[]},"
+                      "{\"name\":\"N\",\"type\":Onull,\"children\":[]},"
+                      "{\"name\":\"S\",\"type\":Ospline,\"children\":[]},"
+                      "{\"name\":\"A\",\"type\":ID_TOLVANE,\"children\":[]}]\n"));
   const Json undo = Print("undo");
   ASSERT_EQ(undo["undo"].size(), 6u);
   EXPECT_EQ(undo["undo"][0], Json::parse(R"([{"kind":44,"object":"A"}])"));
@@ -123,8 +137,8 @@ TEST_F(Console, NewObjectsGoToTheTopWithTheirNamesAsOneUndoStepEach) {
 
 TEST_F(Console, MenuArrowTakesTheDocumentsPlane) {
   Script({"doc plane 2", "arrow FromMenu menu", "arrow Plain"});
-  EXPECT_EQ(Print("params FromMenu")["params"]["2300"], 2);
-  EXPECT_EQ(Print("params Plain")["params"]["2300"], 0);
+  EXPECT_EQ(Print("params FromMenu")["params"][std::to_string(SPLINEPRIMITIVE_PLANE)], 2);
+  EXPECT_EQ(Print("params Plain")["params"][std::to_string(SPLINEPRIMITIVE_PLANE)], 0);
   // Only the menu's arrow was sent the menu-prepare message.
   const Json messages = Print("messages");
   ASSERT_EQ(messages.size(), 1u);
@@ -147,10 +161,10 @@ TEST_F(Console, BadCreationsAreScriptErrors) {
 TEST_F(Console, TheFirstNameInTreeOrderWins) {
   // B holds a null X; a spline X follows B at the top level.
   Script({"object spline X", "object null B", "object null X", "move X under B"});
-  EXPECT_EQ(Print("params X")["type"], 5140);  // B's child comes before the later top-level X
-  EXPECT_EQ(Print("params B/X")["type"], 5140);
+  EXPECT_EQ(Print("params X")["type"], Onull);  // B's child comes before the later top-level X
+  EXPECT_EQ(Print("params B/X")["type"], Onull);
   Ok("move X top");
-  EXPECT_EQ(Print("params X")["type"], 5140);
+  EXPECT_EQ(Print("params X")["type"], Onull);
 }
 
 TEST_F(Console, PathsStartAtTheTopAndTryEveryMatchingBranch) {
@@ -158,8 +172,10 @@ TEST_F(Console, PathsStartAtTheTopAndTryEveryMatchingBranch) {
           "move H under G"});
   // The first G holds H only; the second G holds K.
   EXPECT_EQ(Text("tree"),
-            "[{\"name\":\"G\",\"type\":5140,\"children\":[{\"name\":\"H\",\"type\":5140,\"children\":[]}]},"
-            "{\"name\":\"G\",\"type\":5140,\"children\":[{\"name\":\"K\",\"type\":5140,\"children\":[]}]}]\n");
+            WithTypes("[{\"name\":\"G\",\"type\":Onull,\"children\":["
+                      "{\"name\":\"H\",\"type\":Onull,\"children\":[]}]},"
+                      "{\"name\":\"G\",\"type\":Onull,\"children\":["
+                      "{\"name\":\"K\",\"type\":Onull,\"children\":[]}]}]\n"));
   Ok("set G/K 7 int:1");
   EXPECT_EQ(Print("params K")["params"]["7"], 1);
   EXPECT_EQ(Error("select K/G"), "no object at path 'K/G' in the document");
@@ -190,8 +206,8 @@ TEST_F(Console, MovesAreUndoableStepsOfTheirOwn) {
   Ok("move B under P last");
   const std::string nested = Text("tree");
   EXPECT_EQ(nested,
-            "[{\"name\":\"P\",\"type\":5140,\"children\":[{\"name\":\"A\",\"type\":5140,\"children\":[]},"
-            "{\"name\":\"B\",\"type\":5140,\"children\":[]}]}]\n");
+            WithTypes("[{\"name\":\"P\",\"type\":Onull,\"children\":[{\"name\":\"A\",\"type\":Onull,\"children\":[]},"
+                      "{\"name\":\"B\",\"type\":Onull,\"children\":[]}]}]\n"));
   Ok("move B under P first");
   EXPECT_EQ(Print("tree")[0]["children"][0]["name"], "B");
   Ok("move A top");
@@ -265,8 +281,9 @@ TEST_F(Console, OtherObjectsTakeNumericIdsAndTypedValues) {
           "set N 4 bool:0", "set N 5 vector:1,-2.5,1e3", "set N 6 \"string:two words\"", "set N 7 string:",
           "set N 8 link:S", "set N 9 link:none", "set N 10 float:inf"});
   EXPECT_EQ(Text("params N"),
-            "{\"name\":\"N\",\"type\":5140,\"params\":{\"1\":-3,\"2\":2.5,\"3\":1,\"4\":0,"
-            "\"5\":[1.0,-2.5,1000.0],\"6\":\"two words\",\"7\":\"\",\"8\":\"S\",\"9\":null,\"10\":\"inf\"}}\n");
+            WithTypes("{\"name\":\"N\",\"type\":Onull,\"params\":{\"1\":-3,\"2\":2.5,\"3\":1,\"4\":0,"
+                      "\"5\":[1.0,-2.5,1000.0],\"6\":\"two words\",\"7\":\"\",\"8\":\"S\","
+                      "\"9\":null,\"10\":\"inf\"}}\n"));
   // Each edit is one undo step and the changed-parameter message.
   const Json undo = Print("undo")["undo"];
   ASSERT_EQ(undo.size(), 12u);
@@ -350,7 +367,8 @@ TEST_F(Console, AllocationFailureMakesArrowCreationFailClearly) {
   Ok("fail off");
   Ok("arrow E");
   EXPECT_EQ(Text("tree"),
-            "[{\"name\":\"E\",\"type\":1025060,\"children\":[]},{\"name\":\"B\",\"type\":1025060,\"children\":[]}]\n");
+            WithTypes("[{\"name\":\"E\",\"type\":ID_TOLVANE,\"children\":[]},"
+                      "{\"name\":\"B\",\"type\":ID_TOLVANE,\"children\":[]}]\n"));
   EXPECT_EQ(Print("undo")["undo"].size(), 2u);
 }
 
@@ -465,7 +483,7 @@ TEST_F(Console, PrintShapes) {
 
   const Json params = Print("params C/A");
   EXPECT_EQ(params["name"], "A");
-  EXPECT_EQ(params["type"], 1025060);
+  EXPECT_EQ(params["type"], ID_TOLVANE);
   ASSERT_TRUE(params["params"].is_object());
   long previous = -1;
   for (const auto& [key, value] : params["params"].items()) {
@@ -610,7 +628,7 @@ TEST(ScriptRun, ErrorsNameTheScriptAndLineAndStopIt) {
   const Ran r = RunText("# a comment\n\narrow A\nprint tree\nfrobnicate\nprint tree\n");
   EXPECT_EQ(r.status, kScriptError);
   EXPECT_EQ(r.err, "s.script:5: unknown command 'frobnicate'\n");
-  EXPECT_EQ(r.out, "[{\"name\":\"A\",\"type\":1025060,\"children\":[]}]\n");  // line 6 never ran
+  EXPECT_EQ(r.out, WithTypes("[{\"name\":\"A\",\"type\":ID_TOLVANE,\"children\":[]}]\n"));  // line 6 never ran
 
   struct Case {
     std::string script, err;
@@ -655,8 +673,10 @@ TEST(ScriptRun, ACompleteScriptEndsCleanly) {
   EXPECT_EQ(r.status, kScriptOk) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
-            "[{\"name\":\"Path\",\"type\":5101,\"children\":[{\"name\":\"Arrow\",\"type\":1025060,\"children\":[]}]}]\n"
-            "[{\"name\":\"Arrow\",\"type\":1025060,\"children\":[]},{\"name\":\"Path\",\"type\":5101,\"children\":[]}]\n");
+            WithTypes("[{\"name\":\"Path\",\"type\":Ospline,\"children\":["
+                      "{\"name\":\"Arrow\",\"type\":ID_TOLVANE,\"children\":[]}]}]\n"
+                      "[{\"name\":\"Arrow\",\"type\":ID_TOLVANE,\"children\":[]},"
+                      "{\"name\":\"Path\",\"type\":Ospline,\"children\":[]}]\n"));
   EXPECT_EQ(RunText("").status, kScriptOk);  // an empty script loads nothing and ends well
 }
 
@@ -716,7 +736,8 @@ TEST_F(Program, RunsAScriptFileOrStandardInput) {
   const Ran file = Call("run '" + script.string() + "'");
   EXPECT_EQ(file.status, 0) << file.err;
   EXPECT_EQ(file.out,
-            "[{\"name\":\"N\",\"type\":5140,\"children\":[]},{\"name\":\"A\",\"type\":1025060,\"children\":[]}]\n");
+            WithTypes("[{\"name\":\"N\",\"type\":Onull,\"children\":[]},"
+                      "{\"name\":\"A\",\"type\":ID_TOLVANE,\"children\":[]}]\n"));
   const Ran piped = Call("run - < '" + script.string() + "'");
   EXPECT_EQ(piped.status, 0) << piped.err;
   EXPECT_EQ(piped.out, file.out);
@@ -755,13 +776,13 @@ TEST_F(Program, TheExamplesBuildTheirSetUps) {
   };
   const Example examples[] = {
       {"cloner-along-path.script",
-       "[{\"name\":\"Cloner\",\"type\":1018544,\"children\":[{\"name\":\"Extrude NURBS\",\"type\":5116,"
-       "\"children\":[{\"name\":\"Arrow\",\"type\":1025060,\"children\":[]}]}]},"
-       "{\"name\":\"Path\",\"type\":5101,\"children\":[]}]"},
+       "[{\"name\":\"Cloner\",\"type\":Ocloner,\"children\":[{\"name\":\"Extrude NURBS\",\"type\":Oextrude,"
+       "\"children\":[{\"name\":\"Arrow\",\"type\":ID_TOLVANE,\"children\":[]}]}]},"
+       "{\"name\":\"Path\",\"type\":Ospline,\"children\":[]}]"},
       {"wrap-along-path.script",
-       "[{\"name\":\"Extrude NURBS\",\"type\":5116,\"children\":[{\"name\":\"Arrow\",\"type\":1025060,"
-       "\"children\":[]},{\"name\":\"Spline Wrap\",\"type\":1019221,\"children\":[]}]},"
-       "{\"name\":\"Path\",\"type\":5101,\"children\":[]}]"},
+       "[{\"name\":\"Extrude NURBS\",\"type\":Oextrude,\"children\":[{\"name\":\"Arrow\",\"type\":ID_TOLVANE,"
+       "\"children\":[]},{\"name\":\"Spline Wrap\",\"type\":Osplinewrap,\"children\":[]}]},"
+       "{\"name\":\"Path\",\"type\":Ospline,\"children\":[]}]"},
   };
   for (const Example& e : examples) {
     const Ran r = Call(std::string("run '") + TOLVANE_SOURCE_DIR + "/examples/" + e.file + "'");
@@ -772,7 +793,7 @@ TEST_F(Program, TheExamplesBuildTheirSetUps) {
       EXPECT_TRUE(Json::accept(line)) << e.file << ": " << line;
       last = line;
     }
-    EXPECT_EQ(last, e.tree) << e.file;
+    EXPECT_EQ(last, WithTypes(e.tree)) << e.file;
   }
 }
 

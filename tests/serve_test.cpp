@@ -148,7 +148,7 @@ TEST_P(ServeReleaseTest, CommandsPrintWhatAScriptPrintsAndThePageSeesTheirEffect
     if (line == "press Arrow ARROW_MAKE_EXTRUDE") {
       const Json tree = State()["tree"];
       ASSERT_EQ(tree.size(), 2u) << tree;
-      EXPECT_EQ(tree[0]["type"], host::kTypeExtrude) << tree;
+      EXPECT_EQ(tree[0]["type"], Oextrude) << tree;
       EXPECT_EQ(tree[0]["children"][0]["name"], "Arrow") << tree;
     }
   }

@@ -201,12 +201,12 @@ class Generator {
     } else if (p.type == "link") {
       std::vector<Object*> targets;
       for (Object* op : objects)
-        if (p.accept == 0 || p.accept == host::kTypeBase || op->Type() == p.accept)
+        if (p.accept == 0 || p.accept == Obase || op->Type() == p.accept)
           targets.push_back(op);
       // Links mostly go to splines, as a user would pick them.
       std::vector<Object*> splines;
       for (Object* op : targets)
-        if (op->Type() == host::kTypeSpline) splines.push_back(op);
+        if (op->Type() == Ospline) splines.push_back(op);
       if (!splines.empty() && Pick(4) != 0) targets = splines;
       value =
           targets.empty() || Pick(6) == 0 ? "none" : Quote(targets[Pick(targets.size())]->Name());
@@ -223,7 +223,7 @@ class Generator {
     Object* op = hostObjects[Pick(hostObjects.size())];
     std::string param;
     switch (op->Type()) {
-      case host::kTypeCloner: {
+      case Ocloner: {
         const std::size_t which = Pick(3);
         if (which == 0)
           param = "2010 int:" + std::to_string(Pick(2));
@@ -232,15 +232,15 @@ class Generator {
         else {
           std::string target = "none";
           for (Object* t : objects)
-            if (t->Type() == host::kTypeSpline && Pick(2) == 0) target = Quote(t->Name());
+            if (t->Type() == Ospline && Pick(2) == 0) target = Quote(t->Name());
           param = "1015 link:" + target;
         }
         break;
       }
-      case host::kTypeExtrude:
+      case Oextrude:
         param = "1002 vector:" + std::to_string(Pick(30)) + ",0," + std::to_string(Pick(30));
         break;
-      case host::kTypeSplineWrap:
+      case Osplinewrap:
         param = "1012 int:" + std::to_string(Pick(2));
         break;
       default:

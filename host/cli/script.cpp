@@ -66,11 +66,11 @@ bool CmdArrow(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 }
 
 bool CmdObject(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
-  static const std::map<std::string, int32_t> kKinds = {{"spline", kTypeSpline},
-                                                       {"null", kTypeNull},
-                                                       {"extrude", kTypeExtrude},
-                                                       {"cloner", kTypeCloner},
-                                                       {"splinewrap", kTypeSplineWrap}};
+  static const std::map<std::string, int32_t> kKinds = {{"spline", Ospline},
+                                                       {"null", Onull},
+                                                       {"extrude", Oextrude},
+                                                       {"cloner", Ocloner},
+                                                       {"splinewrap", Osplinewrap}};
   const auto kind = kKinds.find(a[0]);
   if (kind == kKinds.end())
     return Fail(e, "unknown object kind " + Quoted(a[0]) +
@@ -141,7 +141,7 @@ bool ArrowEdit(ScriptConsole& c, const ScriptArgs& a, EditMode mode, int32_t* id
   }
   Object* target = c.FindObject(a[2], e);
   if (target == nullptr) return false;
-  if (param->accept != 0 && param->accept != kTypeBase && target->Type() != param->accept)
+  if (param->accept != 0 && param->accept != Obase && target->Type() != param->accept)
     return Fail(e, param->name + " takes objects of type " + std::to_string(param->accept) + ", not " +
                        Quoted(a[2]) + " of type " + std::to_string(target->Type()));
   *value = Value::Link(target->Serial());

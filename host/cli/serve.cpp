@@ -34,7 +34,7 @@ namespace host {
 
 namespace {
 
-constexpr int32_t kArrowType = 1025060;
+constexpr int32_t kArrowType = ID_TOLVANE;
 // The command endpoint's body is one line of the console.
 constexpr std::size_t kMaxCommandBody = 64 * 1024;
 // The commands the server keeps for the page's log.

@@ -16,7 +16,7 @@ namespace host {
 
 namespace {
 
-constexpr int32_t kArrowPluginId = 1025060;
+constexpr int32_t kArrowPluginId = ID_TOLVANE;
 
 }  // namespace
 
@@ -424,12 +424,12 @@ Json Session::ContourJson(Object* op) {
   for (const ha_vector& p : spline->Points())
     points.push_back(Json::array({DoubleJson(p.x), DoubleJson(p.y), DoubleJson(p.z)}));
   return Json{{"release", options_.release},
-              {"closed", intOf(1002) != 0},
+              {"closed", intOf(SPLINEOBJECT_CLOSED) != 0},
               {"spline_type", spline->SplineType()},
-              {"interpolation", intOf(1001)},
-              {"intermediate_points", intOf(1003)},
-              {"angle", DoubleJson(realOf(1004))},
-              {"max_length", DoubleJson(realOf(1005))},
+              {"interpolation", intOf(SPLINEOBJECT_INTERPOLATION)},
+              {"intermediate_points", intOf(SPLINEOBJECT_POINT_COUNT)},
+              {"angle", DoubleJson(realOf(SPLINEOBJECT_POINT_ANGLE))},
+              {"max_length", DoubleJson(realOf(SPLINEOBJECT_POINT_MAX_LENGTH))},
               {"points", points}};
 }
 

@@ -60,7 +60,7 @@ bool SplinePoints(Host& host, Object* op, std::vector<Vec3>* points, bool* close
 
 namespace {
 
-bool IsDeformer(const Object* op) { return op->Type() == kTypeSplineWrap; }
+bool IsDeformer(const Object* op) { return op->Type() == Osplinewrap; }
 
 // The first child that is not a deformer.
 Object* FirstSource(const Object* op) {
@@ -292,18 +292,18 @@ Result EvaluateNode(Host& host, Object* op, int depth) {
   if (depth > 64) return Failure("the set-up under " + Quote(op->Name()) + " is nested too deep");
   Result r;
   switch (op->Type()) {
-    case kTypeExtrude:
+    case Oextrude:
       r = EvaluateExtrude(host, op);
       break;
-    case kTypeCloner:
+    case Ocloner:
       r = EvaluateCloner(host, op, depth);
       break;
-    case kTypeNull:
+    case Onull:
       r = EvaluateNull(host, op, depth);
       break;
-    case kTypeSpline:
+    case Ospline:
       return None("is a spline: it has no mesh of its own");
-    case kTypeSplineWrap:
+    case Osplinewrap:
       return None("is a deformer: it bends its parent's mesh and has none of its own");
     default:
       if (HasContour(op)) return None("is an arrow: it has no mesh of its own (an extrusion makes one of it)");

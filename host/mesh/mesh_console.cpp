@@ -48,7 +48,7 @@ bool CmdPoints(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   const char* usage = "usage: points NAME [linear|cubic] [closed] X,Y,Z X,Y,Z ...";
   Object* op = c.FindObject(a[0], e);
   if (op == nullptr) return false;
-  if (op->Type() != kTypeSpline) return Fail(e, Quote(a[0]) + " is not a spline object");
+  if (op->Type() != Ospline) return Fail(e, Quote(a[0]) + " is not a spline object");
   std::size_t i = 1;
   int32_t type = 0;
   if (i < a.size() && (a[i] == "linear" || a[i] == "cubic")) type = a[i++] == "cubic" ? 1 : 0;
@@ -98,7 +98,7 @@ int MakeAndWrite(Session& session, const MeshOptions& o, std::ostream& err) {
   if (o.rounded && !session.ApplySetting(arrow, "ARROW_EXTRUDE_FILLET=true", &error)) return fail(1, error);
   if (!session.PressButton(arrow, "ARROW_MAKE_EXTRUDE", &error)) return fail(1, error);
   Object* extrude = arrow->Up();
-  if (extrude == nullptr || extrude->Type() != kTypeExtrude) return fail(1, "the arrow built no extrusion");
+  if (extrude == nullptr || extrude->Type() != Oextrude) return fail(1, "the arrow built no extrusion");
   session.GetHost().EditParameter(extrude, kExtrudeMove, Value::Vec({0.0, 0.0, o.depth}));
   const Vec3 move = VecOf(extrude, kExtrudeMove, Vec3{0.0, 0.0, 0.0});
   if (move.x != 0.0 || move.y != 0.0 || move.z != o.depth) return fail(1, "cannot set the extrusion's movement");

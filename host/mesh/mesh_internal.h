@@ -12,28 +12,29 @@
 namespace host {
 namespace mesh {
 
-// Parameters of the host's objects that the generators read (docs/meshes.md).
+// Parameters of the host's objects that the generators read (docs/meshes.md),
+// under the mesh layer's names; the IDs are those of hostapi/abi/ha_ids.h.
 enum : int32_t {
-  kSplineClosed = 1002,
-  kSplineInterpolation = 1001,
-  kSplinePointCount = 1003,
-  kSplineMaxLength = 1005,
-  kArrowPlane = 2300,
-  kExtrudeMove = 1002,
-  kExtrudeStartCap = 2000,
-  kExtrudeEndCap = 2001,
-  kExtrudeStartSteps = 2003,
-  kExtrudeEndSteps = 2004,
-  kExtrudeStartRadius = 2005,
-  kExtrudeEndRadius = 2006,
-  kClonerMode = 2010,
-  kClonerPath = 1015,
-  kClonerPathCount = 1060,
-  kClonerRate = 1063,
-  kClonerLinearCount = 1270,
-  kClonerLinearStep = 1271,
-  kWrapSpline = 1001,
-  kWrapMode = 1012
+  kSplineClosed = SPLINEOBJECT_CLOSED,
+  kSplineInterpolation = SPLINEOBJECT_INTERPOLATION,
+  kSplinePointCount = SPLINEOBJECT_POINT_COUNT,
+  kSplineMaxLength = SPLINEOBJECT_POINT_MAX_LENGTH,
+  kArrowPlane = SPLINEPRIMITIVE_PLANE,
+  kExtrudeMove = EXTRUDEOBJECT_MOVE,
+  kExtrudeStartCap = EXTRUDE_START_CAP,
+  kExtrudeEndCap = EXTRUDE_END_CAP,
+  kExtrudeStartSteps = EXTRUDE_START_FILLET,
+  kExtrudeEndSteps = EXTRUDE_END_FILLET,
+  kExtrudeStartRadius = EXTRUDE_START_RADIUS,
+  kExtrudeEndRadius = EXTRUDE_END_RADIUS,
+  kClonerMode = CLONER_MODE,
+  kClonerPath = CLONER_OBJECT_LINK,
+  kClonerPathCount = CLONER_OBJECT_COUNT,
+  kClonerRate = CLONER_OBJECT_RATE,
+  kClonerLinearCount = CLONER_LINEAR_COUNT,
+  kClonerLinearStep = CLONER_LINEAR_STEP,
+  kWrapSpline = SPLINEWRAP_SPLINE,
+  kWrapMode = SPLINEWRAP_MODE
 };
 
 constexpr int32_t kRoundedCap = 3;  // the cap setting of a rounded cap

@@ -45,11 +45,11 @@ void Container::Merge(const Container& other) {
 
 std::string DefaultName(int32_t type) {
   switch (type) {
-    case kTypeSpline: return "Spline";
-    case kTypeNull: return "Null";
-    case kTypeExtrude: return "Extrude NURBS";
-    case kTypeCloner: return "Cloner";
-    case kTypeSplineWrap: return "Spline Wrap";
+    case Ospline: return "Spline";
+    case Onull: return "Null";
+    case Oextrude: return "Extrude NURBS";
+    case Ocloner: return "Cloner";
+    case Osplinewrap: return "Spline Wrap";
     default: return "";
   }
 }
@@ -59,19 +59,19 @@ bool IsHostType(int32_t type) { return !DefaultName(type).empty(); }
 void ApplyHostDefaults(Object* op) {
   Container& bc = op->Data();
   switch (op->Type()) {
-    case kTypeExtrude:
-      bc.Set(1002, Value::Vec({0.0, 0.0, 20.0}));
-      bc.Set(2000, Value::Int(1));
-      bc.Set(2001, Value::Int(1));
+    case Oextrude:
+      bc.Set(EXTRUDEOBJECT_MOVE, Value::Vec({0.0, 0.0, 20.0}));
+      bc.Set(EXTRUDE_START_CAP, Value::Int(1));
+      bc.Set(EXTRUDE_END_CAP, Value::Int(1));
       break;
-    case kTypeCloner:
-      bc.Set(2010, Value::Int(1));
-      bc.Set(1270, Value::Int(3));
-      bc.Set(1060, Value::Int(3));
-      bc.Set(1063, Value::Real(0.0));
+    case Ocloner:
+      bc.Set(CLONER_MODE, Value::Int(1));
+      bc.Set(CLONER_LINEAR_COUNT, Value::Int(3));
+      bc.Set(CLONER_OBJECT_COUNT, Value::Int(3));
+      bc.Set(CLONER_OBJECT_RATE, Value::Real(0.0));
       break;
-    case kTypeSplineWrap:
-      bc.Set(1012, Value::Int(0));
+    case Osplinewrap:
+      bc.Set(SPLINEWRAP_MODE, Value::Int(0));
       break;
     default:
       break;

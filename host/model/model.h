@@ -57,15 +57,9 @@ class Container {
   int32_t id_ = 0;
 };
 
-// Host object types the stand-in host knows besides plug-in objects.
-enum : int32_t {
-  kTypeSpline = 5101,
-  kTypeNull = 5140,
-  kTypeExtrude = 5116,
-  kTypeCloner = 1018544,
-  kTypeSplineWrap = 1019221,
-  kTypeBase = 5155
-};
+// The host object types the stand-in host knows besides plug-in objects
+// (Ospline, Onull, Oextrude, Ocloner, Osplinewrap) and their parameters are
+// named in hostapi/abi/ha_ids.h.
 
 // Parameters a user added to an object, beside its description's own.
 constexpr int32_t kUserDataFirstId = 700001;
@@ -91,11 +85,13 @@ bool IsHostType(int32_t type);
 // Gives a new host object the parameters the host starts every object of its
 // type with. Whoever makes a host object (the user's menu or the module
 // through the object suite) calls it, so both get the same object:
-//   Extrude NURBS: movement 1002 = (0, 0, 20), start and end caps 2000, 2001
-//                  = 1 (plain caps);
-//   Cloner:        mode 2010 = 1 (linear), 3 clones in a line (1270) and 3
-//                  along an object (1060) at rate 0 (1063), no object link;
-//   Spline Wrap:   mode 1012 = 0, no spline link (1001).
+//   Extrude NURBS: movement EXTRUDEOBJECT_MOVE = (0, 0, 20), start and end
+//                  caps EXTRUDE_START_CAP, EXTRUDE_END_CAP = 1 (plain caps);
+//   Cloner:        CLONER_MODE = 1 (linear), 3 clones in a line
+//                  (CLONER_LINEAR_COUNT) and 3 along an object
+//                  (CLONER_OBJECT_COUNT) at rate 0 (CLONER_OBJECT_RATE), no
+//                  object link;
+//   Spline Wrap:   SPLINEWRAP_MODE = 0, no spline link (SPLINEWRAP_SPLINE).
 // Other types start empty.
 void ApplyHostDefaults(Object* op);
 

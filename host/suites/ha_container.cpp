@@ -55,7 +55,7 @@ ha_object BcGetLink(ha_container h, int32_t id, ha_document doc, int32_t instanc
   if (v == nullptr || v->link == 0 || doc == nullptr) return nullptr;
   Object* target = Object::FindSerial(v->link);
   if (target == nullptr || target->Doc() != Document::FromHandle(doc)) return nullptr;
-  if (instanceOf != kTypeBase && target->Type() != instanceOf) return nullptr;
+  if (instanceOf != Obase && target->Type() != instanceOf) return nullptr;
   return target->Handle();
 }
 void BcSet(ha_container h, int32_t id, Value value, const char* call) {

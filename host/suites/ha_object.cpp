@@ -26,7 +26,7 @@ ha_object ObjAlloc(int32_t type) {
 }
 ha_object SplineAlloc(int32_t count, int32_t type) {
   if (count < 0 || !IsSplineType(type) || Failures().NextAllocationFails()) return nullptr;
-  Object* op = NewLooseObject(kTypeSpline, DefaultName(kTypeSpline));
+  Object* op = NewLooseObject(Ospline, DefaultName(Ospline));
   op->MakeSpline(count, type);
   return op->Handle();
 }

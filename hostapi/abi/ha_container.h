@@ -25,7 +25,7 @@ typedef struct ha_container_suite {
   void (HA_CALL *get_vector)(ha_container bc, int32_t id, const ha_vector* preset, ha_vector* out);
   ha_text (HA_CALL *get_string)(ha_container bc, int32_t id); /* an empty text when absent */
   /* The linked object when it lives in `doc` and is of type `instance_of`
-   * (5155 accepts any object); null otherwise. */
+   * (Obase accepts any object); null otherwise. */
   ha_object (HA_CALL *get_link)(ha_container bc, int32_t id, ha_document doc, int32_t instance_of);
 
   void (HA_CALL *set_int32)(ha_container bc, int32_t id, int32_t value);

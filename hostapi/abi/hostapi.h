@@ -19,6 +19,7 @@
 #include "ha_hyperfile.h"
 #include "ha_customdata.h"
 #include "ha_gui.h"
+#include "ha_ids.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -241,7 +241,7 @@ class BaseContainer {
   Vector GetVector(Int32 id, const Vector& preset = Vector()) const;
   String GetString(Int32 id) const;
   // The linked object if it lives in `doc` and is of type `instanceOf`.
-  BaseObject* GetObjectLink(Int32 id, BaseDocument* doc, Int32 instanceOf = 5155) const;
+  BaseObject* GetObjectLink(Int32 id, BaseDocument* doc, Int32 instanceOf = Obase) const;
   Int32 GetType(Int32 id) const;
 
   void SetBool(Int32 id, Bool value);

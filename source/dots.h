@@ -1,15 +1,15 @@
 // The Dots example: a parameter data type whose value is a list of points,
 // and the interface element that shows such a value as a white field with
 // black dots and adds a dot wherever the user clicks. Release-16 builds only.
-#ifndef TOLVANE_CUSTOMDATA_CUSTOMGUI_H
-#define TOLVANE_CUSTOMDATA_CUSTOMGUI_H
+#ifndef TOLVANE_DOTS_H
+#define TOLVANE_DOTS_H
 
 #include "api.h"
 #include "api_customdata.h"
 #include "api_gui.h"
 
-constexpr Int32 ID_CUSTOMDATATYPE_DOTS = 1035303;
-constexpr Int32 ID_CUSTOMGUI_DOTS = 1035302;
+// ID_CUSTOMDATATYPE_DOTS and ID_CUSTOMGUI_DOTS, the plug-in IDs of the data
+// type and the element, are in hostapi/abi/ha_ids.h (through api.h).
 constexpr Int32 IDS_CUSTOMGUI_DOTS = 10002;        // element name
 constexpr Int32 IDS_CUSTOMDATATYPE_DOTS = 10003;   // data type name
 

@@ -1,4 +1,4 @@
-#include "customdata_customgui.h"
+#include "dots.h"
 
 #include <cstdint>
 #include <cstring>
