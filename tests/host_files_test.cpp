@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core.h"
+#include "fixture.h"
 #include "files.h"
 #include "host.h"
 
@@ -60,11 +61,6 @@ class FileLayer : public ::testing::Test {
   host::Host host_;
 
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("tolvane_files_" + std::string(info->test_suite_name()) + "_" + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     textsBefore_ = host::Texts().Size();
     filesBefore_ = host::OpenFileCount();
   }
@@ -72,8 +68,6 @@ class FileLayer : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(host::OpenFileCount(), filesBefore_) << "file objects leaked";
     host::FreeAllFiles();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
 
   std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
@@ -98,7 +92,8 @@ class FileLayer : public ::testing::Test {
     return state ? state->position : -100;
   }
 
-  fs::path dir_;
+  testkit::TempDir tmp_;
+  const fs::path dir_ = fs::u8path(tmp_.Path());
   std::size_t textsBefore_ = 0;
   std::size_t filesBefore_ = 0;
 };

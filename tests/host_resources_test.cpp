@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core.h"
+#include "fixture.h"
 #include "host.h"
 #include "ids.h"
 #include "resources.h"
@@ -97,13 +98,6 @@ class ResourcesTest : public ::testing::Test {
   host::Host host_;  // a fresh host: its own handles, failure plan and misuse log
 
   void SetUp() override {
-    std::random_device random;
-    for (int attempt = 0; attempt < 100 && root_.empty(); ++attempt) {
-      const fs::path p = fs::temp_directory_path() / ("tolvane-res-" + std::to_string(random()));
-      std::error_code ec;
-      if (fs::create_directory(p, ec)) root_ = p;
-    }
-    ASSERT_FALSE(root_.empty()) << "cannot make a temporary folder";
     liveFolders_ = host::LiveResourceCount();
     liveBitmaps_ = host::LiveBitmapCount();
   }
@@ -112,8 +106,6 @@ class ResourcesTest : public ::testing::Test {
     host::Failures().Off();
     EXPECT_EQ(host::LiveResourceCount(), liveFolders_) << "a resource folder handle leaked";
     EXPECT_EQ(host::LiveBitmapCount(), liveBitmaps_) << "a bitmap handle leaked";
-    std::error_code ec;
-    fs::remove_all(root_, ec);
   }
 
   // Lays out a new plug-in folder with the description of `version`.
@@ -144,7 +136,8 @@ class ResourcesTest : public ::testing::Test {
     return error;
   }
 
-  fs::path root_;
+  testkit::TempDir tmp_;
+  const fs::path root_ = fs::u8path(tmp_.Path());
   int plugins_ = 0;
   std::size_t liveFolders_ = 0;
   std::size_t liveBitmaps_ = 0;

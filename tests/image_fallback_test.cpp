@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "baseline_tiff.h"
+#include "fixture.h"
 #include "gui.h"
 #include "host.h"
 #include "resources.h"
@@ -30,20 +31,7 @@ std::string ReadBytes(const fs::path& path) {
   return out.str();
 }
 
-class TempFolder {
- public:
-  TempFolder() : path_(fs::temp_directory_path() / ("tolvane-images-" + std::to_string(std::random_device{}()))) {
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).u8string(); }
-
- private:
-  fs::path path_;
-};
+using TempFolder = testkit::TempDir;
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(fs::u8path(path), std::ios::binary);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core.h"
+#include "fixture.h"
 #include "files.h"
 #include "script.h"
 
@@ -690,12 +691,12 @@ class Program : public ::testing::Test {
     GTEST_SKIP() << "these run the program through a POSIX shell (' quoting, popen, WEXITSTATUS); "
                     "the Linux build runs them";
 #else
-    dir_ = fs::temp_directory_path() / ("tolvane_script_test_" + std::to_string(getpid()));
-    fs::create_directories(dir_);
+    tmp_ = std::make_unique<testkit::TempDir>();
+    dir_ = fs::u8path(tmp_->Path());
 #endif
   }
   void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
+    tmp_.reset();
   }
 
   fs::path Write(const std::string& name, const std::string& text) {
@@ -728,6 +729,7 @@ class Program : public ::testing::Test {
 #endif
   }
 
+  std::unique_ptr<testkit::TempDir> tmp_;
   fs::path dir_;
 };
 
