@@ -1,5 +1,5 @@
 # Writes a C++ source that holds files as byte arrays, in the table that
-# host/web_assets.h declares. Run as a script:
+# host/cli/web_assets.h declares. Run as a script:
 #   cmake -DOUTPUT=web_assets.cpp -DBASE=DIR -DFILES="DIR/a.html|DIR/b.js" -P embed-files.cmake
 # (the files separated by '|' or ';')
 # Each file is served at its path below BASE ("/a.html"), with a content type
