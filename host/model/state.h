@@ -53,6 +53,11 @@ class MessageLog {
     kept_.push_back(std::move(record));
   }
   std::size_t size() const { return dropped_ + kept_.size(); }
+  // Forgets every record; positions start again from 0.
+  void clear() {
+    kept_.clear();
+    dropped_ = 0;
+  }
   // The first position still kept.
   std::size_t dropped() const { return dropped_; }
   const MessageRecord& operator[](std::size_t position) const { return kept_.at(position - dropped_); }

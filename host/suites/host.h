@@ -110,7 +110,7 @@ class Host : public HostState {
   bool EditParameter(Object* op, int32_t id, const Value& value) { return host::EditParameter(op, id, value); }
   void PressButton(Object* op, int32_t id) { host::PressButton(op, id); }
   int32_t SendMessage(Object* op, int32_t type, void* data) { return host::SendMessage(op, type, data); }
-  const MessageLog& Messages() const { return messages; }
+  MessageLog& Messages() { return messages; }
   Object* EvaluateContour(Object* op) { return host::EvaluateContour(op); }
   bool IsEnabled(Object* op, int32_t id) { return host::IsEnabled(op, id); }
 
