@@ -15,6 +15,7 @@
 #include "fixture.h"
 #include "files.h"
 #include "host.h"
+#include "suites.h"
 
 namespace {
 

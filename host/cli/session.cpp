@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "files.h"
+#include "suites.h"
 
 namespace host {
 

@@ -11,7 +11,6 @@
 #include <utility>
 
 #include "core.h"
-#include "entry.h"
 #include "safe_writer.h"
 #include "state.h"
 
@@ -380,9 +379,10 @@ void CloseAndDelete(File* f) {
   delete f;
 }
 
-// ===========================================================================
-// The suite
-// ===========================================================================
+}  // namespace
+
+// The functions of the file suite (suites/ha_file.cpp makes the table).
+namespace file_entries {
 
 ha_text NameJoin(const char* dir, const char* name) {
   return MakeText(Join(Str(dir), Str(name)));
@@ -646,34 +646,10 @@ int32_t Remove(const char* path) {
   return fs::remove(p, ec) && !ec ? 1 : 0;
 }
 
-const ha_file_suite kSuite = MakeSuite<ha_file_suite,
-    Entry<&NameJoin>,
-    Entry<&NameDirectory>,
-    Entry<&NameFile>,
-    Entry<&NameSetSuffix>,
-    Entry<&NameCheckSuffix>,
-    Entry<&Exists>,
-    Entry<&FileSelect>,
-    Entry<&FileAlloc>,
-    Entry<&FileFree>,
-    Entry<&FileOpen>,
-    Entry<&FileClose>,
-    Entry<&FileLength, int64_t{-1}>,
-    Entry<&WriteBool>,
-    Entry<&WriteInt32>,
-    Entry<&WriteFloat32>,
-    Entry<&WriteString>,
-    Entry<&WriteByte>,
-    Entry<&ReadBool>,
-    Entry<&ReadInt32>,
-    Entry<&ReadFloat32>,
-    Entry<&ReadString>,
-    Entry<&Rename>,
-    Entry<&Remove>>();
 
-}  // namespace
 
-const ha_file_suite* FileSuite() { return &kSuite; }
+}  // namespace file_entries
+
 
 void QueueDialogAnswer(std::string path) { DialogQueue().emplace_back(std::move(path)); }
 void QueueDialogCancel() { DialogQueue().emplace_back(std::nullopt); }

@@ -27,9 +27,6 @@
 
 namespace host {
 
-// The suite the host table hands to the module.
-const ha_file_suite* FileSuite();
-
 // --- The file dialog -------------------------------------------------------
 // There is no user: each dialog takes the next queued answer. When the queue
 // is empty the dialog counts as cancelled.

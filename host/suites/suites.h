@@ -1,7 +1,7 @@
 // The suites of the host's function table, one file per interface area
-// (ha_memory.cpp for ha_memory.h, ...). The file, hyperfile and interface
-// element suites are built beside the code they serve (files.h,
-// scenefile.h, gui.h); every suite is filled through entry.h.
+// (ha_memory.cpp for ha_memory.h, ...). Where an area's work is done in a
+// lower layer (files), its file here makes the table from that layer's
+// entry functions. Every suite is filled through entry.h.
 #ifndef HOST_SUITES_H
 #define HOST_SUITES_H
 
@@ -17,6 +17,7 @@ const ha_data_suite* DataSuite();
 const ha_object_suite* ObjectSuite();
 const ha_document_suite* DocumentSuite();
 const ha_customdata_suite* CustomDataSuite();
+const ha_file_suite* FileSuite();
 
 }  // namespace host
 
