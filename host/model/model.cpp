@@ -118,11 +118,14 @@ Object* Object::FindSerial(uint64_t serial) {
 
 // ---------------------------------------------------------------------------
 
-void Document::IndexName(Object* op) { byName_[op->name_].push_back(op); }
+void Document::IndexName(Object* op) {
+  if (byNameKept_) byName_[op->name_].push_back(op);
+}
 
 void Document::UnindexName(Object* op) {
+  if (!byNameKept_) return;
   auto it = byName_.find(op->name_);
-  if (it == byName_.end()) return;  // the index is cleared while the document goes
+  if (it == byName_.end()) return;
   std::vector<Object*>& v = it->second;
   // From the back: the tree is mostly taken apart newest first.
   for (std::size_t i = v.size(); i-- > 0;) {
@@ -135,6 +138,10 @@ void Document::UnindexName(Object* op) {
 }
 
 Object* Document::FindNamed(const std::string& name) const {
+  if (!byNameKept_) {
+    for (Object* op : TreeOrder()) byName_[op->name_].push_back(op);
+    byNameKept_ = true;
+  }
   auto it = byName_.find(name);
   if (it == byName_.end()) return nullptr;
   if (it->second.size() == 1) return it->second.front();
@@ -160,6 +167,7 @@ Document::~Document() {
   undo_.clear();
   redo_.clear();
   byName_.clear();
+  byNameKept_ = false;
   // Take the tree apart first so no object points at a freed neighbour.
   while (rootFirst_ != nullptr) Remove(rootFirst_);
   for (auto& op : owned_) {

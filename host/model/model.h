@@ -257,8 +257,11 @@ class Document {
   int32_t splinePlane_ = 0;
   Object* active_ = nullptr;
   std::vector<Object*> selection_;
-  // The objects in the tree under each name (in no particular order).
-  std::unordered_map<std::string, std::vector<Object*>> byName_;
+  // The objects in the tree under each name (in no particular order), made
+  // by the first lookup by name and kept from then on: a document nobody
+  // looks up by name (a scene being loaded) pays nothing for it.
+  mutable std::unordered_map<std::string, std::vector<Object*>> byName_;
+  mutable bool byNameKept_ = false;
 };
 
 // Told after every undo and redo a document carried out, so that what shows
