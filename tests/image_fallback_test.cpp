@@ -159,6 +159,32 @@ TEST(StoredPng, ChecksumsHaveTheirKnownValues) {
   EXPECT_EQ(host::Adler32(bytes("abc"), 3), 0x024D0127u);
 }
 
+// The CRC taken several bytes at a time against the plain bit-by-bit
+// definition: every length from 0 to 300 at every start offset 0 to 7 (so
+// every alignment and every tail), whole and continued from a split.
+TEST(StoredPng, CrcAgreesWithTheBitwiseDefinition) {
+  std::vector<uint8_t> data(310);
+  uint32_t x = 12345;
+  for (uint8_t& b : data) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+  const auto bitwise = [](const uint8_t* p, std::size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+      c ^= p[i];
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return ~c;
+  };
+  int wrong = 0;
+  for (std::size_t start = 0; start < 8; ++start)
+    for (std::size_t n = 0; start + n <= 300; ++n) {
+      const uint8_t* p = data.data() + start;
+      const uint32_t want = bitwise(p, n);
+      if (host::Crc32(p, n) != want) ++wrong;
+      if (host::Crc32(p + n / 3, n - n / 3, host::Crc32(p, n / 3)) != want) ++wrong;
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
 // An image larger than one stored block (65535 bytes), with varied pixels.
 host::Raster Pattern() {
   host::Raster r;
