@@ -32,11 +32,18 @@ Bool RegisterTolvane() {
 NodeData* SMPlugin::Alloc() { return NewObj(SMPlugin); }
 
 Bool SMPlugin::Init(GeListNode* node) {
-  const Filename pluginFolder = GeGetPluginPath();
-  presetFolder_ = pluginFolder + Filename("presets");
-  if (!GeFExist(presetFolder_, true)) presetFolder_ = pluginFolder;
   ResetValues(node);
   return true;
+}
+
+const Filename& SMPlugin::PresetFolder() {
+  if (!presetFolderChosen_) {
+    const Filename pluginFolder = GeGetPluginPath();
+    presetFolder_ = pluginFolder + Filename("presets");
+    if (!GeFExist(presetFolder_, true)) presetFolder_ = pluginFolder;
+    presetFolderChosen_ = true;
+  }
+  return presetFolder_;
 }
 
 void SMPlugin::ResetValues(GeListNode* node) {

@@ -102,11 +102,15 @@ class SMPlugin : public ObjectData {
   // Whether the extrusion's caps are the fillet caps FilletCaps gives.
   static Bool HasFilletCaps(const BaseObject* extrude);
 
-  // The folder in which the preset load dialog starts.
-  const Filename& PresetFolder() const { return presetFolder_; }
+  // The folder in which the preset load dialog starts: the plug-in's presets
+  // folder, or the plug-in folder when it has none, looked up the first time
+  // it is needed (not for every arrow made); then the folder of the last file
+  // picked.
+  const Filename& PresetFolder();
 
  private:
   Filename presetFolder_;
+  Bool presetFolderChosen_ = false;
 };
 
 #endif

@@ -223,7 +223,7 @@ Bool SMPlugin::LoadPreset(GeListNode* node, BaseDocument* doc) {
   AutoContainer values(op->GetDataCopy());
   if (!values) return false;
 
-  Filename picked = presetFolder_ + Filename(kPattern);
+  Filename picked = PresetFolder() + Filename(kPattern);
   if (!picked.FileSelect(kFileSelectAny, kFileSelectLoad, String())) return false;
   // The next dialog starts where this file was picked, whatever comes of it.
   presetFolder_ = picked.GetDirectory();

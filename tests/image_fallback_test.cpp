@@ -3,6 +3,7 @@
 // build, the tests also check that both ways give the same pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -145,6 +146,58 @@ TEST(StoredPng, ChecksumsHaveTheirKnownValues) {
   EXPECT_EQ(host::Crc32(bytes("123456789"), 9), 0xCBF43926u);
   EXPECT_EQ(host::Adler32(bytes("123456789"), 9), 0x091E01DEu);
   EXPECT_EQ(host::Adler32(bytes("abc"), 3), 0x024D0127u);
+}
+
+// The CRC taken several bytes at a time against the plain bit-by-bit
+// definition: every length from 0 to 300 at every start offset 0 to 7 (so
+// every alignment and every tail), whole and continued from a split.
+TEST(StoredPng, CrcAgreesWithTheBitwiseDefinition) {
+  std::vector<uint8_t> data(310);
+  uint32_t x = 12345;
+  for (uint8_t& b : data) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+  const auto bitwise = [](const uint8_t* p, std::size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+      c ^= p[i];
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return ~c;
+  };
+  int wrong = 0;
+  for (std::size_t start = 0; start < 8; ++start)
+    for (std::size_t n = 0; start + n <= 300; ++n) {
+      const uint8_t* p = data.data() + start;
+      const uint32_t want = bitwise(p, n);
+      if (host::Crc32(p, n) != want) ++wrong;
+      if (host::Crc32(p + n / 3, n - n / 3, host::Crc32(p, n / 3)) != want) ++wrong;
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
+// Filling rectangles against a pixel-by-pixel fill: corners in any order,
+// partly or wholly outside, one pixel wide or high, on rasters of odd widths.
+TEST(RasterFill, MatchesAPixelByPixelFill) {
+  std::mt19937 rng(7);
+  const auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int wrong = 0;
+  for (int round = 0; round < 400; ++round) {
+    host::Raster r;
+    r.Reset(pick(1, 37), pick(1, 23), {10, 20, 30});
+    std::vector<uint8_t> want = r.rgb;
+    for (int n = 0; n < 6; ++n) {
+      const int x1 = pick(-5, r.width + 4), x2 = pick(-5, r.width + 4);
+      const int y1 = pick(-5, r.height + 4), y2 = pick(-5, r.height + 4);
+      const host::Rgb c{static_cast<uint8_t>(pick(0, 255)), static_cast<uint8_t>(pick(0, 255)),
+                        static_cast<uint8_t>(pick(0, 255))};
+      r.Fill(x1, y1, x2, y2, c);
+      for (int y = std::max(0, std::min(y1, y2)); y <= std::min(r.height - 1, std::max(y1, y2)); ++y)
+        for (int x = std::max(0, std::min(x1, x2)); x <= std::min(r.width - 1, std::max(x1, x2)); ++x)
+          for (std::size_t k = 0; k < 3; ++k)
+            want[(static_cast<std::size_t>(y) * static_cast<std::size_t>(r.width) + static_cast<std::size_t>(x)) * 3 + k] = c[k];
+    }
+    if (r.rgb != want) ++wrong;
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 // An image larger than one stored block (65535 bytes), with varied pixels.

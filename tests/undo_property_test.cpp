@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -94,6 +95,18 @@ std::string FirstDifference(const std::string& want, const std::string& got) {
 
 std::string Quote(const std::string& name) { return "\"" + name + "\""; }
 
+// Where the document's index of names answers otherwise than a walk in tree
+// order (the first object with the name); empty when every name agrees.
+std::string NameLookupDiffers(const host::Document* doc) {
+  std::map<std::string, const Object*> first;
+  for (const Object* op : doc->TreeOrder()) first.emplace(op->Name(), op);
+  for (const auto& [name, op] : first) {
+    if (doc->FindNamed(name) != op) return "the lookup of " + Quote(name) + " found another object";
+    if (doc->FindNamed(name + "?") != nullptr) return "a lookup of " + Quote(name + "?") + " found one";
+  }
+  return "";
+}
+
 // Makes random commands that are valid most of the time: existing names,
 // parameters of the description with values in their ranges, moves that do
 // not put an object inside itself.
@@ -105,8 +118,11 @@ class Generator {
     host::Document* doc = session_.Doc();
     const std::vector<Object*> objects = doc->TreeOrder();
     const int roll = Pick(100);
-    if (objects.empty() || roll < 8)
-      return "arrow A" + std::to_string(++arrows_) + (Pick(4) == 0 ? " menu" : "");
+    if (objects.empty() || roll < 8) {
+      // Now and then a name already given, so that names repeat.
+      const int number = arrows_ > 0 && Pick(6) == 0 ? 1 + static_cast<int>(Pick(arrows_)) : ++arrows_;
+      return "arrow A" + std::to_string(number) + (Pick(4) == 0 ? " menu" : "");
+    }
     if (roll < 16) {
       static const char* kKinds[] = {"spline", "spline", "null", "extrude", "cloner", "splinewrap"};
       return std::string("object ") + kKinds[Pick(6)] + " O" + std::to_string(++others_);
@@ -285,6 +301,8 @@ bool RunCommands(host::ScriptConsole& console, int release, uint32_t seed, long*
     script += line + "\n";
     ++*commandsRun;
     const bool ok = console.Execute(line, &error);
+    const std::string lookup = NameLookupDiffers(doc);
+    if (!lookup.empty()) return fail("after " + line + ": " + lookup, "", "");
     if (!ok) {
       // Refused commands (nothing to undo, say) must change nothing.
       ++*refused;
@@ -327,6 +345,7 @@ bool RunCommands(host::ScriptConsole& console, int release, uint32_t seed, long*
       return fail("undo at depth " + std::to_string(depth) + ": " + error, "", "");
     script += "undo\n";
     --depth;
+    if (!NameLookupDiffers(doc).empty()) return fail("undo: " + NameLookupDiffers(doc), "", "");
     const std::string state = StateOf(doc);
     if (state != states[depth])
       return fail("undo down to depth " + std::to_string(depth), states[depth], state);

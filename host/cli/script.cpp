@@ -623,8 +623,7 @@ Object* ScriptConsole::FindObject(const std::string& nameOrPath, ScriptError* er
   if (session == nullptr) return nullptr;
   const Document* doc = session->Doc();
   if (nameOrPath.find('/') == std::string::npos) {
-    for (Object* op : doc->TreeOrder())
-      if (op->Name() == nameOrPath) return op;
+    if (Object* op = doc->FindNamed(nameOrPath)) return op;
     Fail(error, "no object " + Quoted(nameOrPath) + " in the document");
     return nullptr;
   }

@@ -224,11 +224,9 @@ bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value*
       *out = Value::Link(0);
       return true;
     }
-    for (Object* op : doc_ != nullptr ? doc_->TreeOrder() : std::vector<Object*>()) {
-      if (op->Name() == text) {
-        *out = Value::Link(op->Serial());
-        return true;
-      }
+    if (Object* op = doc_ != nullptr ? doc_->FindNamed(text) : nullptr) {
+      *out = Value::Link(op->Serial());
+      return true;
     }
     return bad("the name of an object in the document, or none");
   }

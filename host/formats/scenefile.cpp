@@ -1,5 +1,6 @@
 #include "scenefile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
@@ -25,7 +26,9 @@ constexpr std::size_t kMaxSceneBytes = std::size_t{1} << 30;
 // --- little-endian bytes --------------------------------------------------------
 
 void PutBytes(std::string* out, uint64_t v, int n) {
-  for (int i = 0; i < n; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  char b[8];
+  for (int i = 0; i < n; ++i) b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  out->append(b, static_cast<std::size_t>(n));
 }
 
 uint64_t GetBytes(const std::string& in, std::size_t pos, int n) {
@@ -63,6 +66,10 @@ class Writer {
     out_ += s;
   }
   void Raw(const std::string& s) { out_ += s; }
+  // Writes a 32-bit number at an earlier place (one left for it).
+  void PatchU32(std::size_t at, uint32_t v) {
+    for (std::size_t i = 0; i < 4; ++i) out_[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  }
   std::string& Bytes() { return out_; }
 
  private:
@@ -253,11 +260,16 @@ bool IsPlainType(int32_t type) {
 
 bool WriteContainer(Writer& w, const Container& bc,
                     const std::unordered_map<uint64_t, uint32_t>& indexOfSerial,
-                    const std::string& owner, std::string* error) {
-  Writer entries;
+                    const std::string& ownerName, std::string* error) {
+  // The count goes first; its place is kept and filled in after the entries.
+  const std::size_t countAt = w.Bytes().size();
+  w.U32(0);
+  Writer& entries = w;
   uint32_t count = 0;
   for (const auto& [id, v] : bc.Entries()) {
-    const std::string where = owner + ", parameter " + std::to_string(id);
+    const auto where = [&ownerName, id = id] {
+      return "object \"" + ownerName + "\", parameter " + std::to_string(id);
+    };
     if (IsPlainType(v.type)) {
       entries.I32(id);
       entries.I32(v.type);
@@ -278,13 +290,13 @@ bool WriteContainer(Writer& w, const Container& bc,
     }
     const CustomTypeRef type = FindCustomDataType(v.type);
     if (type == nullptr) {
-      *error = where + ": value type " + std::to_string(v.type) + " is not registered";
+      *error = where() + ": value type " + std::to_string(v.type) + " is not registered";
       return false;
     }
     if (!v.custom.Holds()) continue;  // a value that could never be made is absent
     std::string bytes;
     if (!WriteCustomValue(v.custom, &bytes, error)) {
-      *error = where + ": " + *error;
+      *error = where() + ": " + *error;
       return false;
     }
     entries.I32(id);
@@ -293,22 +305,23 @@ bool WriteContainer(Writer& w, const Container& bc,
     entries.Str(bytes);
     ++count;
   }
-  w.U32(count);
-  w.Raw(entries.Bytes());
+  w.PatchU32(countAt, count);
   return true;
 }
 
 // Reads a container; link values hold the file's object index (1-based, 0
-// empty) until the caller resolves them.
-bool ReadContainer(Reader& r, Container* bc, const std::string& owner, std::string* error) {
+// empty) until the caller resolves them. The IDs of the links are added to
+// `links`, so that resolving them needs no second pass over every value.
+bool ReadContainer(Reader& r, Container* bc, const std::string& owner,
+                   std::vector<std::pair<int32_t, uint32_t>>* links, std::string* error) {
   uint32_t count = 0;
   if (!r.U32(&count)) return false;
   for (uint32_t n = 0; n < count; ++n) {
     int32_t id = 0, type = 0;
     if (!r.I32(&id) || !r.I32(&type)) return false;
-    const std::string where = owner + ", parameter " + std::to_string(id);
+    const auto where = [&owner, id] { return owner + ", parameter " + std::to_string(id); };
     if (bc->Find(id) != nullptr) {
-      *error = where + " appears twice";
+      *error = where() + " appears twice";
       return false;
     }
     Value v;
@@ -324,6 +337,7 @@ bool ReadContainer(Reader& r, Container* bc, const std::string& owner, std::stri
         uint32_t index = 0;
         ok = r.U32(&index);
         v.link = index;
+        if (ok) links->emplace_back(id, index);
         break;
       }
       default: {
@@ -331,12 +345,12 @@ bool ReadContainer(Reader& r, Container* bc, const std::string& owner, std::stri
         std::string bytes;
         if (!r.I32(&level) || !r.Str(&bytes)) return false;
         if (FindCustomDataType(type) == nullptr) {
-          *error = where + ": data type " + std::to_string(type) +
+          *error = where() + ": data type " + std::to_string(type) +
                    " is not registered by any loaded plug-in";
           return false;
         }
         if (!ReadCustomValue(type, bytes, level, &v.custom, error)) {
-          *error = where + ": " + *error;
+          *error = where() + ": " + *error;
           return false;
         }
       }
@@ -357,19 +371,21 @@ struct ObjectRecord {
   std::vector<ha_vector> points;
   std::vector<UserDataDesc> userData;
   Container data;
+  std::vector<std::pair<int32_t, uint32_t>> links;  // parameter ID, file index
 };
 
 bool ReadObjectRecord(Reader& r, uint32_t index, ObjectRecord* rec, std::string* error) {
-  const std::string owner = "object " + std::to_string(index + 1);
+  // The messages are made only when one is needed.
+  const auto owner = [index] { return "object " + std::to_string(index + 1); };
   uint8_t spline = 0;
   if (!r.U32(&rec->parent) || !r.I32(&rec->type) || !r.Str(&rec->name) || !r.U8(&spline))
     return false;
   if (rec->parent > index) {
-    *error = owner + " names a parent that does not come before it";
+    *error = owner() + " names a parent that does not come before it";
     return false;
   }
   if (spline > 1) {
-    *error = owner + " has a bad spline flag";
+    *error = owner() + " has a bad spline flag";
     return false;
   }
   rec->spline = spline == 1;
@@ -377,7 +393,7 @@ bool ReadObjectRecord(Reader& r, uint32_t index, ObjectRecord* rec, std::string*
     uint32_t count = 0;
     if (!r.I32(&rec->splineType) || !r.U32(&count)) return false;
     if (!IsSplineType(rec->splineType)) {
-      *error = owner + " has spline type " + std::to_string(rec->splineType) + ", which the host does not know (" +
+      *error = owner() + " has spline type " + std::to_string(rec->splineType) + ", which the host does not know (" +
                std::to_string(kFirstSplineType) + " to " + std::to_string(kLastSplineType) + ")";
       return false;
     }
@@ -391,7 +407,7 @@ bool ReadObjectRecord(Reader& r, uint32_t index, ObjectRecord* rec, std::string*
   for (uint32_t n = 0; n < userCount; ++n) {
     UserDataDesc d;
     if (!r.I32(&d.id) || !r.Str(&d.name) || !r.I32(&d.type)) return false;
-    const std::string where = owner + ", user data parameter " + std::to_string(d.id);
+    const std::string where = owner() + ", user data parameter " + std::to_string(d.id);
     if (d.id < kUserDataFirstId) {
       *error = where + ": user data IDs start at " + std::to_string(kUserDataFirstId);
       return false;
@@ -411,8 +427,8 @@ bool ReadObjectRecord(Reader& r, uint32_t index, ObjectRecord* rec, std::string*
     }
     rec->userData.push_back(std::move(d));
   }
-  const std::string named = owner + " (" + rec->name + ")";
-  if (!ReadContainer(r, &rec->data, named, error)) return false;
+  const std::string named = owner() + " (" + rec->name + ")";
+  if (!ReadContainer(r, &rec->data, named, &rec->links, error)) return false;
   // A user data parameter holds a value of its own type (or none yet).
   for (const UserDataDesc& d : rec->userData) {
     const Value* v = rec->data.Find(d.id);
@@ -563,7 +579,11 @@ bool EncodeScene(const Document& doc, int32_t hostVersion, std::string* bytes, s
     index[objects[i]] = static_cast<uint32_t>(i + 1);
     indexOfSerial[objects[i]->Serial()] = static_cast<uint32_t>(i + 1);
   }
+  // The header's place first, filled in when the body is written; room for
+  // about what an arrow's record takes, so the bytes seldom move.
   Writer body;
+  body.Bytes().reserve(kSceneHeaderSize + 64 + objects.size() * 640);
+  body.Bytes().assign(kSceneHeaderSize, '\0');
   body.U32(static_cast<uint32_t>(hostVersion));
   body.I32(doc.SplinePlane());
   body.U32(static_cast<uint32_t>(objects.size()));
@@ -583,20 +603,20 @@ bool EncodeScene(const Document& doc, int32_t hostVersion, std::string* bytes, s
       body.Str(d.name);
       body.I32(d.type);
     }
-    if (!WriteContainer(body, op->Data(), indexOfSerial, "object \"" + op->Name() + "\"", error))
+    if (!WriteContainer(body, op->Data(), indexOfSerial, op->Name(), error))
       return false;
   }
   const Object* active = doc.Active();
   body.U32(active != nullptr && index.count(active) != 0 ? index.at(active) : 0);
 
-  Writer file;
-  for (char c : kSignature) file.U8(static_cast<uint8_t>(c));
-  file.U32(kSceneFormatVersion);
-  file.U32(0);
-  file.U64(body.Bytes().size());
-  file.U32(Checksum(body.Bytes(), 0));
-  file.Raw(body.Bytes());
-  *bytes = std::move(file.Bytes());
+  Writer header;
+  for (char c : kSignature) header.U8(static_cast<uint8_t>(c));
+  header.U32(kSceneFormatVersion);
+  header.U32(0);
+  header.U64(body.Bytes().size() - kSceneHeaderSize);
+  header.U32(Checksum(body.Bytes(), kSceneHeaderSize));
+  body.Bytes().replace(0, kSceneHeaderSize, header.Bytes());
+  *bytes = std::move(body.Bytes());
   return true;
 }
 
@@ -641,6 +661,8 @@ std::unique_ptr<Document> DecodeScene(const std::string& bytes, std::string* err
   }
   doc->SetSplinePlane(plane);
   std::vector<Object*> made;
+  std::vector<std::pair<Object*, std::vector<std::pair<int32_t, uint32_t>>>> linking;
+  std::vector<Object*> lastChild;  // of each object made, its last child so far
   Object* lastTop = nullptr;
   for (uint32_t i = 0; i < count; ++i) {
     ObjectRecord rec;
@@ -648,23 +670,25 @@ std::unique_ptr<Document> DecodeScene(const std::string& bytes, std::string* err
     const uint32_t parent = rec.parent;
     Object* op = MakeObject(rec, error);
     if (op == nullptr) return nullptr;
+    if (!rec.links.empty()) linking.emplace_back(op, std::move(rec.links));
     if (parent == 0) {
       doc->Insert(op, nullptr, lastTop);
       lastTop = op;
     } else {
-      Document::InsertUnderLast(op, made[parent - 1]);
+      doc->Insert(op, made[parent - 1], lastChild[parent - 1]);
+      lastChild[parent - 1] = op;
     }
     made.push_back(op);
+    lastChild.push_back(nullptr);
   }
   uint32_t active = 0;
   if (!r.U32(&active) || active > made.size()) return damaged();
   if (r.Left() != 0) return damaged();
   if (active != 0) doc->SetActive(made[active - 1]);
   // Links name objects by their place in the file.
-  for (Object* op : made) {
-    std::vector<std::pair<int32_t, uint64_t>> links;
-    for (const auto& [id, v] : op->Data().Entries())
-      if (v.type == HA_TYPE_LINK) links.emplace_back(id, v.link);
+  for (auto& [op, links] : linking) {
+    // In the order of their IDs, as the values lie in the container.
+    std::sort(links.begin(), links.end());
     for (const auto& [id, target] : links) {
       if (target > made.size()) {
         *error = "object \"" + op->Name() + "\", parameter " + std::to_string(id) +

@@ -14,17 +14,24 @@ namespace {
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::size_t kMaxStored = 65535;  // bytes in one stored deflate block
 
-const std::array<uint32_t, 256>& CrcTable() {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
+// Eight tables for taking the CRC eight bytes at a time: table k maps a byte
+// to its remainder after k further zero bytes. The bytes are read one by one,
+// so the result is the same on every byte order.
+using CrcTables = std::array<std::array<uint32_t, 256>, 8>;
+
+const CrcTables& CrcTable() {
+  static const CrcTables tables = [] {
+    CrcTables t{};
     for (uint32_t n = 0; n < 256; ++n) {
       uint32_t c = n;
       for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
+      t[0][n] = c;
     }
+    for (uint32_t n = 0; n < 256; ++n)
+      for (std::size_t k = 1; k < 8; ++k) t[k][n] = t[0][t[k - 1][n] & 0xFF] ^ (t[k - 1][n] >> 8);
     return t;
   }();
-  return table;
+  return tables;
 }
 
 void PutU32(std::string* out, uint32_t v) {
@@ -63,8 +70,17 @@ int Paeth(int a, int b, int c) {
 }  // namespace
 
 uint32_t Crc32(const uint8_t* data, std::size_t size, uint32_t crc) {
+  const CrcTables& t = CrcTable();
   crc = ~crc;
-  for (std::size_t i = 0; i < size; ++i) crc = CrcTable()[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    const uint8_t* p = data + i;
+    const uint32_t lo = crc ^ (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
+                               uint32_t{p[3]} << 24);
+    crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+          t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+  }
+  for (; i < size; ++i) crc = t[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
   return ~crc;
 }
 

@@ -95,6 +95,12 @@ Object::~Object() {
   Containers().Remove(&data_);
 }
 
+void Object::SetName(std::string n) {
+  if (doc_ != nullptr) doc_->UnindexName(this);
+  name_ = std::move(n);
+  if (doc_ != nullptr) doc_->IndexName(this);
+}
+
 void Object::MakeSpline(int32_t pointCount, int32_t splineType) {
   isSpline_ = true;
   splineType_ = splineType;
@@ -112,6 +118,47 @@ Object* Object::FindSerial(uint64_t serial) {
 
 // ---------------------------------------------------------------------------
 
+void Document::IndexName(Object* op) {
+  if (byNameKept_) byName_[op->name_].push_back(op);
+}
+
+void Document::UnindexName(Object* op) {
+  if (!byNameKept_) return;
+  auto it = byName_.find(op->name_);
+  if (it == byName_.end()) return;
+  std::vector<Object*>& v = it->second;
+  // From the back: the tree is mostly taken apart newest first.
+  for (std::size_t i = v.size(); i-- > 0;) {
+    if (v[i] != op) continue;
+    v[i] = v.back();
+    v.pop_back();
+    break;
+  }
+  if (v.empty()) byName_.erase(it);
+}
+
+Object* Document::FindNamed(const std::string& name) const {
+  if (!byNameKept_) {
+    for (Object* op : TreeOrder()) byName_[op->name_].push_back(op);
+    byNameKept_ = true;
+  }
+  auto it = byName_.find(name);
+  if (it == byName_.end()) return nullptr;
+  if (it->second.size() == 1) return it->second.front();
+  // A repeated name: the first in tree order, found by the walk TreeOrder makes.
+  Object* o = rootFirst_;
+  while (o != nullptr) {
+    if (o->name_ == name) return o;
+    if (o->down_ != nullptr) {
+      o = o->down_;
+      continue;
+    }
+    while (o != nullptr && o->next_ == nullptr) o = o->up_;
+    if (o != nullptr) o = o->next_;
+  }
+  return nullptr;
+}
+
 Document::Document() { LiveDocuments().Add(this); }
 
 Document::~Document() {
@@ -119,6 +166,8 @@ Document::~Document() {
   selection_.clear();
   undo_.clear();
   redo_.clear();
+  byName_.clear();
+  byNameKept_ = false;
   // Take the tree apart first so no object points at a freed neighbour.
   while (rootFirst_ != nullptr) Remove(rootFirst_);
   for (auto& op : owned_) {
@@ -151,6 +200,7 @@ void Document::Remove(Object* op) {
   while (!stack.empty()) {
     Object* o = stack.back();
     stack.pop_back();
+    if (o->doc_ != nullptr) o->doc_->UnindexName(o);
     o->doc_ = nullptr;
     for (Object* c = o->down_; c != nullptr; c = c->next_) stack.push_back(c);
   }
@@ -177,6 +227,7 @@ void Document::Link(Document* top, Object* op, Object* parent, Object* pred) {
     Object* o = stack.back();
     stack.pop_back();
     o->doc_ = doc;
+    if (doc != nullptr) doc->IndexName(o);
     // An object entering a document belongs to it from now on.
     if (doc != nullptr && IsLoose(o)) doc->Adopt(TakeLoose(o));
     for (Object* c = o->down_; c != nullptr; c = c->next_) stack.push_back(c);

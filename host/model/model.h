@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hostapi.h"
@@ -105,7 +106,8 @@ class Object {
   uint64_t Serial() const { return serial_; }
   int32_t Type() const { return type_; }
   const std::string& Name() const { return name_; }
-  void SetName(std::string n) { name_ = std::move(n); }
+  // Renaming an object in a document keeps the document's index of names current.
+  void SetName(std::string n);
   Container& Data() { return data_; }
   const Container& Data() const { return data_; }
 
@@ -205,6 +207,9 @@ class Document {
 
   // Objects in tree order (depth first).
   std::vector<Object*> TreeOrder() const;
+  // The first object in tree order with this name; null for none. Kept by an
+  // index of names, so a name held by one object costs no walk.
+  Object* FindNamed(const std::string& name) const;
 
   // Undo.
   void StartUndo();
@@ -232,7 +237,10 @@ class Document {
  private:
   // `top` is the document whose top-level list takes `op` when parent is null.
   static void Link(Document* top, Object* op, Object* parent, Object* pred);
+  friend class Object;  // renaming updates the index of names
   UndoEntry::Place Capture(Object* op) const;
+  void IndexName(Object* op);
+  void UnindexName(Object* op);
   // Puts the object in a recorded place (or out of the document).
   void MoveTo(Object* op, const UndoEntry::Place& place);
 
@@ -245,6 +253,11 @@ class Document {
   int32_t splinePlane_ = 0;
   Object* active_ = nullptr;
   std::vector<Object*> selection_;
+  // The objects in the tree under each name (in no particular order), made
+  // by the first lookup by name and kept from then on: a document nobody
+  // looks up by name (a scene being loaded) pays nothing for it.
+  mutable std::unordered_map<std::string, std::vector<Object*>> byName_;
+  mutable bool byNameKept_ = false;
 };
 
 // Told after every undo and redo a document carried out, so that what shows

@@ -61,7 +61,14 @@ class UserArea {
   bool dirty = false;
   long redrawRequests = 0;
   long draws = 0;
-  std::vector<DrawCall> current, last;
+  // The drawing calls kept flat, without a heap block each; LastDraw gives
+  // them out as DrawCall records.
+  struct Recorded {
+    enum Kind : uint8_t { kSetup, kPen, kRect } kind;
+    uint8_t count;
+    int32_t args[4];
+  };
+  std::vector<Recorded> current, last;
 };
 
 class Dialog {
@@ -399,21 +406,21 @@ void OffscreenOn(ha_userarea h) {
   if (a == nullptr) return;
   a->offscreen = true;
   a->back = a->front;
-  a->current.push_back(DrawCall{"setup", {}});
+  a->current.push_back({UserArea::Recorded::kSetup, 0, {}});
 }
 
 void DrawSetPen(ha_userarea h, const ha_vector* color) {
   UserArea* a = Drawing(h, "draw_set_pen");
   if (a == nullptr || color == nullptr) return;
   a->pen = {ColorByte(color->x), ColorByte(color->y), ColorByte(color->z)};
-  a->current.push_back(DrawCall{"pen", {a->pen[0], a->pen[1], a->pen[2]}});
+  a->current.push_back({UserArea::Recorded::kPen, 3, {a->pen[0], a->pen[1], a->pen[2], 0}});
 }
 
 void DrawRectangle(ha_userarea h, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   UserArea* a = Drawing(h, "draw_rectangle");
   if (a == nullptr) return;
   (a->offscreen ? a->back : a->front).Fill(x1, y1, x2, y2, a->pen);
-  a->current.push_back(DrawCall{"rect", {x1, y1, x2, y2}});
+  a->current.push_back({UserArea::Recorded::kRect, 4, {x1, y1, x2, y2}});
 }
 
 const ha_gui_suite kGui = MakeSuite<ha_gui_suite,
@@ -499,7 +506,8 @@ void UserArea::Draw() {
   cls.draw(user, Handle(), 0, 0, w - 1, h - 1, msg.Handle());
   drawing = false;
   if (offscreen) std::swap(front, back);
-  last = std::move(current);
+  // The next draw records into the storage of the one before.
+  last.swap(current);
   current.clear();
   ++draws;
 }
@@ -572,13 +580,22 @@ void Raster::Fill(int x1, int y1, int x2, int y2, Rgb color) {
   y1 = std::max(y1, 0);
   x2 = std::min(x2, width - 1);
   y2 = std::min(y2, height - 1);
-  for (int y = y1; y <= y2; ++y) {
-    for (int x = x1; x <= x2; ++x) {
-      const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x) * 3;
-      rgb[i] = color[0];
-      rgb[i + 1] = color[1];
-      rgb[i + 2] = color[2];
-    }
+  if (x1 > x2 || y1 > y2) return;
+  // The first row pixel by pixel, the others copied from it eight bytes at a
+  // time: the rows of small rectangles are too short for a call to memcpy to pay.
+  const std::size_t stride = static_cast<std::size_t>(width) * 3;
+  const std::size_t rowBytes = static_cast<std::size_t>(x2 - x1 + 1) * 3;
+  uint8_t* first = rgb.data() + static_cast<std::size_t>(y1) * stride + static_cast<std::size_t>(x1) * 3;
+  for (std::size_t i = 0; i < rowBytes; i += 3) {
+    first[i] = color[0];
+    first[i + 1] = color[1];
+    first[i + 2] = color[2];
+  }
+  for (int y = y1 + 1; y <= y2; ++y) {
+    uint8_t* row = first + static_cast<std::size_t>(y - y1) * stride;
+    std::size_t i = 0;
+    for (; i + 8 <= rowBytes; i += 8) std::memcpy(row + i, first + i, 8);
+    for (; i < rowBytes; ++i) row[i] = first[i];
   }
 }
 
@@ -856,7 +873,13 @@ const Raster* ElementEditor::FieldRaster(int32_t id) {
 
 std::vector<DrawCall> ElementEditor::LastDraw(int32_t id) const {
   UserArea* a = dialog_ != nullptr ? dialog_->Area(id) : nullptr;
-  return a != nullptr ? a->last : std::vector<DrawCall>();
+  std::vector<DrawCall> calls;
+  if (a == nullptr) return calls;
+  static const char* const kWhat[] = {"setup", "pen", "rect"};
+  calls.reserve(a->last.size());
+  for (const UserArea::Recorded& r : a->last)
+    calls.push_back(DrawCall{kWhat[r.kind], std::vector<int32_t>(r.args, r.args + r.count)});
+  return calls;
 }
 
 int32_t ElementEditor::OnReport(const Container& msg) {
