@@ -7,7 +7,6 @@
 #include <unordered_map>
 
 #include "core.h"
-#include "entry.h"
 #include "state.h"
 #include "scene.h"
 #include "plugins.h"
@@ -174,6 +173,10 @@ HyperStream* CheckStream(ha_hyperfile h, bool writing, const char* call) {
   return s->writing == writing ? s : nullptr;
 }
 
+}  // namespace
+
+namespace hyperfile_entries {
+
 int32_t HfWriteInt64(ha_hyperfile h, int64_t v) {
   HyperStream* s = CheckStream(h, true, "write_int64");
   if (s == nullptr) return 0;
@@ -191,6 +194,10 @@ int32_t HfWriteVector(ha_hyperfile h, const ha_vector* v) {
   PutBytes(&s->bytes, DoubleBits(v->z), 8);
   return 1;
 }
+
+}  // namespace hyperfile_entries
+
+namespace {
 
 const char* ItemName(uint8_t kind) {
   switch (kind) {
@@ -225,6 +232,10 @@ bool ItemAhead(HyperStream& s, uint8_t kind, std::size_t payload) {
   return false;
 }
 
+}  // namespace
+
+namespace hyperfile_entries {
+
 int32_t HfReadInt64(ha_hyperfile h, int64_t* out) {
   HyperStream* s = CheckStream(h, false, "read_int64");
   if (s == nullptr || out == nullptr || !ItemAhead(*s, kItemInt64, 8)) return 0;
@@ -245,11 +256,9 @@ int32_t HfReadVector(ha_hyperfile h, ha_vector* out) {
   return 1;
 }
 
-const ha_hyperfile_suite kHyperFile = MakeSuite<ha_hyperfile_suite,
-    Entry<&HfWriteInt64>,
-    Entry<&HfWriteVector>,
-    Entry<&HfReadInt64>,
-    Entry<&HfReadVector>>();
+}  // namespace hyperfile_entries
+
+namespace {
 
 // --- containers -------------------------------------------------------------------
 
@@ -475,8 +484,6 @@ bool FileStep(const std::string& what, const std::string& path, std::string* err
 }
 
 }  // namespace
-
-const ha_hyperfile_suite* HyperFileSuite() { return &kHyperFile; }
 
 // ---------------------------------------------------------------------------
 

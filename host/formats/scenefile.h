@@ -62,9 +62,6 @@ namespace host {
 constexpr uint32_t kSceneFormatVersion = 1;
 constexpr std::size_t kSceneHeaderSize = 28;
 
-// The suite of the host table.
-const ha_hyperfile_suite* HyperFileSuite();
-
 // The bytes a custom value's write function stores. False when the value
 // holds nothing, its type is gone or its write function failed.
 bool WriteCustomValue(const CustomValue& value, std::string* bytes, std::string* error);

@@ -1,6 +1,6 @@
 // The suites of the host's function table, one file per interface area
 // (ha_memory.cpp for ha_memory.h, ...). Where an area's work is done in a
-// lower layer (files), its file here makes the table from that layer's
+// lower layer (files, hyperfile streams, interface elements), its file here makes the table from that layer's
 // entry functions. Every suite is filled through entry.h.
 #ifndef HOST_SUITES_H
 #define HOST_SUITES_H
@@ -18,6 +18,8 @@ const ha_object_suite* ObjectSuite();
 const ha_document_suite* DocumentSuite();
 const ha_customdata_suite* CustomDataSuite();
 const ha_file_suite* FileSuite();
+const ha_hyperfile_suite* HyperFileSuite();
+const ha_gui_suite* GuiSuite();
 
 }  // namespace host
 

@@ -12,7 +12,6 @@
 #include <unordered_map>
 
 #include "core.h"
-#include "entry.h"
 #include "safe_writer.h"
 #include "scene.h"
 #include "state.h"
@@ -187,6 +186,10 @@ void DestroyElementClass(const ha_customgui_class& cls) {
   if (cls.destroy != nullptr) cls.destroy(cls.user);
 }
 
+}  // namespace
+
+namespace gui_entries {
+
 int32_t RegisterCustomGui(const ha_customgui_info* info) {
   if (info == nullptr || info->cls == nullptr || info->size < sizeof(ha_customgui_info) ||
       info->cls->size < sizeof(ha_customgui_class)) {
@@ -237,7 +240,15 @@ ha_plugin FindPluginFn(int32_t type, int32_t id) {
   return p != nullptr ? reinterpret_cast<ha_plugin>(const_cast<CustomGuiPlugin*>(p)) : nullptr;
 }
 
+}  // namespace gui_entries
+
+namespace {
+
 // --- dialogs ------------------------------------------------------------------------
+
+}  // namespace
+
+namespace gui_entries {
 
 ha_dialog DialogAlloc(ha_container settings, ha_plugin plugin, const ha_dialog_class* cls,
                       void* user) {
@@ -355,7 +366,15 @@ ha_userarea AttachUserArea(ha_dialog h, int32_t id, const ha_userarea_class* cls
 
 int32_t DialogSendParentFn(ha_dialog h, ha_container msg) { return DialogSendParent(h, msg); }
 
+}  // namespace gui_entries
+
+namespace {
+
 // --- user areas ---------------------------------------------------------------------
+
+}  // namespace
+
+namespace gui_entries {
 
 void UaDetach(ha_userarea h) {
   UserArea* a = CheckArea(h, "userarea_detach");
@@ -395,11 +414,19 @@ int32_t UaGlobalToLocal(ha_userarea h, int32_t* x, int32_t* y) {
   return 1;
 }
 
+}  // namespace gui_entries
+
+namespace {
+
 // Drawing calls count only while the host draws the area.
 UserArea* Drawing(ha_userarea h, const char* call) {
   UserArea* a = CheckArea(h, call);
   return a != nullptr && a->drawing ? a : nullptr;
 }
+
+}  // namespace
+
+namespace gui_entries {
 
 void OffscreenOn(ha_userarea h) {
   UserArea* a = Drawing(h, "offscreen_on");
@@ -423,29 +450,9 @@ void DrawRectangle(ha_userarea h, int32_t x1, int32_t y1, int32_t x2, int32_t y2
   a->current.push_back({UserArea::Recorded::kRect, 4, {x1, y1, x2, y2}});
 }
 
-const ha_gui_suite kGui = MakeSuite<ha_gui_suite,
-    Entry<&RegisterCustomGui>,
-    Entry<&InstallLibrary>,
-    Entry<&FindPluginFn>,
-    Entry<&DialogAlloc>,
-    Entry<&DialogFree>,
-    Entry<&DialogGetId>,
-    Entry<&DefaultLayout>,
-    Entry<&DefaultCommand>,
-    Entry<&GroupBegin>,
-    Entry<&GroupSpace>,
-    Entry<&GroupEnd>,
-    Entry<&AddUserAreaFn>,
-    Entry<&AttachUserArea>,
-    Entry<&DialogSendParentFn>,
-    Entry<&UaDetach>,
-    Entry<&UaGetId>,
-    Entry<&UaRedraw>,
-    Entry<&UaSendParent>,
-    Entry<&UaGlobalToLocal>,
-    Entry<&OffscreenOn>,
-    Entry<&DrawSetPen>,
-    Entry<&DrawRectangle>>();
+}  // namespace gui_entries
+
+namespace {
 
 // --- layout -------------------------------------------------------------------------
 
@@ -538,8 +545,6 @@ const InstalledLibrary* FindLibrary(int32_t id) {
     if (l.id == id) return &l;
   return nullptr;
 }
-
-const ha_gui_suite* GuiSuite() { return &kGui; }
 
 long ReleaseModuleExtras() {
   while (!Editors().empty()) CloseElement(Editors().back().get());

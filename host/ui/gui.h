@@ -60,9 +60,6 @@ struct InstalledLibrary {
 const std::vector<InstalledLibrary>& InstalledLibraries();
 const InstalledLibrary* FindLibrary(int32_t id);
 
-// The suite of the host table.
-const ha_gui_suite* GuiSuite();
-
 // Before the module's end action: closes every open element, hands the
 // registration objects of elements and data types back to the module,
 // forgets installed libraries. Answers how many custom values the module
