@@ -35,12 +35,40 @@ bool Value::operator==(const Value& o) const {
 }
 
 const Value* Container::Find(int32_t id) const {
-  auto it = entries_.find(id);
-  return it == entries_.end() ? nullptr : &it->second;
+  auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
+                             [](const Entry& e, int32_t key) { return e.first < key; });
+  return it != entries_.end() && it->first == id ? &it->second : nullptr;
+}
+
+std::vector<Container::Entry>::iterator Container::LowerBound(int32_t id) {
+  return std::lower_bound(entries_.begin(), entries_.end(), id,
+                          [](const Entry& e, int32_t key) { return e.first < key; });
+}
+
+void Container::Set(int32_t id, Value v) {
+  auto it = LowerBound(id);
+  if (it != entries_.end() && it->first == id) {
+    it->second = std::move(v);
+    return;
+  }
+  if (entries_.size() == entries_.capacity()) {
+    // Grow by a quarter (at least four), not by doubling: most containers
+    // stop at a few tens of entries, and doubling would leave up to half
+    // of the array unused.
+    std::size_t at = static_cast<std::size_t>(it - entries_.begin());
+    entries_.reserve(entries_.size() + std::max<std::size_t>(4, entries_.size() / 4));
+    it = entries_.begin() + static_cast<std::ptrdiff_t>(at);
+  }
+  entries_.emplace(it, id, std::move(v));
+}
+
+void Container::Erase(int32_t id) {
+  auto it = LowerBound(id);
+  if (it != entries_.end() && it->first == id) entries_.erase(it);
 }
 
 void Container::Merge(const Container& other) {
-  for (const auto& [id, value] : other.entries_) entries_[id] = value;
+  for (const auto& [id, value] : other.entries_) Set(id, value);
 }
 
 std::string DefaultName(int32_t type) {

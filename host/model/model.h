@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hostapi.h"
@@ -39,21 +40,28 @@ struct Value {
   bool operator!=(const Value& o) const { return !(*this == o); }
 };
 
+// Parameters by ID. The entries are kept in one array sorted by ID: a
+// lookup is a binary search over adjacent memory, and an entry costs its
+// value and ID only (no tree node). The array grows by a few entries at a
+// time, since a container holds tens of parameters, not thousands.
 class Container {
  public:
+  using Entry = std::pair<int32_t, Value>;
   const Value* Find(int32_t id) const;
-  void Set(int32_t id, Value v) { entries_[id] = std::move(v); }
-  void Erase(int32_t id) { entries_.erase(id); }
+  void Set(int32_t id, Value v);
+  void Erase(int32_t id);
   // Writes every entry of `other` over this one.
   void Merge(const Container& other);
-  const std::map<int32_t, Value>& Entries() const { return entries_; }
+  // The entries in ascending ID order.
+  const std::vector<Entry>& Entries() const { return entries_; }
   bool operator==(const Container& o) const { return entries_ == o.entries_; }
   // The container's own ID (a message's ID); not part of ==.
   int32_t Id() const { return id_; }
   void SetId(int32_t id) { id_ = id; }
 
  private:
-  std::map<int32_t, Value> entries_;
+  std::vector<Entry>::iterator LowerBound(int32_t id);
+  std::vector<Entry> entries_;
   int32_t id_ = 0;
 };
 
