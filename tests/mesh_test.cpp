@@ -66,7 +66,7 @@ class MeshTest : public testkit::ArrowTest {
     if (extrude == nullptr) return nullptr;
     H().EditParameter(extrude, 1002, host::Value::Vec({move.x, move.y, move.z}));
     const host::Value* set = extrude->Data().Find(1002);
-    EXPECT_TRUE(set != nullptr && set->v.x == move.x && set->v.y == move.y && set->v.z == move.z);
+    EXPECT_TRUE(set != nullptr && set->AsVector().x == move.x && set->AsVector().y == move.y && set->AsVector().z == move.z);
     return extrude;
   }
 

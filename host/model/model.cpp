@@ -22,15 +22,21 @@ HandleSet<Document>& LiveDocuments() { return State().documents; }
 
 }  // namespace
 
+const Value::Extra Value::kNoExtra{};
+
 bool Value::operator==(const Value& o) const {
   if (type != o.type) return false;
   switch (type) {
     case HA_TYPE_INT32: return i == o.i;
     case HA_TYPE_FLOAT: return f == o.f || (f != f && o.f != o.f);
-    case HA_TYPE_VECTOR: return v.x == o.v.x && v.y == o.v.y && v.z == o.v.z;
-    case HA_TYPE_STRING: return s == o.s;
+    case HA_TYPE_VECTOR: {
+      const ha_vector& a = AsVector();
+      const ha_vector& b = o.AsVector();
+      return a.x == b.x && a.y == b.y && a.z == b.z;
+    }
+    case HA_TYPE_STRING: return AsString() == o.AsString();
     case HA_TYPE_LINK: return link == o.link;
-    default: return custom.Equals(o.custom);
+    default: return AsCustom().Equals(o.AsCustom());
   }
 }
 
@@ -269,7 +275,7 @@ namespace {
 bool CopiedWhole(const Container& from, const Container& copy) {
   for (const auto& [id, v] : from.Entries()) {
     const Value* c = copy.Find(id);
-    if (v.custom.Holds() && (c == nullptr || !c->custom.Holds())) return false;
+    if (v.AsCustom().Holds() && (c == nullptr || !c->AsCustom().Holds())) return false;
   }
   return true;
 }
