@@ -58,11 +58,11 @@ void Container::Set(int32_t id, Value v) {
     return;
   }
   if (entries_.size() == entries_.capacity()) {
-    // Grow by a quarter (at least four), not by doubling: most containers
+    // Grow by an eighth (at least four), not by doubling: most containers
     // stop at a few tens of entries, and doubling would leave up to half
     // of the array unused.
     std::size_t at = static_cast<std::size_t>(it - entries_.begin());
-    entries_.reserve(entries_.size() + std::max<std::size_t>(4, entries_.size() / 4));
+    entries_.reserve(entries_.size() + std::max<std::size_t>(4, entries_.size() / 8));
     it = entries_.begin() + static_cast<std::ptrdiff_t>(at);
   }
   entries_.emplace(it, id, std::move(v));

@@ -20,18 +20,21 @@ class Document;
 struct ObjectPlugin;
 
 // One container entry. Bool values are stored as Int32. Integers, reals and
-// links are kept in the value itself; a vector, a string and a custom data
-// type's value (type is then its ID) live in a separate block made when the
-// value is set (so most entries are 32 bytes). Copies copy that block.
+// links are kept in the value itself (a real and a link share their place:
+// read the one the type names); a vector, a string and a custom data type's
+// value (type is then its ID) live in a separate block made when the value
+// is set, so a value is 24 bytes. Copies copy that block.
 struct Value {
   int32_t type = HA_TYPE_NONE;
   int32_t i = 0;
-  double f = 0.0;
-  uint64_t link = 0;  // serial of the linked object; 0 = empty link
+  union {
+    double f = 0.0;
+    uint64_t link;  // serial of the linked object; 0 = empty link
+  };
 
   Value() = default;
   ~Value() = default;
-  Value(const Value& o) : type(o.type), i(o.i), f(o.f), link(o.link) {
+  Value(const Value& o) : type(o.type), i(o.i), link(o.link) {
     if (o.extra_ != nullptr) extra_ = std::make_unique<Extra>(*o.extra_);
   }
   Value& operator=(const Value& o) {
