@@ -199,9 +199,9 @@ std::string Describe(const host::Value& v) {
     case HA_TYPE_INT32: return "int " + std::to_string(v.i);
     case HA_TYPE_FLOAT: return "float " + host::FormatDouble(v.f);
     case HA_TYPE_VECTOR:
-      return "vector " + host::FormatDouble(v.v.x) + "," + host::FormatDouble(v.v.y) + "," +
-             host::FormatDouble(v.v.z);
-    case HA_TYPE_STRING: return "string \"" + v.s + "\" (" + std::to_string(v.s.size()) + " bytes)";
+      return "vector " + host::FormatDouble(v.AsVector().x) + "," + host::FormatDouble(v.AsVector().y) + "," +
+             host::FormatDouble(v.AsVector().z);
+    case HA_TYPE_STRING: return "string \"" + v.AsString() + "\" (" + std::to_string(v.AsString().size()) + " bytes)";
     case HA_TYPE_LINK: return "link " + std::to_string(v.link);
     default: return "custom value of type " + std::to_string(v.type);
   }
@@ -215,15 +215,15 @@ bool SameValue(const host::Value& a, const host::Value& b) {
     case HA_TYPE_NONE: return true;
     case HA_TYPE_INT32: return a.i == b.i;
     case HA_TYPE_FLOAT: return SameDouble(a.f, b.f);
-    case HA_TYPE_VECTOR: return SameDouble(a.v.x, b.v.x) && SameDouble(a.v.y, b.v.y) && SameDouble(a.v.z, b.v.z);
-    case HA_TYPE_STRING: return a.s == b.s;
+    case HA_TYPE_VECTOR: return SameDouble(a.AsVector().x, b.AsVector().x) && SameDouble(a.AsVector().y, b.AsVector().y) && SameDouble(a.AsVector().z, b.AsVector().z);
+    case HA_TYPE_STRING: return a.AsString() == b.AsString();
     case HA_TYPE_LINK: return a.link == b.link;
     default: {
-      if (a.custom.Holds() != b.custom.Holds()) return false;
-      if (!a.custom.Holds()) return true;
+      if (a.AsCustom().Holds() != b.AsCustom().Holds()) return false;
+      if (!a.AsCustom().Holds()) return true;
       std::string x, y, error;
-      const bool wroteA = host::WriteCustomValue(a.custom, &x, &error);
-      const bool wroteB = host::WriteCustomValue(b.custom, &y, &error);
+      const bool wroteA = host::WriteCustomValue(a.AsCustom(), &x, &error);
+      const bool wroteB = host::WriteCustomValue(b.AsCustom(), &y, &error);
       return wroteA == wroteB && x == y;
     }
   }

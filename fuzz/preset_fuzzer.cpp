@@ -202,7 +202,7 @@ Expectation Expect(const uint8_t* data, std::size_t size) {
     }
     if (!m.Value(kItems[k].kind, &e.values[k])) return e;
   }
-  if (e.version != "# Version 1.3") e.values[0].s = From1252(e.values[0].s);
+  if (e.version != "# Version 1.3") e.values[0].MutableString() = From1252(e.values[0].AsString());
   e.loads = true;
   return e;
 }
@@ -330,7 +330,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FUZZ_CHECK(kTarget, Load(written), "the preset saved from a loaded file does not load");
     CheckOneLoadStep(doc, stepsAgain, "second load");
     host::Container want2 = after;
-    if (FUZZ_RELEASE == 12) want2.Set(g->ids[0], host::Value::Str(Through1252(after.Find(g->ids[0])->s)));
+    if (FUZZ_RELEASE == 12) want2.Set(g->ids[0], host::Value::Str(Through1252(after.Find(g->ids[0])->AsString())));
     FUZZ_CHECK(kTarget, fuzzkit::SameContainer(g->arrow->Data(), want2, &why),
                "saved and loaded again, the arrow differs: " + why);
     UndoTo(doc, before, "after the second load");

@@ -541,7 +541,7 @@ std::string ValueSeen(const Value& v) {
       break;
     }
     case HA_TYPE_FLOAT: out << "float " << v.f; break;
-    case HA_TYPE_VECTOR: out << "vector " << v.v.x << " " << v.v.y << " " << v.v.z; break;
+    case HA_TYPE_VECTOR: out << "vector " << v.AsVector().x << " " << v.AsVector().y << " " << v.AsVector().z; break;
     default: out << scenekit::ValueText(v); break;
   }
   return out.str();

@@ -66,7 +66,8 @@ class MeshTest : public testkit::ArrowTest {
     if (extrude == nullptr) return nullptr;
     H().EditParameter(extrude, EXTRUDEOBJECT_MOVE, host::Value::Vec({move.x, move.y, move.z}));
     const host::Value* set = extrude->Data().Find(EXTRUDEOBJECT_MOVE);
-    EXPECT_TRUE(set != nullptr && set->v.x == move.x && set->v.y == move.y && set->v.z == move.z);
+    EXPECT_TRUE(set != nullptr && set->AsVector().x == move.x && set->AsVector().y == move.y &&
+                set->AsVector().z == move.z);
     return extrude;
   }
 

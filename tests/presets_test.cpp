@@ -344,7 +344,7 @@ TEST(PresetsAcrossReleases, CharactersWithoutAnEightBitByteBecomeStandIns) {
     ASSERT_TRUE(s.Open(&error)) << error;
     host::Object* arrow = s.NewArrow(false, &error);
     ASSERT_TRUE(s.LoadPreset(arrow, path16, &error)) << error;
-    EXPECT_EQ(arrow->Data().Find(10065)->s, "\xC3\xA9\xE2\x86\x92x");
+    EXPECT_EQ(arrow->Data().Find(10065)->AsString(), "\xC3\xA9\xE2\x86\x92x");
     ASSERT_TRUE(s.SavePreset(arrow, path12, nullptr, &error)) << error;
     EXPECT_NE(ReadFileBytes(path12).find(std::string("\0\0\0\4\xE9?x\0", 8)), std::string::npos);
     ExpectCleanShutdown(s.GetHost());
@@ -525,7 +525,7 @@ TEST(ShippedPresets, LoadInBothReleasesToTheSameOutline) {
       host::Object* arrow = s.NewArrow(false, &error);
       ASSERT_TRUE(s.LoadPreset(arrow, entry.path().string(), &error)) << error;
       contours[release] = s.ContourJson(arrow)["points"];
-      names[release] = arrow->Data().Find(s.FindParam("ARROW_PRESET_NAME")->id)->s;
+      names[release] = arrow->Data().Find(s.FindParam("ARROW_PRESET_NAME")->id)->AsString();
       ExpectCleanShutdown(s.GetHost());
     }
     EXPECT_EQ(contours[16], contours[12]) << entry.path();

@@ -127,8 +127,8 @@ inline std::string ValueText(const Value& v) {
   switch (v.type) {
     case HA_TYPE_INT32: out << "int " << v.i; break;
     case HA_TYPE_FLOAT: out << "float " << v.f; break;
-    case HA_TYPE_VECTOR: out << "vector (" << v.v.x << ", " << v.v.y << ", " << v.v.z << ")"; break;
-    case HA_TYPE_STRING: out << "string \"" << v.s << "\""; break;
+    case HA_TYPE_VECTOR: out << "vector (" << v.AsVector().x << ", " << v.AsVector().y << ", " << v.AsVector().z << ")"; break;
+    case HA_TYPE_STRING: out << "string \"" << v.AsString() << "\""; break;
     case HA_TYPE_LINK: out << "link #" << v.link; break;
     default: out << "type " << v.type; break;
   }

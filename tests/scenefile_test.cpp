@@ -45,8 +45,8 @@ Json Describe(const host::Document& doc) {
         case HA_TYPE_NONE: value = nullptr; break;
         case HA_TYPE_INT32: value = v.i; break;
         case HA_TYPE_FLOAT: value = host::FormatDouble(v.f); break;
-        case HA_TYPE_VECTOR: value = vec(v.v); break;
-        case HA_TYPE_STRING: value = v.s; break;
+        case HA_TYPE_VECTOR: value = vec(v.AsVector()); break;
+        case HA_TYPE_STRING: value = v.AsString(); break;
         case HA_TYPE_LINK: value = place(v.link != 0 ? host::Object::FindSerial(v.link) : nullptr); break;
         default: {
           Points points;

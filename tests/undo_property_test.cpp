@@ -44,10 +44,10 @@ std::string ValueText(const Value& v) {
     case HA_TYPE_FLOAT:
       return "f" + host::FormatDouble(v.f);
     case HA_TYPE_VECTOR:
-      return "v" + host::FormatDouble(v.v.x) + "," + host::FormatDouble(v.v.y) + "," +
-             host::FormatDouble(v.v.z);
+      return "v" + host::FormatDouble(v.AsVector().x) + "," + host::FormatDouble(v.AsVector().y) + "," +
+             host::FormatDouble(v.AsVector().z);
     case HA_TYPE_STRING:
-      return "s\"" + v.s + "\"";
+      return "s\"" + v.AsString() + "\"";
     case HA_TYPE_LINK:
       return "l#" + std::to_string(v.link);
     default:

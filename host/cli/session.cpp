@@ -316,8 +316,8 @@ Json Session::ValueJson(const Value& value) const {
     case HA_TYPE_INT32: return value.i;
     case HA_TYPE_FLOAT: return DoubleJson(value.f);
     case HA_TYPE_VECTOR:
-      return Json::array({DoubleJson(value.v.x), DoubleJson(value.v.y), DoubleJson(value.v.z)});
-    case HA_TYPE_STRING: return value.s;
+      return Json::array({DoubleJson(value.AsVector().x), DoubleJson(value.AsVector().y), DoubleJson(value.AsVector().z)});
+    case HA_TYPE_STRING: return value.AsString();
     case HA_TYPE_LINK: {
       const Object* target = value.link != 0 ? Object::FindSerial(value.link) : nullptr;
       return target != nullptr && target->Doc() != nullptr ? Json(target->Name()) : Json(nullptr);

@@ -285,8 +285,8 @@ bool WriteContainer(Writer& w, const Container& bc,
       switch (v.type) {
         case HA_TYPE_INT32: entries.I32(v.i); break;
         case HA_TYPE_FLOAT: entries.F64(v.f); break;
-        case HA_TYPE_VECTOR: entries.Vec(v.v); break;
-        case HA_TYPE_STRING: entries.Str(v.s); break;
+        case HA_TYPE_VECTOR: entries.Vec(v.AsVector()); break;
+        case HA_TYPE_STRING: entries.Str(v.AsString()); break;
         case HA_TYPE_LINK: {
           auto it = indexOfSerial.find(v.link);
           entries.U32(it != indexOfSerial.end() ? it->second : 0);
@@ -302,9 +302,9 @@ bool WriteContainer(Writer& w, const Container& bc,
       *error = where() + ": value type " + std::to_string(v.type) + " is not registered";
       return false;
     }
-    if (!v.custom.Holds()) continue;  // a value that could never be made is absent
+    if (!v.AsCustom().Holds()) continue;  // a value that could never be made is absent
     std::string bytes;
-    if (!WriteCustomValue(v.custom, &bytes, error)) {
+    if (!WriteCustomValue(v.AsCustom(), &bytes, error)) {
       *error = where() + ": " + *error;
       return false;
     }
@@ -340,8 +340,8 @@ bool ReadContainer(Reader& r, Container* bc, const std::string& owner,
       case HA_TYPE_NONE: break;
       case HA_TYPE_INT32: ok = r.I32(&v.i); break;
       case HA_TYPE_FLOAT: ok = r.F64(&v.f); break;
-      case HA_TYPE_VECTOR: ok = r.Vec(&v.v); break;
-      case HA_TYPE_STRING: ok = r.Str(&v.s); break;
+      case HA_TYPE_VECTOR: ok = r.Vec(&v.MutableVector()); break;
+      case HA_TYPE_STRING: ok = r.Str(&v.MutableString()); break;
       case HA_TYPE_LINK: {
         uint32_t index = 0;
         ok = r.U32(&index);
@@ -358,7 +358,7 @@ bool ReadContainer(Reader& r, Container* bc, const std::string& owner,
                    " is not registered by any loaded plug-in";
           return false;
         }
-        if (!ReadCustomValue(type, bytes, level, &v.custom, error)) {
+        if (!ReadCustomValue(type, bytes, level, &v.MutableCustom(), error)) {
           *error = where() + ": " + *error;
           return false;
         }
@@ -564,7 +564,7 @@ bool DecodeHyperItems(const std::string& bytes, std::vector<HyperItem>* items) {
 bool PointsOf(const Value& value, std::vector<ha_vector>* points) {
   std::string bytes, error;
   std::vector<HyperItem> items;
-  if (!value.custom.Holds() || !WriteCustomValue(value.custom, &bytes, &error) ||
+  if (!value.AsCustom().Holds() || !WriteCustomValue(value.AsCustom(), &bytes, &error) ||
       !DecodeHyperItems(bytes, &items) || items.empty() || items[0].isVector ||
       items[0].integer != static_cast<int64_t>(items.size() - 1))
     return false;

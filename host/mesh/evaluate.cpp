@@ -28,7 +28,7 @@ double RealOf(const Object* op, int32_t id, double otherwise) {
 
 Vec3 VecOf(const Object* op, int32_t id, Vec3 otherwise) {
   const Value* v = op->Data().Find(id);
-  return v != nullptr && v->type == HA_TYPE_VECTOR ? Vec3{v->v.x, v->v.y, v->v.z} : otherwise;
+  return v != nullptr && v->type == HA_TYPE_VECTOR ? Vec3{v->AsVector().x, v->AsVector().y, v->AsVector().z} : otherwise;
 }
 
 Object* LinkOf(const Object* op, int32_t id) {

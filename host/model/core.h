@@ -4,10 +4,11 @@
 #ifndef HOST_CORE_H
 #define HOST_CORE_H
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "hostapi.h"
@@ -16,18 +17,116 @@ namespace host {
 
 // A set of live handles of one kind: every handle the module passes in is
 // checked against it, so a stale or foreign handle fails the call instead of
-// crashing the host.
+// crashing the host. The check runs on every call the module makes, so the
+// set is a flat open-addressing table (linear probing, deletion by shifting
+// the following entries back): a lookup hashes the pointer and compares it
+// with one or two slots of one array, without following node pointers. Only
+// the pointer values are compared; nothing behind a handle is read.
 template <typename T>
 class HandleSet {
  public:
-  void Add(const T* p) { live_.insert(p); }
-  void Remove(const T* p) { live_.erase(p); }
-  bool Has(const void* p) const { return p != nullptr && live_.count(static_cast<const T*>(p)) != 0; }
-  std::size_t Size() const { return live_.size(); }
-  const std::unordered_set<const T*>& All() const { return live_; }
+  HandleSet() = default;
+  HandleSet(const HandleSet&) = delete;
+  HandleSet& operator=(const HandleSet&) = delete;
+  ~HandleSet() { delete[] slots_; }
+
+  void Add(const T* p) {
+    if (p == nullptr) return;
+    if ((size_ + 1) * 4 > capacity_ * 3) Grow();
+    std::size_t i = Home(p);
+    while (slots_[i] != nullptr) {
+      if (slots_[i] == p) return;
+      i = (i + 1) & (capacity_ - 1);
+    }
+    slots_[i] = p;
+    ++size_;
+  }
+  void Remove(const T* p) {
+    if (p == nullptr || size_ == 0) return;
+    const std::size_t mask = capacity_ - 1;
+    std::size_t i = Home(p);
+    while (slots_[i] != p) {
+      if (slots_[i] == nullptr) return;
+      i = (i + 1) & mask;
+    }
+    // Shift back every following entry of the run that may move into the
+    // hole, so no lookup stops early at it.
+    std::size_t hole = i;
+    for (std::size_t j = (i + 1) & mask; slots_[j] != nullptr; j = (j + 1) & mask) {
+      std::size_t home = Home(slots_[j]);
+      // Movable when its home is not in (hole, j] cyclically.
+      bool movable = hole <= j ? (home <= hole || home > j) : (home <= hole && home > j);
+      if (movable) {
+        slots_[hole] = slots_[j];
+        hole = j;
+      }
+    }
+    slots_[hole] = nullptr;
+    --size_;
+  }
+  bool Has(const void* p) const {
+    if (p == nullptr || size_ == 0) return false;
+    const T* key = static_cast<const T*>(p);
+    std::size_t i = Home(key);
+    for (;;) {
+      const T* at = slots_[i];
+      if (at == key) return true;
+      if (at == nullptr) return false;
+      i = (i + 1) & (capacity_ - 1);
+    }
+  }
+  std::size_t Size() const { return size_; }
+
+  // The live handles, in no particular order (a view of the table; adding
+  // or removing while iterating is not allowed).
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = const T*;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const T* const*;
+    using reference = const T*;
+    Iterator(const T* const* at, const T* const* end) : at_(at), end_(end) { Skip(); }
+    const T* operator*() const { return *at_; }
+    Iterator& operator++() {
+      ++at_;
+      Skip();
+      return *this;
+    }
+    bool operator==(const Iterator& o) const { return at_ == o.at_; }
+    bool operator!=(const Iterator& o) const { return at_ != o.at_; }
+
+   private:
+    void Skip() {
+      while (at_ != end_ && *at_ == nullptr) ++at_;
+    }
+    const T* const* at_;
+    const T* const* end_;
+  };
+  Iterator begin() const { return Iterator(slots_, slots_ + capacity_); }
+  Iterator end() const { return Iterator(slots_ + capacity_, slots_ + capacity_); }
+  const HandleSet& All() const { return *this; }
 
  private:
-  std::unordered_set<const T*> live_;
+  std::size_t Home(const T* p) const {
+    // Fibonacci hashing of the address (its low bits are alignment).
+    uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(h >> 32) & (capacity_ - 1);
+  }
+  void Grow() {
+    const T** old = slots_;
+    std::size_t oldCapacity = capacity_;
+    capacity_ = capacity_ == 0 ? 16 : capacity_ * 2;
+    slots_ = new const T*[capacity_]();
+    size_ = 0;
+    for (std::size_t k = 0; k < oldCapacity; ++k)
+      if (old[k] != nullptr) Add(old[k]);
+    delete[] old;
+  }
+
+  const T** slots_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
 };
 
 // Failure injection: make the Nth allocation (or every one from the Nth on),

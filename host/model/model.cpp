@@ -22,25 +22,59 @@ HandleSet<Document>& LiveDocuments() { return State().documents; }
 
 }  // namespace
 
+const Value::Extra Value::kNoExtra{};
+
 bool Value::operator==(const Value& o) const {
   if (type != o.type) return false;
   switch (type) {
     case HA_TYPE_INT32: return i == o.i;
     case HA_TYPE_FLOAT: return f == o.f || (f != f && o.f != o.f);
-    case HA_TYPE_VECTOR: return v.x == o.v.x && v.y == o.v.y && v.z == o.v.z;
-    case HA_TYPE_STRING: return s == o.s;
+    case HA_TYPE_VECTOR: {
+      const ha_vector& a = AsVector();
+      const ha_vector& b = o.AsVector();
+      return a.x == b.x && a.y == b.y && a.z == b.z;
+    }
+    case HA_TYPE_STRING: return AsString() == o.AsString();
     case HA_TYPE_LINK: return link == o.link;
-    default: return custom.Equals(o.custom);
+    default: return AsCustom().Equals(o.AsCustom());
   }
 }
 
 const Value* Container::Find(int32_t id) const {
-  auto it = entries_.find(id);
-  return it == entries_.end() ? nullptr : &it->second;
+  auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
+                             [](const Entry& e, int32_t key) { return e.first < key; });
+  return it != entries_.end() && it->first == id ? &it->second : nullptr;
+}
+
+std::vector<Container::Entry>::iterator Container::LowerBound(int32_t id) {
+  return std::lower_bound(entries_.begin(), entries_.end(), id,
+                          [](const Entry& e, int32_t key) { return e.first < key; });
+}
+
+void Container::Set(int32_t id, Value v) {
+  auto it = LowerBound(id);
+  if (it != entries_.end() && it->first == id) {
+    it->second = std::move(v);
+    return;
+  }
+  if (entries_.size() == entries_.capacity()) {
+    // Grow by an eighth (at least four), not by doubling: most containers
+    // stop at a few tens of entries, and doubling would leave up to half
+    // of the array unused.
+    std::size_t at = static_cast<std::size_t>(it - entries_.begin());
+    entries_.reserve(entries_.size() + std::max<std::size_t>(4, entries_.size() / 8));
+    it = entries_.begin() + static_cast<std::ptrdiff_t>(at);
+  }
+  entries_.emplace(it, id, std::move(v));
+}
+
+void Container::Erase(int32_t id) {
+  auto it = LowerBound(id);
+  if (it != entries_.end() && it->first == id) entries_.erase(it);
 }
 
 void Container::Merge(const Container& other) {
-  for (const auto& [id, value] : other.entries_) entries_[id] = value;
+  for (const auto& [id, value] : other.entries_) Set(id, value);
 }
 
 std::string DefaultName(int32_t type) {
@@ -292,7 +326,7 @@ namespace {
 bool CopiedWhole(const Container& from, const Container& copy) {
   for (const auto& [id, v] : from.Entries()) {
     const Value* c = copy.Find(id);
-    if (v.custom.Holds() && (c == nullptr || !c->custom.Holds())) return false;
+    if (v.AsCustom().Holds() && (c == nullptr || !c->AsCustom().Holds())) return false;
   }
   return true;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "hostapi.h"
@@ -19,42 +20,99 @@ class Object;
 class Document;
 struct ObjectPlugin;
 
-// One container entry. Bool values are stored as Int32.
+// One container entry. Bool values are stored as Int32. Integers, reals and
+// links are kept in the value itself (a real and a link share their place:
+// read the one the type names); a vector, a string and a custom data type's
+// value (type is then its ID) live in a separate block made when the value
+// is set, so a value is 24 bytes. Copies copy that block.
 struct Value {
   int32_t type = HA_TYPE_NONE;
   int32_t i = 0;
-  double f = 0.0;
-  ha_vector v{0.0, 0.0, 0.0};
-  std::string s;
-  uint64_t link = 0;  // serial of the linked object; 0 = empty link
-  CustomValue custom;  // a custom data type's value (type is then its ID)
+  union {
+    double f = 0.0;
+    uint64_t link;  // serial of the linked object; 0 = empty link
+  };
+
+  Value() = default;
+  ~Value() = default;
+  Value(const Value& o) : type(o.type), i(o.i), link(o.link) {
+    if (o.extra_ != nullptr) extra_ = std::make_unique<Extra>(*o.extra_);
+  }
+  Value& operator=(const Value& o) {
+    if (this != &o) {
+      Value copy(o);
+      *this = std::move(copy);
+    }
+    return *this;
+  }
+  Value(Value&&) noexcept = default;
+  Value& operator=(Value&&) noexcept = default;
 
   static Value Int(int32_t x) { Value r; r.type = HA_TYPE_INT32; r.i = x; return r; }
   static Value Real(double x) { Value r; r.type = HA_TYPE_FLOAT; r.f = x; return r; }
-  static Value Vec(ha_vector x) { Value r; r.type = HA_TYPE_VECTOR; r.v = x; return r; }
-  static Value Str(std::string x) { Value r; r.type = HA_TYPE_STRING; r.s = std::move(x); return r; }
+  static Value Vec(ha_vector x) { Value r; r.type = HA_TYPE_VECTOR; r.MutableVector() = x; return r; }
+  static Value Str(std::string x) {
+    Value r;
+    r.type = HA_TYPE_STRING;
+    if (!x.empty()) r.MutableString() = std::move(x);
+    return r;
+  }
   static Value Link(uint64_t serial) { Value r; r.type = HA_TYPE_LINK; r.link = serial; return r; }
-  static Value Custom(CustomValue c) { Value r; r.type = c.TypeId(); r.custom = std::move(c); return r; }
+  static Value Custom(CustomValue c) {
+    Value r;
+    r.type = c.TypeId();
+    r.MutableCustom() = std::move(c);
+    return r;
+  }
+
+  // The payloads kept apart: a zero vector, an empty string and a custom
+  // value holding nothing when none was set.
+  const ha_vector& AsVector() const { return extra_ != nullptr ? extra_->v : kNoExtra.v; }
+  const std::string& AsString() const { return extra_ != nullptr ? extra_->s : kNoExtra.s; }
+  const CustomValue& AsCustom() const { return extra_ != nullptr ? extra_->custom : kNoExtra.custom; }
+  ha_vector& MutableVector() { return Made().v; }
+  std::string& MutableString() { return Made().s; }
+  CustomValue& MutableCustom() { return Made().custom; }
 
   bool operator==(const Value& o) const;
   bool operator!=(const Value& o) const { return !(*this == o); }
+
+ private:
+  struct Extra {
+    ha_vector v{0.0, 0.0, 0.0};
+    std::string s;
+    CustomValue custom;
+  };
+  static const Extra kNoExtra;
+  Extra& Made() {
+    if (extra_ == nullptr) extra_ = std::make_unique<Extra>();
+    return *extra_;
+  }
+  std::unique_ptr<Extra> extra_;
 };
 
+// Parameters by ID. The entries are kept in one array sorted by ID: a
+// lookup is a binary search over adjacent memory, and an entry costs its
+// value and ID only (no tree node). The array grows by a few entries at a
+// time, since a container holds tens of parameters, not thousands.
 class Container {
  public:
+  using Entry = std::pair<int32_t, Value>;
   const Value* Find(int32_t id) const;
-  void Set(int32_t id, Value v) { entries_[id] = std::move(v); }
-  void Erase(int32_t id) { entries_.erase(id); }
+  void Set(int32_t id, Value v);
+  void Erase(int32_t id);
   // Writes every entry of `other` over this one.
   void Merge(const Container& other);
-  const std::map<int32_t, Value>& Entries() const { return entries_; }
+  // The entries in ascending ID order.
+  const std::vector<Entry>& Entries() const { return entries_; }
   bool operator==(const Container& o) const { return entries_ == o.entries_; }
   // The container's own ID (a message's ID); not part of ==.
   int32_t Id() const { return id_; }
   void SetId(int32_t id) { id_ = id; }
 
  private:
-  std::map<int32_t, Value> entries_;
+  std::vector<Entry>::iterator LowerBound(int32_t id);
+  std::vector<Entry> entries_;
   int32_t id_ = 0;
 };
 

@@ -85,7 +85,7 @@ int32_t SendMessage(Object* op, int32_t type, void* data) {
 
 bool EditParameter(Object* op, int32_t id, const Value& value) {
   Value fresh = value;
-  if (value.custom.Holds() && !fresh.custom.Holds()) return false;
+  if (value.AsCustom().Holds() && !fresh.AsCustom().Holds()) return false;
   Document* doc = op->Doc();
   if (doc != nullptr) {
     doc->StartUndo();

@@ -44,11 +44,11 @@ double BcGetFloat(ha_container h, int32_t id, double preset) {
 void BcGetVector(ha_container h, int32_t id, const ha_vector* preset, ha_vector* out) {
   if (out == nullptr) return;
   const Value* v = TypedEntry(h, id, HA_TYPE_VECTOR, "get_vector");
-  *out = v != nullptr ? v->v : (preset != nullptr ? *preset : ha_vector{0.0, 0.0, 0.0});
+  *out = v != nullptr ? v->AsVector() : (preset != nullptr ? *preset : ha_vector{0.0, 0.0, 0.0});
 }
 ha_text BcGetString(ha_container h, int32_t id) {
   const Value* v = TypedEntry(h, id, HA_TYPE_STRING, "get_string");
-  return MakeText(v != nullptr ? v->s : std::string());
+  return MakeText(v != nullptr ? v->AsString() : std::string());
 }
 ha_object BcGetLink(ha_container h, int32_t id, ha_document doc, int32_t instanceOf) {
   const Value* v = TypedEntry(h, id, HA_TYPE_LINK, "get_link");
@@ -94,7 +94,7 @@ ha_container BcCopy(ha_container h) {
 ha_customdata BcGetCustom(ha_container h, int32_t id, int32_t type) {
   const Container* bc = CheckContainer(h, "get_custom");
   const Value* v = bc != nullptr ? bc->Find(id) : nullptr;
-  return v != nullptr && v->type == type ? v->custom.Get() : nullptr;
+  return v != nullptr && v->type == type ? v->AsCustom().Get() : nullptr;
 }
 
 int32_t BcSetCustom(ha_container h, int32_t id, int32_t type, ha_customdata value) {
@@ -112,7 +112,7 @@ ha_data BcGetData(ha_container h, int32_t id) {
   const Value* v = bc->Find(id);
   Value copy = v != nullptr ? *v : Value();
   // A custom value whose copy could not be made: out of memory.
-  if (FindCustomDataType(copy.type) != nullptr && !copy.custom.Holds()) return nullptr;
+  if (FindCustomDataType(copy.type) != nullptr && !copy.AsCustom().Holds()) return nullptr;
   return NewDataHandle(copy);
 }
 
@@ -123,7 +123,7 @@ int32_t BcSetData(ha_container h, int32_t id, ha_data data) {
   if (bc == nullptr || v == nullptr) return 0;
   Value copy = *v;
   // A custom value whose copy could not be made is not stored.
-  if (FindCustomDataType(copy.type) != nullptr && !copy.custom.Holds()) return 0;
+  if (FindCustomDataType(copy.type) != nullptr && !copy.AsCustom().Holds()) return 0;
   bc->Set(id, std::move(copy));
   return 1;
 }
@@ -131,7 +131,7 @@ int32_t BcSetData(ha_container h, int32_t id, ha_data data) {
 ha_customdata DataGetCustom(ha_data data, int32_t type) {
   const Value* v = DataValueOf(data);
   if (v == nullptr && data != nullptr) ReportMisuse("get_custom: unknown value");
-  return v != nullptr && v->type == type ? v->custom.Get() : nullptr;
+  return v != nullptr && v->type == type ? v->AsCustom().Get() : nullptr;
 }
 
 ha_data DataAllocCustom(int32_t type, ha_customdata value) {

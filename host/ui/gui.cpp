@@ -760,7 +760,7 @@ bool ElementEditor::GiveValue(const Value* value, bool tri) {
   if (dialog_ == nullptr || lib_->set_data == nullptr) return false;
   ha_data data = NewDataHandle(value != nullptr ? *value : Value());
   const Value* copy = DataValueOf(data);
-  if (value != nullptr && value->custom.Holds() && !copy->custom.Holds()) {
+  if (value != nullptr && value->AsCustom().Holds() && !copy->AsCustom().Holds()) {
     FreeDataHandle(data);  // the copy could not be made: no value to give
     return false;
   }
@@ -897,7 +897,7 @@ int32_t ElementEditor::OnReport(const Container& msg) {
   }
   Object* op = Target();
   const bool usable = report.hasValue && report.value.type == paramType_ &&
-                      (FindCustomDataType(paramType_) == nullptr || report.value.custom.Holds());
+                      (FindCustomDataType(paramType_) == nullptr || report.value.AsCustom().Holds());
   if (op != nullptr && dialog_ != nullptr && report.id == HA_BFM_ACTION &&
       report.sender == dialog_->id && usable) {
     report.stored = EditParameter(op, paramId_, report.value);
