@@ -321,15 +321,23 @@ bool WriteContainer(Writer& w, const Container& bc,
 // Reads a container; link values hold the file's object index (1-based, 0
 // empty) until the caller resolves them. The IDs of the links are added to
 // `links`, so that resolving them needs no second pass over every value.
-bool ReadContainer(Reader& r, Container* bc, const std::string& owner,
+// `owner` makes the owner's name for a message.
+template <typename OwnerName>
+bool ReadContainer(Reader& r, Container* bc, const OwnerName& owner,
                    std::vector<std::pair<int32_t, uint32_t>>* links, std::string* error) {
   uint32_t count = 0;
   if (!r.U32(&count)) return false;
+  // An entry takes at least eight bytes (ID and type), so a damaged count
+  // reserves no more than the rest of the file could hold.
+  bc->Reserve(std::min<std::size_t>(count, r.Left() / 8));
   for (uint32_t n = 0; n < count; ++n) {
     int32_t id = 0, type = 0;
     if (!r.I32(&id) || !r.I32(&type)) return false;
-    const auto where = [&owner, id] { return owner + ", parameter " + std::to_string(id); };
-    if (bc->Find(id) != nullptr) {
+    const auto where = [&owner, id] { return owner() + ", parameter " + std::to_string(id); };
+    // Entries are saved in ascending order; only an ID not above the last
+    // one read can be a repeat.
+    const auto& read = bc->Entries();
+    if (!read.empty() && read.back().first >= id && bc->Find(id) != nullptr) {
       *error = where() + " appears twice";
       return false;
     }
@@ -436,13 +444,13 @@ bool ReadObjectRecord(Reader& r, uint32_t index, ObjectRecord* rec, std::string*
     }
     rec->userData.push_back(std::move(d));
   }
-  const std::string named = owner() + " (" + rec->name + ")";
+  const auto named = [&owner, rec] { return owner() + " (" + rec->name + ")"; };
   if (!ReadContainer(r, &rec->data, named, &rec->links, error)) return false;
   // A user data parameter holds a value of its own type (or none yet).
   for (const UserDataDesc& d : rec->userData) {
     const Value* v = rec->data.Find(d.id);
     if (v != nullptr && v->type != d.type && v->type != HA_TYPE_NONE) {
-      *error = named + ", parameter " + std::to_string(d.id) + " holds a value of type " + std::to_string(v->type) +
+      *error = named() + ", parameter " + std::to_string(d.id) + " holds a value of type " + std::to_string(v->type) +
                ", but the user data parameter is of type " + std::to_string(d.type);
       return false;
     }

@@ -101,6 +101,8 @@ class Container {
   const Value* Find(int32_t id) const;
   void Set(int32_t id, Value v);
   void Erase(int32_t id);
+  // Room for `count` entries in all (an exact size for a container read whole).
+  void Reserve(std::size_t count);
   // Writes every entry of `other` over this one.
   void Merge(const Container& other);
   // The entries in ascending ID order.
@@ -304,6 +306,7 @@ class Document {
 
   Object* rootFirst_ = nullptr;
   std::vector<std::unique_ptr<Object>> owned_;
+  static void PrefetchNext(const std::vector<UndoStep>& steps);
   std::vector<UndoStep> undo_;
   std::vector<UndoStep> redo_;
   UndoStep open_;

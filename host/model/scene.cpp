@@ -11,22 +11,17 @@ void* Allocate(std::size_t size, const char* file, int32_t line) {
   if (Failures().NextAllocationFails()) return nullptr;
   void* block = std::malloc(size == 0 ? 1 : size);
   if (block == nullptr) return nullptr;
-  std::string tag = file != nullptr ? file : "";
-  const std::size_t slash = tag.find_last_of("/\\");
-  if (slash != std::string::npos) tag.erase(0, slash + 1);
-  State().ledger[block] = Allocation{size, std::move(tag), line};
+  HostState& state = State();
+  state.ledger.Add(block, Allocation{size, state.allocationTags.Of(file), line});
   return block;
 }
 
 void Release(void* block) {
   if (block == nullptr) return;
-  std::map<void*, Allocation>& ledger = State().ledger;
-  auto it = ledger.find(block);
-  if (it == ledger.end()) {
+  if (!State().ledger.Remove(block)) {
     ReportMisuse("free of a block the host did not allocate");
     return;
   }
-  ledger.erase(it);
   std::free(block);
 }
 

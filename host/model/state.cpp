@@ -7,6 +7,19 @@ namespace host {
 
 HostState* HostState::current_ = nullptr;
 
+const std::string* AllocationTags::Of(const char* file) {
+  if (file == nullptr) file = "";
+  auto seen = byAddress_.find(file);
+  if (seen != byAddress_.end() && seen->second.text == file) return seen->second.name;
+  std::string name = file;
+  const std::size_t slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  std::unique_ptr<std::string>& kept = names_[name];
+  if (kept == nullptr) kept = std::make_unique<std::string>(name);
+  byAddress_[file] = Seen{file, kept.get()};
+  return kept.get();
+}
+
 HostState::HostState() { current_ = this; }
 
 HostState::~HostState() {

@@ -176,7 +176,7 @@ void Host::Shutdown() {
 
 void Host::TakeStockOfLeaks() {
   for (auto& [block, alloc] : ledger) {
-    leaks_.push_back({"memory", alloc.size, alloc.file, alloc.line});
+    leaks_.push_back({"memory", alloc.size, *alloc.file, alloc.line});
     std::free(block);
   }
   ledger.clear();
