@@ -578,6 +578,25 @@ Rgb Raster::At(int x, int y) const {
   return {rgb[i], rgb[i + 1], rgb[i + 2]};
 }
 
+namespace {
+
+// Copies `n` bytes in pieces of 16 (8 below 16), the last piece overlapping
+// the one before, so a short row takes a few wide stores and no call.
+inline void CopyRow(uint8_t* dst, const uint8_t* src, std::size_t n) {
+  if (n >= 16) {
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) std::memcpy(dst + i, src + i, 16);
+    if (i < n) std::memcpy(dst + n - 16, src + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(dst, src, 8);
+    std::memcpy(dst + n - 8, src + n - 8, 8);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
+  }
+}
+
+}  // namespace
+
 void Raster::Fill(int x1, int y1, int x2, int y2, Rgb color) {
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
@@ -586,22 +605,40 @@ void Raster::Fill(int x1, int y1, int x2, int y2, Rgb color) {
   x2 = std::min(x2, width - 1);
   y2 = std::min(y2, height - 1);
   if (x1 > x2 || y1 > y2) return;
-  // The first row pixel by pixel, the others copied from it eight bytes at a
-  // time: the rows of small rectangles are too short for a call to memcpy to pay.
   const std::size_t stride = static_cast<std::size_t>(width) * 3;
   const std::size_t rowBytes = static_cast<std::size_t>(x2 - x1 + 1) * 3;
   uint8_t* first = rgb.data() + static_cast<std::size_t>(y1) * stride + static_cast<std::size_t>(x1) * 3;
-  for (std::size_t i = 0; i < rowBytes; i += 3) {
-    first[i] = color[0];
-    first[i + 1] = color[1];
-    first[i + 2] = color[2];
+  // A row of up to 32 pixels of the colour, kept from one call to the next
+  // (most calls draw in the colour of the one before): every row of a
+  // rectangle that narrow is copied from it.
+  constexpr std::size_t kPatternPixels = 32;
+  static thread_local uint8_t pattern[kPatternPixels * 3];
+  static thread_local Rgb patternColor{};
+  static thread_local bool patternMade = false;
+  if (!patternMade || patternColor != color) {
+    for (std::size_t i = 0; i < sizeof pattern; i += 3) {
+      pattern[i] = color[0];
+      pattern[i + 1] = color[1];
+      pattern[i + 2] = color[2];
+    }
+    patternColor = color;
+    patternMade = true;
   }
-  for (int y = y1 + 1; y <= y2; ++y) {
-    uint8_t* row = first + static_cast<std::size_t>(y - y1) * stride;
-    std::size_t i = 0;
-    for (; i + 8 <= rowBytes; i += 8) std::memcpy(row + i, first + i, 8);
-    for (; i < rowBytes; ++i) row[i] = first[i];
+  const uint8_t* source = pattern;
+  if (rowBytes > sizeof pattern) {
+    // A wide rectangle: the first row pixel by pixel, the others copied from it.
+    for (std::size_t i = 0; i < rowBytes; i += 3) {
+      first[i] = color[0];
+      first[i + 1] = color[1];
+      first[i + 2] = color[2];
+    }
+    source = first;
+    if (y1 == y2) return;
+    ++y1;
   }
+  const std::size_t rows = static_cast<std::size_t>(y2 - y1 + 1);
+  uint8_t* row = rgb.data() + static_cast<std::size_t>(y1) * stride + static_cast<std::size_t>(x1) * 3;
+  for (std::size_t k = 0; k < rows; ++k) CopyRow(row + k * stride, source, rowBytes);
 }
 
 #if !HOST_HAVE_LIBPNG
