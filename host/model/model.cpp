@@ -417,6 +417,9 @@ bool Document::Undo() {
       Remove(op);
     }
   }
+  // Every step left to undo may come here: room for them all at once rather
+  // than moving the list again and again while a long history is undone.
+  if (redo_.size() == redo_.capacity()) redo_.reserve(redo_.size() + undo_.size() + 1);
   redo_.push_back(std::move(step));
   PrefetchNext(undo_);
   if (UndoListener listener = State().undoListener) listener(this);
@@ -443,18 +446,22 @@ bool Document::Redo() {
 }
 
 // Undoing or redoing a whole history walks steps and objects made far apart
-// in memory, each a cache miss. Ask for the entries of the step after next
-// and the objects of the next one while this step finishes.
+// in memory, each a cache miss that the next call would wait for. Ask ahead
+// for the entries of a step a few calls away, and for the objects of a
+// nearer step (whose entries were asked for some calls ago).
 void Document::PrefetchNext(const std::vector<UndoStep>& steps) {
 #if defined(__GNUC__)
+  constexpr std::size_t kEntriesAhead = 8, kObjectsAhead = 4;
   const std::size_t n = steps.size();
-  if (n >= 2) __builtin_prefetch(steps[n - 2].entries.data());
-  if (n >= 1) {
-    for (const UndoEntry& e : steps[n - 1].entries) {
+  if (n >= kEntriesAhead) __builtin_prefetch(steps[n - kEntriesAhead].entries.data());
+  if (n >= kObjectsAhead) {
+    for (const UndoEntry& e : steps[n - kObjectsAhead].entries) {
       __builtin_prefetch(&e.object->doc_);
       __builtin_prefetch(&e.object->next_);
     }
   }
+  // The nearest ones too, for a walk that has only started.
+  if (n >= 1) __builtin_prefetch(steps[n - 1].entries.data());
 #else
   (void)steps;
 #endif
