@@ -114,6 +114,9 @@ class Container {
   std::vector<Entry>::iterator LowerBound(int32_t id);
   std::vector<Entry> entries_;
   int32_t id_ = 0;
+  // Where the next Find looks first (the entry after the last found); only
+  // a guess, checked before use.
+  mutable uint32_t hint_ = 0;
 };
 
 // The host object types the stand-in host knows besides plug-in objects
