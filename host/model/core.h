@@ -17,6 +17,24 @@
 
 namespace host {
 
+// The home slot of a pointer in a table of `capacity` (a power of two)
+// slots. Objects made one after another lie near each other in memory, and
+// the host registers or checks them in that order: addresses within one
+// kilobyte keep their order and distance inside a run of slots, whose start
+// is spread by Fibonacci hashing of the kilobyte. A table larger than the
+// caches then takes neighbouring objects in neighbouring cache lines
+// instead of one random line (and page) each.
+//
+// The run's start is taken from the top bits of the product (`shift` is 64
+// minus the table's bit count), so when a table doubles every entry moves
+// to about twice its place: growing copies the table front to back instead
+// of scattering it.
+inline std::size_t PointerHome(const void* p, unsigned shift, std::size_t capacity) {
+  const uint64_t a = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) >> 4;  // alignment
+  const uint64_t start = ((a >> 6) * 0x9E3779B97F4A7C15ull) >> shift;
+  return static_cast<std::size_t>(start + (a & 63)) & (capacity - 1);
+}
+
 // A set of live handles of one kind: every handle the module passes in is
 // checked against it, so a stale or foreign handle fails the call instead of
 // crashing the host. The check runs on every call the module makes, so the
@@ -120,14 +138,12 @@ class HandleSet {
   const HandleSet& All() const { return *this; }
 
  private:
-  std::size_t Home(const T* p) const {
-    // Fibonacci hashing of the address (its low bits are alignment).
-    uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0x9E3779B97F4A7C15ull;
-    return static_cast<std::size_t>(h >> 32) & (capacity_ - 1);
-  }
+  std::size_t Home(const T* p) const { return PointerHome(p, shift_, capacity_); }
   void Grow() {
     const T** old = slots_;
     std::size_t oldCapacity = capacity_;
+    // 16 slots take the top 4 bits; each doubling one more.
+    shift_ = capacity_ == 0 ? 60 : shift_ - 1;
     capacity_ = capacity_ == 0 ? 16 : capacity_ * 2;
     slots_ = new const T*[capacity_]();
     size_ = 0;
@@ -139,6 +155,7 @@ class HandleSet {
   const T** slots_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t size_ = 0;
+  unsigned shift_ = 64;
   // The last handle Has found; null after any removal.
   mutable const T* last_ = nullptr;
 };
@@ -217,6 +234,7 @@ class FlatMap {
     slots_ = nullptr;
     capacity_ = 0;
     size_ = 0;
+    shift_ = 64;
     delete[] old;
   }
   // Calls f(key, value) for every entry, in no particular order (the map
@@ -234,21 +252,22 @@ class FlatMap {
   };
   std::size_t Home(K key) const {
     if constexpr (std::is_pointer_v<K>) {
-      uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
-      return static_cast<std::size_t>(h >> 32) & (capacity_ - 1);
+      return PointerHome(key, shift_, capacity_);
     } else {
       // Integer keys (serials) are handed out one after another: runs of
       // eight consecutive keys share a home block of adjacent slots, so
       // objects made in a row touch the same cache lines; the blocks are
       // spread by Fibonacci hashing.
       const uint64_t k = static_cast<uint64_t>(key);
-      const uint64_t block = ((k >> 3) * 0x9E3779B97F4A7C15ull) >> 32;
-      return static_cast<std::size_t>((block << 3) | (k & 7)) & (capacity_ - 1);
+      const uint64_t start = ((k >> 3) * 0x9E3779B97F4A7C15ull) >> shift_;
+      return static_cast<std::size_t>(start + (k & 7)) & (capacity_ - 1);
     }
   }
   void Grow() {
     Slot* old = slots_;
     std::size_t oldCapacity = capacity_;
+    // 16 slots take the top 4 bits; each doubling one more.
+    shift_ = capacity_ == 0 ? 60 : shift_ - 1;
     capacity_ = capacity_ == 0 ? 16 : capacity_ * 2;
     slots_ = new Slot[capacity_]();
     size_ = 0;
@@ -266,6 +285,7 @@ class FlatMap {
   Slot* slots_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t size_ = 0;
+  unsigned shift_ = 64;
 };
 
 // Failure injection: make the Nth allocation (or every one from the Nth on),

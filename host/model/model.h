@@ -101,6 +101,8 @@ class Container {
   const Value* Find(int32_t id) const;
   void Set(int32_t id, Value v);
   void Erase(int32_t id);
+  // Room for `count` entries without growing.
+  void Reserve(std::size_t count) { entries_.reserve(count); }
   // Writes every entry of `other` over this one.
   void Merge(const Container& other);
   // The entries in ascending ID order.

@@ -152,7 +152,13 @@ class HostState {
 
 // The running host's state; stops the program with a message when no host
 // runs (a host function called without one is a fault of the caller).
-HostState& State();
+// Inline: every interface call asks for it.
+[[noreturn]] void NoHostRuns();
+inline HostState& State() {
+  HostState* state = HostState::Current();
+  if (state == nullptr) NoHostRuns();
+  return *state;
+}
 
 }  // namespace host
 
