@@ -7,31 +7,32 @@ namespace {
 
 constexpr Int32 kSplineTypeLinear = 0;
 
-// The outline record from the object's parameters.
+// The outline record from the object's parameters, read in ascending ID
+// order (the host finds the entry after the last one read first).
 Arrow ReadArrow(const BaseContainer& bc) {
   Arrow a;
   a.shaftLength = bc.GetFloat(ARROW_SHAFT_LENGTH);
   a.shaftWidth = bc.GetFloat(ARROW_SHAFT_WIDTH);
+  a.hasShaft = bc.GetBool(ARROW_SHAFT) ? 1 : 0;
   a.headLength = bc.GetFloat(ARROW_HEAD_LENGTH);
   a.barbWidth = bc.GetFloat(ARROW_BARB_WIDTH);
-  a.chevronHead = bc.GetBool(ARROW_CHEVRON) ? 1 : 0;
-  a.squareBarbEnds = bc.GetBool(ARROW_CHEVRON_SQUARE_ENDS) ? 1 : 0;
-  a.chevronDepth = bc.GetFloat(ARROW_CHEVRON_DEPTH);
   a.tailNotch = bc.GetFloat(ARROW_TAIL_NOTCH);
   a.headTaper = bc.GetFloat(ARROW_HEAD_TAPER);
   a.tailTaper = bc.GetFloat(ARROW_TAIL_TAPER);
   a.barbSweep = bc.GetFloat(ARROW_BARB_SWEEP);
-  a.hasShaft = bc.GetBool(ARROW_SHAFT) ? 1 : 0;
   a.fletching = bc.GetBool(ARROW_FLETCHING) ? 1 : 0;
   a.fletchLength = bc.GetFloat(ARROW_FLETCHING_LENGTH);
   a.fletchHeight = bc.GetFloat(ARROW_FLETCHING_HEIGHT);
   a.fletchSweep = bc.GetFloat(ARROW_FLETCHING_SWEEP);
-  a.cornerRadius = bc.GetFloat(ARROW_CORNER_RADIUS);
-  a.roundCorners = bc.GetBool(ARROW_ROUND_CORNERS) ? 1 : 0;
-  a.cornerOption = bc.GetBool(ARROW_CORNER_OPTION) ? 1 : 0;
+  a.chevronHead = bc.GetBool(ARROW_CHEVRON) ? 1 : 0;
+  a.squareBarbEnds = bc.GetBool(ARROW_CHEVRON_SQUARE_ENDS) ? 1 : 0;
+  a.chevronDepth = bc.GetFloat(ARROW_CHEVRON_DEPTH);
   a.doubleHeaded = bc.GetBool(ARROW_DOUBLE_HEADED) ? 1 : 0;
   a.doubleShaftLength = bc.GetFloat(ARROW_DOUBLE_SHAFT_LENGTH);
   a.doubleShaftWidth = bc.GetFloat(ARROW_DOUBLE_SHAFT_WIDTH);
+  a.roundCorners = bc.GetBool(ARROW_ROUND_CORNERS) ? 1 : 0;
+  a.cornerRadius = bc.GetFloat(ARROW_CORNER_RADIUS);
+  a.cornerOption = bc.GetBool(ARROW_CORNER_OPTION) ? 1 : 0;
   return a;
 }
 
@@ -60,11 +61,18 @@ SplineObject* SMPlugin::GetContour(BaseObject* op, BaseDocument*, Float, BaseThr
   const BaseContainer* bc = op->GetDataInstance();
   SplineObject* spline = GenerateArrow(ReadArrow(*bc));
   if (spline == nullptr) return nullptr;
+  // The object's settings read together, in ID order, then written.
+  const Int32 interpolation = bc->GetInt32(ARROW_POINT_INTERPOLATION);
+  const Int32 pointCount = bc->GetInt32(ARROW_POINT_COUNT);
+  const Float pointAngle = bc->GetFloat(ARROW_POINT_ANGLE);
+  const Float pointMaxLength = bc->GetFloat(ARROW_POINT_MAX_LENGTH);
+  const Int32 plane = bc->GetInt32(ARROW_PLANE);
+  const Int32 reverse = bc->GetBool(ARROW_REVERSE) ? 1 : 0;
   BaseContainer* sbc = spline->GetDataInstance();
-  sbc->SetInt32(ARROW_POINT_INTERPOLATION, bc->GetInt32(ARROW_POINT_INTERPOLATION));
-  sbc->SetInt32(ARROW_POINT_COUNT, bc->GetInt32(ARROW_POINT_COUNT));
-  sbc->SetFloat(ARROW_POINT_ANGLE, bc->GetFloat(ARROW_POINT_ANGLE));
-  sbc->SetFloat(ARROW_POINT_MAX_LENGTH, bc->GetFloat(ARROW_POINT_MAX_LENGTH));
-  OrientObject(spline, bc->GetInt32(ARROW_PLANE), bc->GetBool(ARROW_REVERSE) ? 1 : 0);
+  sbc->SetInt32(ARROW_POINT_INTERPOLATION, interpolation);
+  sbc->SetInt32(ARROW_POINT_COUNT, pointCount);
+  sbc->SetFloat(ARROW_POINT_ANGLE, pointAngle);
+  sbc->SetFloat(ARROW_POINT_MAX_LENGTH, pointMaxLength);
+  OrientObject(spline, plane, reverse);
   return spline;
 }

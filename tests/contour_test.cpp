@@ -4,11 +4,17 @@
 // that the values travel from the attribute editor through the module to the
 // spline the host receives, and what the host then holds.
 #include <cmath>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core.h"
 #include "fixture.h"
+#include "model.h"
 
 namespace {
 
@@ -412,6 +418,74 @@ TEST_P(Contour, SplineAllocationFailureGivesNoContourAndNoLeak) {
   EXPECT_EQ(c["points"].size(), 13u);
   EXPECT_EQ(c["interpolation"], 3);
   EXPECT_EQ(c["closed"], true);
+}
+
+// The host remembers the last handle it found live; a handle freed right
+// after a good check must still be reported as misuse and fail, whether the
+// handle names a container or an object, and whatever was checked between.
+TEST_P(Contour, HandleFreedRightAfterAGoodCheckIsStillMisuse) {
+  for (int between = 0; between < 2; ++between) {
+    host::ClearMisuses();
+    host::Container* bc = host::NewModuleContainer(nullptr);
+    host::Object* op = host::NewLooseObject(Onull, "Scratch");
+    const ha_container bh = reinterpret_cast<ha_container>(bc);
+    const ha_object oh = op->Handle();
+    ASSERT_EQ(host::CheckContainer(bh, "test"), bc);
+    ASSERT_EQ(host::CheckObject(oh, "test"), op);
+    ASSERT_TRUE(host::FreeModuleContainer(bc));
+    ASSERT_TRUE(host::FreeLoose(op));
+    if (between == 1) {
+      EXPECT_NE(host::CheckObject(arrow_->Handle(), "test"), nullptr);
+    }
+    EXPECT_EQ(host::CheckContainer(bh, "test"), nullptr) << between;
+    EXPECT_EQ(host::CheckObject(oh, "test"), nullptr) << between;
+    EXPECT_EQ(host::Misuses().size(), 2u) << between;
+    host::ClearMisuses();
+  }
+}
+
+// The host's flat registries answer as an ordinary map over a long random
+// run of puts, takes and lookups, with serial-like and spread keys.
+TEST(FlatMap, AgreesWithAnOrderedMap) {
+  for (const uint64_t stride : {uint64_t{1}, uint64_t{8}, uint64_t{4096}, uint64_t{0x9E3779B9}}) {
+    host::FlatMap<uint64_t, std::unique_ptr<int>> flat;
+    std::map<uint64_t, int> model;
+    std::mt19937_64 rng(stride);
+    for (int step = 0; step < 20000; ++step) {
+      const uint64_t key = 1 + stride * (rng() % 3000);
+      const int value = static_cast<int>(rng() % 1000);
+      switch (rng() % 3) {
+        case 0:
+          flat.Put(key, std::make_unique<int>(value));
+          model[key] = value;
+          break;
+        case 1: {
+          std::unique_ptr<int> out;
+          const bool had = flat.Take(key, &out);
+          ASSERT_EQ(had, model.count(key) == 1) << stride << " " << step;
+          if (had) {
+            EXPECT_EQ(*out, model[key]);
+          }
+          model.erase(key);
+          break;
+        }
+        default: {
+          std::unique_ptr<int>* at = flat.Find(key);
+          ASSERT_EQ(at != nullptr, model.count(key) == 1) << stride << " " << step;
+          if (at != nullptr) {
+            EXPECT_EQ(**at, model[key]);
+          }
+        }
+      }
+      ASSERT_EQ(flat.size(), model.size());
+    }
+    std::size_t seen = 0;
+    flat.ForEach([&](uint64_t k, const std::unique_ptr<int>& v) {
+      ++seen;
+      EXPECT_EQ(*v, model.at(k));
+    });
+    EXPECT_EQ(seen, model.size());
+  }
 }
 
 }  // namespace

@@ -9,11 +9,31 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "hostapi.h"
 
 namespace host {
+
+// The home slot of a pointer in a table of `capacity` (a power of two)
+// slots. Objects made one after another lie near each other in memory, and
+// the host registers or checks them in that order: addresses within one
+// kilobyte keep their order and distance inside a run of slots, whose start
+// is spread by Fibonacci hashing of the kilobyte. A table larger than the
+// caches then takes neighbouring objects in neighbouring cache lines
+// instead of one random line (and page) each.
+//
+// The run's start is taken from the top bits of the product (`shift` is 64
+// minus the table's bit count), so when a table doubles every entry moves
+// to about twice its place: growing copies the table front to back instead
+// of scattering it.
+inline std::size_t PointerHome(const void* p, unsigned shift, std::size_t capacity) {
+  const uint64_t a = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) >> 4;  // alignment
+  const uint64_t start = ((a >> 6) * 0x9E3779B97F4A7C15ull) >> shift;
+  return static_cast<std::size_t>(start + (a & 63)) & (capacity - 1);
+}
 
 // A set of live handles of one kind: every handle the module passes in is
 // checked against it, so a stale or foreign handle fails the call instead of
@@ -43,6 +63,9 @@ class HandleSet {
   }
   void Remove(const T* p) {
     if (p == nullptr || size_ == 0) return;
+    // Any removal forgets the last handle found, so a handle that just
+    // went is never answered from it.
+    last_ = nullptr;
     const std::size_t mask = capacity_ - 1;
     std::size_t i = Home(p);
     while (slots_[i] != p) {
@@ -67,10 +90,17 @@ class HandleSet {
   bool Has(const void* p) const {
     if (p == nullptr || size_ == 0) return false;
     const T* key = static_cast<const T*>(p);
+    // The module mostly names the same handle many times in a row (one
+    // container read parameter by parameter): the last handle found is
+    // answered without hashing until something is removed.
+    if (key == last_) return true;
     std::size_t i = Home(key);
     for (;;) {
       const T* at = slots_[i];
-      if (at == key) return true;
+      if (at == key) {
+        last_ = key;
+        return true;
+      }
       if (at == nullptr) return false;
       i = (i + 1) & (capacity_ - 1);
     }
@@ -108,14 +138,12 @@ class HandleSet {
   const HandleSet& All() const { return *this; }
 
  private:
-  std::size_t Home(const T* p) const {
-    // Fibonacci hashing of the address (its low bits are alignment).
-    uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0x9E3779B97F4A7C15ull;
-    return static_cast<std::size_t>(h >> 32) & (capacity_ - 1);
-  }
+  std::size_t Home(const T* p) const { return PointerHome(p, shift_, capacity_); }
   void Grow() {
     const T** old = slots_;
     std::size_t oldCapacity = capacity_;
+    // 16 slots take the top 4 bits; each doubling one more.
+    shift_ = capacity_ == 0 ? 60 : shift_ - 1;
     capacity_ = capacity_ == 0 ? 16 : capacity_ * 2;
     slots_ = new const T*[capacity_]();
     size_ = 0;
@@ -127,6 +155,137 @@ class HandleSet {
   const T** slots_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t size_ = 0;
+  unsigned shift_ = 64;
+  // The last handle Has found; null after any removal.
+  mutable const T* last_ = nullptr;
+};
+
+// A map from a nonzero key (a serial, a pointer) to a value, kept in one
+// flat open-addressing table like HandleSet: the host's registries of
+// objects are looked up and changed for every object the module makes, and
+// a table of nodes grows slower the more objects a scene holds (each lookup
+// and each rehash follows pointers spread over the heap). The zero key
+// marks an empty slot and cannot be stored.
+template <typename K, typename V>
+class FlatMap {
+ public:
+  FlatMap() = default;
+  FlatMap(const FlatMap&) = delete;
+  FlatMap& operator=(const FlatMap&) = delete;
+  ~FlatMap() { clear(); }
+
+  // The value under `key`; null when absent.
+  V* Find(K key) {
+    if (size_ == 0 || key == K{}) return nullptr;
+    for (std::size_t i = Home(key);; i = (i + 1) & (capacity_ - 1)) {
+      if (slots_[i].key == key) return &slots_[i].value;
+      if (slots_[i].key == K{}) return nullptr;
+    }
+  }
+  bool Contains(K key) const { return const_cast<FlatMap*>(this)->Find(key) != nullptr; }
+  // Stores `value` under `key`, over an earlier value.
+  void Put(K key, V value) {
+    if (V* at = Find(key)) {
+      *at = std::move(value);
+      return;
+    }
+    if ((size_ + 1) * 4 > capacity_ * 3) Grow();
+    std::size_t i = Home(key);
+    while (slots_[i].key != K{}) i = (i + 1) & (capacity_ - 1);
+    slots_[i].key = key;
+    slots_[i].value = std::move(value);
+    ++size_;
+  }
+  // Takes the value under `key` out; false when absent.
+  bool Take(K key, V* out) {
+    if (size_ == 0 || key == K{}) return false;
+    const std::size_t mask = capacity_ - 1;
+    std::size_t i = Home(key);
+    while (slots_[i].key != key) {
+      if (slots_[i].key == K{}) return false;
+      i = (i + 1) & mask;
+    }
+    // Moved out first and given up (or destroyed) once the table is whole
+    // again: a value's destructor may look at the map.
+    V taken = std::move(slots_[i].value);
+    std::size_t hole = i;
+    for (std::size_t j = (i + 1) & mask; slots_[j].key != K{}; j = (j + 1) & mask) {
+      std::size_t home = Home(slots_[j].key);
+      bool movable = hole <= j ? (home <= hole || home > j) : (home <= hole && home > j);
+      if (movable) {
+        slots_[hole].key = slots_[j].key;
+        slots_[hole].value = std::move(slots_[j].value);
+        hole = j;
+      }
+    }
+    slots_[hole].key = K{};
+    slots_[hole].value = V{};
+    --size_;
+    if (out != nullptr) *out = std::move(taken);
+    return true;
+  }
+  bool erase(K key) { return Take(key, nullptr); }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  // Drops every entry (the values go in table order).
+  void clear() {
+    // Detached first: a value's destructor may look at the map.
+    Slot* old = slots_;
+    slots_ = nullptr;
+    capacity_ = 0;
+    size_ = 0;
+    shift_ = 64;
+    delete[] old;
+  }
+  // Calls f(key, value) for every entry, in no particular order (the map
+  // must not change meanwhile).
+  template <typename F>
+  void ForEach(F&& f) const {
+    for (std::size_t k = 0; k < capacity_; ++k)
+      if (slots_[k].key != K{}) f(slots_[k].key, slots_[k].value);
+  }
+
+ private:
+  struct Slot {
+    K key{};
+    V value{};
+  };
+  std::size_t Home(K key) const {
+    if constexpr (std::is_pointer_v<K>) {
+      return PointerHome(key, shift_, capacity_);
+    } else {
+      // Integer keys (serials) are handed out one after another: runs of
+      // eight consecutive keys share a home block of adjacent slots, so
+      // objects made in a row touch the same cache lines; the blocks are
+      // spread by Fibonacci hashing.
+      const uint64_t k = static_cast<uint64_t>(key);
+      const uint64_t start = ((k >> 3) * 0x9E3779B97F4A7C15ull) >> shift_;
+      return static_cast<std::size_t>(start + (k & 7)) & (capacity_ - 1);
+    }
+  }
+  void Grow() {
+    Slot* old = slots_;
+    std::size_t oldCapacity = capacity_;
+    // 16 slots take the top 4 bits; each doubling one more.
+    shift_ = capacity_ == 0 ? 60 : shift_ - 1;
+    capacity_ = capacity_ == 0 ? 16 : capacity_ * 2;
+    slots_ = new Slot[capacity_]();
+    size_ = 0;
+    for (std::size_t k = 0; k < oldCapacity; ++k) {
+      if (old[k].key == K{}) continue;
+      std::size_t i = Home(old[k].key);
+      while (slots_[i].key != K{}) i = (i + 1) & (capacity_ - 1);
+      slots_[i].key = old[k].key;
+      slots_[i].value = std::move(old[k].value);
+      ++size_;
+    }
+    delete[] old;
+  }
+
+  Slot* slots_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
+  unsigned shift_ = 64;
 };
 
 // Failure injection: make the Nth allocation (or every one from the Nth on),

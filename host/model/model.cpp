@@ -11,10 +11,10 @@ namespace host {
 
 namespace {
 
-std::unordered_map<uint64_t, Object*>& Serials() { return State().serials; }
+FlatMap<uint64_t, Object*>& Serials() { return State().serials; }
 HandleSet<Object>& LiveObjects() { return State().objects; }
 HandleSet<Container>& Containers() { return State().containers; }
-std::unordered_map<const Object*, std::unique_ptr<Object>>& Loose() { return State().loose; }
+FlatMap<const Object*, std::unique_ptr<Object>>& Loose() { return State().loose; }
 std::unordered_map<const Container*, std::unique_ptr<Container>>& ModuleContainers() {
   return State().moduleContainers;
 }
@@ -41,9 +41,14 @@ bool Value::operator==(const Value& o) const {
 }
 
 const Value* Container::Find(int32_t id) const {
+  // Parameters are mostly read one after another in ID order: the entry
+  // after the last one found is tried before the search.
+  if (hint_ < entries_.size() && entries_[hint_].first == id) return &entries_[hint_++].second;
   auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
                              [](const Entry& e, int32_t key) { return e.first < key; });
-  return it != entries_.end() && it->first == id ? &it->second : nullptr;
+  if (it == entries_.end() || it->first != id) return nullptr;
+  hint_ = static_cast<uint32_t>(it - entries_.begin()) + 1;
+  return &it->second;
 }
 
 std::vector<Container::Entry>::iterator Container::LowerBound(int32_t id) {
@@ -125,7 +130,7 @@ void ApplyHostDefaults(Object* op) {
 
 Object::Object(int32_t type, std::string name)
     : serial_(State().nextSerial++), type_(type), name_(std::move(name)) {
-  Serials()[serial_] = this;
+  Serials().Put(serial_, this);
   LiveObjects().Add(this);
   Containers().Add(&data_);
 }
@@ -157,8 +162,8 @@ Object* Object::FromHandle(ha_object h) {
 }
 
 Object* Object::FindSerial(uint64_t serial) {
-  auto it = Serials().find(serial);
-  return it == Serials().end() ? nullptr : it->second;
+  Object** at = Serials().Find(serial);
+  return at == nullptr ? nullptr : *at;
 }
 
 // ---------------------------------------------------------------------------
@@ -472,17 +477,15 @@ void Document::PrefetchNext(const std::vector<UndoStep>& steps) {
 Object* NewLooseObject(int32_t type, std::string name) {
   auto op = std::make_unique<Object>(type, std::move(name));
   Object* raw = op.get();
-  Loose()[raw] = std::move(op);
+  Loose().Put(raw, std::move(op));
   return raw;
 }
 
-bool IsLoose(const Object* op) { return Loose().count(op) != 0; }
+bool IsLoose(const Object* op) { return Loose().Contains(op); }
 
 std::unique_ptr<Object> TakeLoose(Object* op) {
-  auto it = Loose().find(op);
-  if (it == Loose().end()) return nullptr;
-  std::unique_ptr<Object> owned = std::move(it->second);
-  Loose().erase(it);
+  std::unique_ptr<Object> owned;
+  Loose().Take(op, &owned);
   return owned;
 }
 
@@ -493,7 +496,8 @@ bool FreeLoose(Object* op) {
 
 std::vector<const Object*> LooseObjects() {
   std::vector<const Object*> out;
-  for (const auto& entry : Loose()) out.push_back(entry.first);
+  out.reserve(Loose().size());
+  Loose().ForEach([&out](const Object* op, const std::unique_ptr<Object>&) { out.push_back(op); });
   return out;
 }
 

@@ -101,7 +101,8 @@ class Container {
   const Value* Find(int32_t id) const;
   void Set(int32_t id, Value v);
   void Erase(int32_t id);
-  // Room for `count` entries in all (an exact size for a container read whole).
+  // Room for `count` entries in all without growing (an exact size for a
+  // container read whole).
   void Reserve(std::size_t count);
   // Writes every entry of `other` over this one.
   void Merge(const Container& other);
@@ -116,6 +117,9 @@ class Container {
   std::vector<Entry>::iterator LowerBound(int32_t id);
   std::vector<Entry> entries_;
   int32_t id_ = 0;
+  // Where the next Find looks first (the entry after the last found); only
+  // a guess, checked before use.
+  mutable uint32_t hint_ = 0;
 };
 
 // The host object types the stand-in host knows besides plug-in objects

@@ -121,7 +121,7 @@ Object* EvaluateContour(Object* op) {
     ReportMisuse("get_contour answered an object the module does not own");
     return nullptr;
   }
-  contours[op] = std::move(owned);
+  contours.Put(op, std::move(owned));
   return spline;
 }
 

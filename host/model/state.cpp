@@ -35,12 +35,9 @@ HostState::~HostState() {
   if (current_ == this) current_ = nullptr;
 }
 
-HostState& State() {
-  if (HostState::Current() == nullptr) {
-    std::fputs("stand-in host: a host function was called while no host runs\n", stderr);
-    std::abort();
-  }
-  return *HostState::Current();
+void NoHostRuns() {
+  std::fputs("stand-in host: a host function was called while no host runs\n", stderr);
+  std::abort();
 }
 
 }  // namespace host

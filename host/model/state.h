@@ -211,7 +211,7 @@ class HostState {
 
   // Objects, containers, documents and single values the module may name.
   uint64_t nextSerial = 1;
-  std::unordered_map<uint64_t, Object*> serials;
+  FlatMap<uint64_t, Object*> serials;
   HandleSet<Object> objects;
   HandleSet<Container> containers;
   HandleSet<Document> documents;
@@ -225,13 +225,13 @@ class HostState {
 
   // Objects the module made and has neither inserted nor freed, and the
   // containers it owns.
-  std::unordered_map<const Object*, std::unique_ptr<Object>> loose;
+  FlatMap<const Object*, std::unique_ptr<Object>> loose;
   std::unordered_map<const Container*, std::unique_ptr<Container>> moduleContainers;
 
   MessageLog messages;
 
   // The last contour each generator answered, owned by the host.
-  std::unordered_map<const Object*, std::unique_ptr<Object>> contours;
+  FlatMap<const Object*, std::unique_ptr<Object>> contours;
 
   // The state of an upper layer, made on first use.
   template <typename T>
@@ -255,7 +255,13 @@ class HostState {
 
 // The running host's state; stops the program with a message when no host
 // runs (a host function called without one is a fault of the caller).
-HostState& State();
+// Inline: every interface call asks for it.
+[[noreturn]] void NoHostRuns();
+inline HostState& State() {
+  HostState* state = HostState::Current();
+  if (state == nullptr) NoHostRuns();
+  return *state;
+}
 
 }  // namespace host
 

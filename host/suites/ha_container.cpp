@@ -14,6 +14,13 @@
 namespace host {
 namespace {
 
+// CheckContainer with the check of a live handle made here, inline: the
+// module reads and writes containers entry by entry.
+inline Container* LiveContainer(ha_container h, const char* call) {
+  if (State().containers.Has(h)) return reinterpret_cast<Container*>(h);
+  return CheckContainer(h, call);
+}
+
 ha_container BcAlloc() {
   if (Failures().NextAllocationFails()) return nullptr;
   return reinterpret_cast<ha_container>(NewModuleContainer(nullptr));
@@ -24,12 +31,12 @@ void BcFree(ha_container bc) {
     ReportMisuse("container free: not a container the module owns");
 }
 int32_t BcGetType(ha_container h, int32_t id) {
-  Container* bc = CheckContainer(h, "get_type");
+  Container* bc = LiveContainer(h, "get_type");
   const Value* v = bc != nullptr ? bc->Find(id) : nullptr;
   return v != nullptr ? v->type : HA_TYPE_NONE;
 }
 const Value* TypedEntry(ha_container h, int32_t id, int32_t type, const char* call) {
-  Container* bc = CheckContainer(h, call);
+  Container* bc = LiveContainer(h, call);
   const Value* v = bc != nullptr ? bc->Find(id) : nullptr;
   return v != nullptr && v->type == type ? v : nullptr;
 }
@@ -59,7 +66,7 @@ ha_object BcGetLink(ha_container h, int32_t id, ha_document doc, int32_t instanc
   return target->Handle();
 }
 void BcSet(ha_container h, int32_t id, Value value, const char* call) {
-  if (Container* bc = CheckContainer(h, call)) bc->Set(id, std::move(value));
+  if (Container* bc = LiveContainer(h, call)) bc->Set(id, std::move(value));
 }
 void BcSetInt32(ha_container h, int32_t id, int32_t v) { BcSet(h, id, Value::Int(v), "set_int32"); }
 void BcSetFloat(ha_container h, int32_t id, double v) { BcSet(h, id, Value::Real(v), "set_float"); }
@@ -77,28 +84,28 @@ void BcSetLink(ha_container h, int32_t id, ha_object target) {
 // Custom values in containers and single values.
 
 int32_t BcGetId(ha_container h) {
-  const Container* bc = CheckContainer(h, "get_id");
+  const Container* bc = LiveContainer(h, "get_id");
   return bc != nullptr ? bc->Id() : 0;
 }
 
 void BcSetId(ha_container h, int32_t id) {
-  if (Container* bc = CheckContainer(h, "set_id")) bc->SetId(id);
+  if (Container* bc = LiveContainer(h, "set_id")) bc->SetId(id);
 }
 
 ha_container BcCopy(ha_container h) {
-  const Container* bc = CheckContainer(h, "copy");
+  const Container* bc = LiveContainer(h, "copy");
   if (bc == nullptr || Failures().NextAllocationFails()) return nullptr;
   return reinterpret_cast<ha_container>(NewModuleContainer(bc));
 }
 
 ha_customdata BcGetCustom(ha_container h, int32_t id, int32_t type) {
-  const Container* bc = CheckContainer(h, "get_custom");
+  const Container* bc = LiveContainer(h, "get_custom");
   const Value* v = bc != nullptr ? bc->Find(id) : nullptr;
   return v != nullptr && v->type == type ? v->AsCustom().Get() : nullptr;
 }
 
 int32_t BcSetCustom(ha_container h, int32_t id, int32_t type, ha_customdata value) {
-  Container* bc = CheckContainer(h, "set_custom");
+  Container* bc = LiveContainer(h, "set_custom");
   if (bc == nullptr || value == nullptr || FindCustomDataType(type) == nullptr) return 0;
   CustomValue copy = CustomValue::CopyOf(type, value);
   if (!copy.Holds()) return 0;
@@ -107,7 +114,7 @@ int32_t BcSetCustom(ha_container h, int32_t id, int32_t type, ha_customdata valu
 }
 
 ha_data BcGetData(ha_container h, int32_t id) {
-  const Container* bc = CheckContainer(h, "get_data");
+  const Container* bc = LiveContainer(h, "get_data");
   if (bc == nullptr || Failures().NextAllocationFails()) return nullptr;
   const Value* v = bc->Find(id);
   Value copy = v != nullptr ? *v : Value();
@@ -117,7 +124,7 @@ ha_data BcGetData(ha_container h, int32_t id) {
 }
 
 int32_t BcSetData(ha_container h, int32_t id, ha_data data) {
-  Container* bc = CheckContainer(h, "set_data");
+  Container* bc = LiveContainer(h, "set_data");
   const Value* v = DataValueOf(data);
   if (v == nullptr && data != nullptr) ReportMisuse("set_data: unknown value");
   if (bc == nullptr || v == nullptr) return 0;

@@ -28,6 +28,9 @@ ha_object SplineAlloc(int32_t count, int32_t type) {
   if (count < 0 || !IsSplineType(type) || Failures().NextAllocationFails()) return nullptr;
   Object* op = NewLooseObject(Ospline, DefaultName(Ospline));
   op->MakeSpline(count, type);
+  // Room for the closed flag and the four interpolation settings a
+  // generator's answer gets, so they go in without the array growing twice.
+  op->Data().Reserve(8);
   return op->Handle();
 }
 void ObjFree(ha_object h) {
