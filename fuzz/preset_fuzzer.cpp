@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "fuzz_support.h"
 
 #ifndef FUZZ_RELEASE
@@ -239,6 +240,14 @@ void Setup() {
       std::fprintf(stderr, "%s: %s\n", kTarget, error.c_str());
       std::abort();
     }
+  }
+  // The arrow finds its presets folder the first time its load dialog opens
+  // and keeps it; open the dialog once (cancelled) so that what the arrow
+  // holds is settled before the ledger is taken.
+  host::ClearDialogQueue();
+  if (!g->session->PressButton(g->arrow, "ARROW_LOAD_PRESET", &error)) {
+    std::fprintf(stderr, "%s: %s\n", kTarget, error.c_str());
+    std::abort();
   }
   g->baseline = g->arrow->Data();
   fuzzkit::ResetHostLogs(g->session->GetHost());
