@@ -1,6 +1,7 @@
 // Shared services of the stand-in host: the pieces every area of the host
-// uses (texts handed to the module, handle checks, failure injection, the
-// allocation ledger). One host runs per process at a time.
+// uses (handle sets and flat maps, failure injection, texts handed to the
+// module, the misuse log). What they hold belongs to the running host's
+// state (state.h).
 #ifndef HOST_CORE_H
 #define HOST_CORE_H
 
@@ -340,33 +341,6 @@ class FailurePlan {
 
 FailurePlan& Failures();
 
-// No exception may leave a function of the interface: runs `body` and, when
-// it throws, reports the host error and answers `fallback` instead.
-void ReportMisuse(const std::string& what);
-template <typename R, typename F>
-R Guarded(R fallback, F&& body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    try {
-      ReportMisuse("host error inside an interface call");
-    } catch (...) {
-    }
-    return fallback;
-  }
-}
-template <typename F>
-void GuardedVoid(F&& body) noexcept {
-  try {
-    body();
-  } catch (...) {
-    try {
-      ReportMisuse("host error inside an interface call");
-    } catch (...) {
-    }
-  }
-}
-
 // A text the host hands to the module; the module frees it.
 struct Text {
   std::string value;
@@ -376,7 +350,8 @@ ha_text MakeText(std::string value);
 HandleSet<Text>& Texts();
 
 // A problem the host noticed in the module's use of the interface (a bad
-// handle, a double free). Kept so tests can assert there were none.
+// handle, a double free), or a host error inside an interface call (see
+// entry.h). Kept so tests can assert there were none.
 void ReportMisuse(const std::string& what);
 const std::vector<std::string>& Misuses();
 void ClearMisuses();

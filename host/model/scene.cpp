@@ -12,13 +12,13 @@ void* Allocate(std::size_t size, const char* file, int32_t line) {
   void* block = std::malloc(size == 0 ? 1 : size);
   if (block == nullptr) return nullptr;
   HostState& state = State();
-  state.ledger.Add(block, Allocation{size, state.allocationTags.Of(file), line});
+  state.ledger.Put(block, Allocation{size, state.allocationTags.Of(file), line});
   return block;
 }
 
 void Release(void* block) {
   if (block == nullptr) return;
-  if (!State().ledger.Remove(block)) {
+  if (!State().ledger.erase(block)) {
     ReportMisuse("free of a block the host did not allocate");
     return;
   }

@@ -31,7 +31,7 @@ HostState::~HostState() {
   // shutdown; the host frees them with its state.
   for (const Text* t : texts.All()) delete t;
   for (const Value* v : dataValues.All()) delete v;
-  for (auto& [block, alloc] : ledger) std::free(block);
+  ledger.ForEach([](void* block, const Allocation&) { std::free(block); });
   if (current_ == this) current_ = nullptr;
 }
 

@@ -47,91 +47,6 @@ class AllocationTags {
   std::unordered_map<std::string, std::unique_ptr<std::string>> names_;
 };
 
-// The module's live blocks by address: a flat open-addressing table (linear
-// probing, deletion by shifting the following entries back, as HandleSet),
-// so recording and forgetting a block touches one array and allocates
-// nothing but the table's own growth.
-class AllocationLedger {
- public:
-  using Slot = std::pair<void*, Allocation>;
-  AllocationLedger() = default;
-  AllocationLedger(const AllocationLedger&) = delete;
-  AllocationLedger& operator=(const AllocationLedger&) = delete;
-
-  // `block` is not in the ledger.
-  void Add(void* block, const Allocation& a) {
-    if ((size_ + 1) * 4 > slots_.size() * 3) Grow();
-    std::size_t i = Home(block);
-    while (slots_[i].first != nullptr) i = (i + 1) & (slots_.size() - 1);
-    slots_[i] = Slot{block, a};
-    ++size_;
-  }
-  // Forgets `block`; false when it is not in the ledger.
-  bool Remove(void* block) {
-    if (block == nullptr || size_ == 0) return false;
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = Home(block);
-    while (slots_[i].first != block) {
-      if (slots_[i].first == nullptr) return false;
-      i = (i + 1) & mask;
-    }
-    std::size_t hole = i;
-    for (std::size_t j = (i + 1) & mask; slots_[j].first != nullptr; j = (j + 1) & mask) {
-      const std::size_t home = Home(slots_[j].first);
-      const bool movable = hole <= j ? (home <= hole || home > j) : (home <= hole && home > j);
-      if (movable) {
-        slots_[hole] = slots_[j];
-        hole = j;
-      }
-    }
-    slots_[hole] = Slot{};
-    --size_;
-    return true;
-  }
-  std::size_t size() const { return size_; }
-  void clear() {
-    slots_.clear();
-    size_ = 0;
-  }
-
-  // The live blocks in no particular order (no change while iterating).
-  class Iterator {
-   public:
-    Iterator(Slot* at, Slot* end) : at_(at), end_(end) { Skip(); }
-    Slot& operator*() const { return *at_; }
-    Iterator& operator++() {
-      ++at_;
-      Skip();
-      return *this;
-    }
-    bool operator!=(const Iterator& o) const { return at_ != o.at_; }
-
-   private:
-    void Skip() {
-      while (at_ != end_ && at_->first == nullptr) ++at_;
-    }
-    Slot* at_;
-    Slot* end_;
-  };
-  Iterator begin() { return Iterator(slots_.data(), slots_.data() + slots_.size()); }
-  Iterator end() { return Iterator(slots_.data() + slots_.size(), slots_.data() + slots_.size()); }
-
- private:
-  std::size_t Home(const void* p) const {
-    const uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) * 0x9E3779B97F4A7C15ull;
-    return static_cast<std::size_t>(h >> 32) & (slots_.size() - 1);
-  }
-  void Grow() {
-    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
-    old.swap(slots_);
-    size_ = 0;
-    for (const Slot& s : old)
-      if (s.first != nullptr) Add(s.first, s.second);
-  }
-  std::vector<Slot> slots_;
-  std::size_t size_ = 0;
-};
-
 // An object message the host delivered or saw the module send.
 struct MessageRecord {
   uint64_t serial = 0;
@@ -205,7 +120,8 @@ class HostState {
   std::vector<std::string> misuses;
 
   // Module allocations and texts handed to the module.
-  AllocationLedger ledger;
+  // The module's live blocks by address.
+  FlatMap<void*, Allocation> ledger;
   AllocationTags allocationTags;
   HandleSet<Text> texts;
 

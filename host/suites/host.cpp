@@ -175,10 +175,10 @@ void Host::Shutdown() {
 }
 
 void Host::TakeStockOfLeaks() {
-  for (auto& [block, alloc] : ledger) {
+  ledger.ForEach([this](void* block, const Allocation& alloc) {
     leaks_.push_back({"memory", alloc.size, *alloc.file, alloc.line});
     std::free(block);
-  }
+  });
   ledger.clear();
   for (const Text* t : Texts().All()) leaks_.push_back({"text", t->value.size(), t->value, 0});
   if (ModuleContainerCount() != 0)
