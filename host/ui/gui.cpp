@@ -608,15 +608,8 @@ void Raster::Fill(int x1, int y1, int x2, int y2, Rgb color) {
   const std::size_t stride = static_cast<std::size_t>(width) * 3;
   const std::size_t rowBytes = static_cast<std::size_t>(x2 - x1 + 1) * 3;
   uint8_t* first = rgb.data() + static_cast<std::size_t>(y1) * stride + static_cast<std::size_t>(x1) * 3;
-  // A row of up to 32 pixels of the colour, kept from one call to the next
-  // (most calls draw in the colour of the one before): every row of a
-  // rectangle that narrow is copied from it.
-  constexpr std::size_t kPatternPixels = 32;
-  static thread_local uint8_t pattern[kPatternPixels * 3];
-  static thread_local Rgb patternColor{};
-  static thread_local bool patternMade = false;
   if (!patternMade || patternColor != color) {
-    for (std::size_t i = 0; i < sizeof pattern; i += 3) {
+    for (std::size_t i = 0; i < pattern.size(); i += 3) {
       pattern[i] = color[0];
       pattern[i + 1] = color[1];
       pattern[i + 2] = color[2];
@@ -624,8 +617,8 @@ void Raster::Fill(int x1, int y1, int x2, int y2, Rgb color) {
     patternColor = color;
     patternMade = true;
   }
-  const uint8_t* source = pattern;
-  if (rowBytes > sizeof pattern) {
+  const uint8_t* source = pattern.data();
+  if (rowBytes > pattern.size()) {
     // A wide rectangle: the first row pixel by pixel, the others copied from it.
     for (std::size_t i = 0; i < rowBytes; i += 3) {
       first[i] = color[0];

@@ -23,6 +23,7 @@
 #define HOST_GUI_H
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -78,6 +79,14 @@ struct Raster {
   void Reset(int w, int h, Rgb fill);
   Rgb At(int x, int y) const;
   void Fill(int x1, int y1, int x2, int y2, Rgb color);  // inclusive, clipped
+
+  // A row of up to 32 pixels in the colour of the last fill, kept from one
+  // fill to the next (most fills draw in the colour of the one before):
+  // every row of a rectangle that narrow is copied from it.
+  static constexpr std::size_t kPatternPixels = 32;
+  std::array<uint8_t, kPatternPixels * 3> pattern{};
+  Rgb patternColor{};
+  bool patternMade = false;
 };
 
 // Writes a raster as an 8-bit RGB PNG, replacing `path` only when complete.
