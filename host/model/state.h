@@ -75,8 +75,6 @@ class MessageLog {
     kept_.clear();
     dropped_ = 0;
   }
-  // The first position still kept.
-  std::size_t dropped() const { return dropped_; }
   const MessageRecord& operator[](std::size_t position) const { return kept_.at(position - dropped_); }
   std::deque<MessageRecord>::const_iterator begin() const { return kept_.begin(); }
   std::deque<MessageRecord>::const_iterator end() const { return kept_.end(); }
@@ -156,12 +154,6 @@ class HostState {
     if (slot == nullptr) slot = std::make_unique<T>();
     return static_cast<T&>(*slot);
   }
-  template <typename T>
-  T* LayerIfMade() {
-    return static_cast<T*>(layers_[T::kSlot].get());
-  }
-  // Drops an upper layer's state (its destructor frees what it holds).
-  void DropLayer(LayerSlot slot) { layers_[slot].reset(); }
 
  private:
   static HostState* current_;
