@@ -712,7 +712,8 @@ TEST(DotsRegistration, TheReleaseTwelveModuleHasNoDots) {
 
   // Not even the code: only the release-16 file holds the element's symbol.
   const auto holds = [](int release, const std::string& text) {
-    std::ifstream in(host::PluginFolder(release) + "/Tolvane" TOLVANE_MODULE_SUFFIX, std::ios::binary);
+    std::string why;
+    std::ifstream in(host::FindModuleFile(host::PluginFolder(release), &why), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_FALSE(bytes.empty());
     return bytes.find(text) != std::string::npos;

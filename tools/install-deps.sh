@@ -8,9 +8,13 @@ packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchm
           libpolyclipping-dev libassimp-dev
           # Windows builds (MinGW-w64), their tests under Wine, packaging
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 zip unzip
+          # 32-bit Windows programs under Wine (the i386 architecture is added below)
+          wine32:i386
           # macOS module cross-built with clang, ld64.lld and libc++'s headers,
           # checked with LLVM's tools
           clang lld llvm libc++-dev
+          # the stand-in host's loader of macOS modules (LLVM's object library)
+          llvm-14-dev
           # 32-bit Linux build (multilib compilers) and its runs under qemu-i386
           g++-multilib qemu-user
           # fuzzing: clang with libFuzzer and the sanitiser runtimes
@@ -39,6 +43,10 @@ if [ ${#missing[@]} -ne 0 ]; then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  # wine32 is an i386 package: the architecture must be known to dpkg first.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -96,6 +96,7 @@ int Info(const Options& o) {
   const bool ok = session.Open(&error);
   host::Host& h = session.GetHost();
   std::cout << "module: " << (h.ModuleFile().empty() ? "(none)" : h.ModuleFile()) << "\n";
+  if (h.Loaded()) std::cout << "module kind: " << h.ModuleKind() << "\n";
   std::cout << "host interface version: " << h.Options().interfaceVersion << "\n";
   std::cout << "console:\n";
   for (const std::string& line : h.Console()) std::cout << "  " << line << "\n";

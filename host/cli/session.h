@@ -21,7 +21,8 @@ using Json = nlohmann::ordered_json;
 
 // Where the built plug-in folders are.
 std::string PluginsDir();
-// The built plug-in folder of a release (16 or 12).
+// The built plug-in folder of a release (16 or 12), or the folder the
+// environment variable TOLVANE_PLUGIN_R16 or TOLVANE_PLUGIN_R12 names.
 std::string PluginFolder(int release);
 
 // Parses a whole number in [lo, hi] written in decimal with nothing around it.

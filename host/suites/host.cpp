@@ -11,58 +11,8 @@
 #include "scenefile.h"
 #include "suites.h"
 
-#if defined(_WIN32)
-// Only the library loader: no window functions, whose macros (SendMessage,
-// ...) would rename the host's own members.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define NOUSER
-#define NOGDI
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace host {
 
-namespace {
-
-// --- the platform's library loader -----------------------------------------
-
-void* OpenLibrary(const std::string& path, std::string* error) {
-#if defined(_WIN32)
-  HMODULE lib = LoadLibraryA(path.c_str());
-  if (lib == nullptr) *error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
-  return reinterpret_cast<void*>(lib);
-#else
-  void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (lib == nullptr) *error = dlerror();
-  return lib;
-#endif
-}
-
-ha_entry_fn FindEntry(void* lib) {
-#if defined(_WIN32)
-  return reinterpret_cast<ha_entry_fn>(
-      reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(lib), HA_ENTRY_NAME)));
-#else
-  return reinterpret_cast<ha_entry_fn>(dlsym(lib, HA_ENTRY_NAME));
-#endif
-}
-
-void CloseLibrary(void* lib) {
-#if defined(_WIN32)
-  FreeLibrary(reinterpret_cast<HMODULE>(lib));
-#else
-  dlclose(lib);
-#endif
-}
-
-// The module file of a plug-in folder: the one file with a module suffix.
 std::string FindModuleFile(const std::string& dir, std::string* error) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -86,8 +36,6 @@ std::string FindModuleFile(const std::string& dir, std::string* error) {
   return found.front();
 }
 
-}  // namespace
-
 HostOptions HostOptions::ForRelease(int release) {
   HostOptions o;
   o.interfaceVersion = release == 12 ? kRelease12Version : kRelease16Version;
@@ -98,6 +46,8 @@ HostOptions HostOptions::ForRelease(int release) {
 Host::Host(HostOptions options) : options_(options) { BuildTable(); }
 
 Host::~Host() { Shutdown(); }
+
+std::string Host::ModuleKind() const { return library_ != nullptr ? library_->Kind() : ""; }
 
 Host* Host::Current() { return static_cast<Host*>(HostState::Current()); }
 
@@ -111,13 +61,12 @@ bool Host::Load(const std::string& pluginDir, std::string* error) {
   pluginDir_ = pluginDir;
   moduleFile_ = FindModuleFile(pluginDir, error);
   if (moduleFile_.empty()) return false;
-  library_ = OpenLibrary(moduleFile_, error);
+  library_ = OpenModuleLibrary(moduleFile_, error);
   if (library_ == nullptr) return false;
-  entry_ = FindEntry(library_);
+  entry_ = reinterpret_cast<ha_entry_fn>(library_->FindFunction(HA_ENTRY_NAME));
   if (entry_ == nullptr) {
     *error = "the module exports no entry " HA_ENTRY_NAME;
-    CloseLibrary(library_);
-    library_ = nullptr;
+    library_.reset();
     return false;
   }
 
@@ -168,8 +117,7 @@ void Host::Shutdown() {
   }
   TakeStockOfLeaks();
   objectPlugins.clear();
-  CloseLibrary(library_);
-  library_ = nullptr;
+  library_.reset();
   entry_ = nullptr;
   initialised_ = false;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hostapi.h"
+#include "module_library.h"
 #include "core.h"
 #include "model.h"
 #include "plugins.h"
@@ -70,6 +71,8 @@ class Host : public HostState {
   bool Loaded() const { return library_ != nullptr; }
   const std::string& PluginDir() const { return pluginDir_; }
   const std::string& ModuleFile() const { return moduleFile_; }
+  // What kind of module file is loaded and by which loader; empty when none.
+  std::string ModuleKind() const;
   // Calls the module entry directly (tests); answers -1000 when not loaded.
   int32_t CallEntry(int32_t action, void* p1, void* p2, void* p3);
   // Frees every document, sends the end action, takes stock of leaks and
@@ -122,7 +125,7 @@ class Host : public HostState {
 
   HostOptions options_;
   ha_host_table table_{};
-  void* library_ = nullptr;
+  std::unique_ptr<ModuleLibrary> library_;
   ha_entry_fn entry_ = nullptr;
   std::string pluginDir_;
   std::string moduleFile_;
@@ -135,6 +138,11 @@ class Host : public HostState {
   std::vector<std::unique_ptr<Document>> documents_;
   ha_crash_handler crashHandler_ = nullptr;
 };
+
+// The module file of a plug-in folder: the one file with a module suffix
+// (.so, .cdl64, .cdl, .dylib, .dll; the first by name if several). Empty,
+// with the reason, when there is none.
+std::string FindModuleFile(const std::string& dir, std::string* error);
 
 // Puts `fresh` in the place of `old` among the host's documents, closing
 // the interface elements open on `old` first. Answers the new document, or
