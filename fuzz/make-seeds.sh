@@ -113,4 +113,23 @@ printf '\1{"version":"x","params":[{"id":5,"name":"A_B","type":"int32","label":"
   >"$corpus/resources/description-small"
 printf '\0{"strings":{"-2147483648":"low","2147483647":"high","0":"\\u00e4\\u20ac"}}' >"$corpus/resources/strings-edges"
 
+
+# --- Mach-O: the smallest macOS module (fuzz/macho_seed.c), cross-built as
+# the macOS module is, against a stub of the three system functions it needs
+mkdir -p "$corpus/macho"
+cat >"$work/libSystem.tbd" <<'TBD'
+--- !tapi-tbd
+tbd-version:     4
+targets:         [ x86_64-macos ]
+install-name:    '/usr/lib/libSystem.B.dylib'
+current-version: 1281
+exports:
+  - targets:     [ x86_64-macos ]
+    symbols:     [ dyld_stub_binder, _strlen, _sin ]
+...
+TBD
+clang --target=x86_64-apple-macos10.13 -Os -fno-stack-protector -fno-asynchronous-unwind-tables -shared \
+  -nostdlib -fuse-ld=lld -L"$work" -lSystem -Wl,-exported_symbol,_c4d_main \
+  -Wl,-install_name,@rpath/seed.dylib "$here/macho_seed.c" -o "$corpus/macho/seed.dylib"
+
 echo "seeds written to $corpus"

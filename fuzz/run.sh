@@ -2,7 +2,7 @@
 # Runs fuzz targets for a time each and prints libFuzzer's final figures:
 #   bash fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
 # TARGET is a name of fuzz/corpus/ (preset_r16, preset_r12, scene, dots,
-# script, resources); all of them when none is given. FUZZ_JOBS targets run
+# script, resources, macho); all of them when none is given. FUZZ_JOBS targets run
 # at a time (default 2). Each starts from the checked-in seeds
 # (fuzz/corpus/TARGET) and the corpus earlier runs grew in the build folder
 # (BUILD_DIR/fuzz-corpus/TARGET), where new inputs go; logs go to
@@ -18,7 +18,7 @@ build=$(cd "$build" && pwd)
 jobs=${FUZZ_JOBS:-2}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(preset_r16 preset_r12 scene dots script resources)
+  targets=(preset_r16 preset_r12 scene dots script resources macho)
 fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}

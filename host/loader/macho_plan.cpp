@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "macho_dyld_info.h"
 #include "macho_imports.h"
 
 namespace host {
@@ -49,7 +50,7 @@ class Planner {
   bool Run() {
     plan_ = MachOPlan();
     return Magic() && Parse() && Header() && LoadCommands() && Layout() && Rebases() &&
-           Binds(false) && Binds(true) && WeakBinds() && Exports();
+           Binds(BindKind::kRegular) && Binds(BindKind::kLazy) && Binds(BindKind::kWeak) && Exports();
   }
 
  private:
@@ -125,6 +126,7 @@ class Planner {
                       "the classic dyld information of a build for macOS 10.13");
         case mo::LC_DYLD_INFO:
         case mo::LC_DYLD_INFO_ONLY:
+          info_ = file_->getDyldInfoLoadCommand(command);
           haveDyldInfo_ = true;
           break;
         case mo::LC_DYSYMTAB: {
@@ -151,6 +153,7 @@ class Planner {
 
   bool Segment(const MachOObjectFile::LoadCommandInfo& command) {
     const mo::segment_command_64 s = file_->getSegment64LoadCommand(command);
+    segmentAddresses_.push_back(s.vmaddr);
     MachOSegment seg;
     seg.name = FixedName(s.segname);
     seg.vmaddr = s.vmaddr;
@@ -240,97 +243,93 @@ class Planner {
   }
 
   // A pointer the loader writes must lie whole in a writable segment.
-  bool Writable(uint64_t address, const char* what, const std::string& symbol) {
-    if (MachOInSegment(plan_, address, 8, kMachORead | kMachOWrite)) return true;
-    return Fail(std::string("its ") + what + " table writes " + (symbol.empty() ? "" : symbol + " to ") +
-                Hex(address) + ", outside its writable segments");
+  bool Writable(const DyldEntry& e, const char* table, uint64_t* address) {
+    if (plan_.rebases.size() + plan_.binds.size() >= kMachOMaxFixups)
+      return Fail("it has more than " + std::to_string(kMachOMaxFixups) + " pointers to fix up");
+    const std::string symbol = e.symbol.empty() ? "" : e.symbol + " ";
+    if (e.segment < 0 || static_cast<std::size_t>(e.segment) >= segmentAddresses_.size())
+      return Fail(std::string("its ") + table + " table writes " + symbol + "into segment " +
+                  std::to_string(e.segment) + ", which it does not have");
+    *address = segmentAddresses_[e.segment] + e.offset;
+    if (MachOInSegment(plan_, *address, 8, kMachORead | kMachOWrite)) return true;
+    return Fail(std::string("its ") + table + " table writes " + symbol + "to " + Hex(*address) +
+                ", outside its writable segments");
+  }
+
+  // The bytes of one dyld table, inside the file (the parser checked that).
+  std::pair<const uint8_t*, std::size_t> Range(uint32_t offset, uint32_t size) const {
+    if (offset > size_ || size > size_ - offset) return {bytes_, 0};
+    return {bytes_ + offset, size};
   }
 
   bool Rebases() {
-    llvm::Error err = llvm::Error::success();
-    bool ok = true;
-    for (const llvm::object::MachORebaseEntry& entry : file_->rebaseTable(err)) {
-      if (entry.typeName() != "pointer") {
-        ok = Fail("its rebase table has an entry of type " + entry.typeName().str() + " at " +
-                  Hex(entry.address()));
-        break;
-      }
-      if (!(ok = Writable(entry.address(), "rebase", ""))) break;
-      plan_.rebases.push_back(entry.address());
-    }
-    if (err) return FailWith("its rebase table is damaged", std::move(err));
+    std::string damage;
+    const auto [at, n] = Range(info_.rebase_off, info_.rebase_size);
+    const bool ok = ReadRebaseTable(at, n, [this](const DyldEntry& e) {
+      uint64_t address = 0;
+      if (e.type != 1) return Fail("its rebase table has an entry of type " + std::to_string(e.type) + ", not a pointer");
+      if (!Writable(e, "rebase", &address)) return false;
+      plan_.rebases.push_back(address);
+      return true;
+    }, &damage);
+    if (!damage.empty()) return Fail("its rebase table is damaged: " + damage);
     return ok;
   }
 
-  bool Binds(bool lazy) {
-    const char* table = lazy ? "lazy bind" : "bind";
-    llvm::Error err = llvm::Error::success();
-    bool ok = true;
-    for (const llvm::object::MachOBindEntry& entry : lazy ? file_->lazyBindTable(err) : file_->bindTable(err)) {
-      if (!(ok = Bind(entry, lazy))) break;
-    }
-    if (err) return FailWith((std::string("its ") + table + " table is damaged").c_str(), std::move(err));
+  bool Binds(BindKind kind) {
+    const char* table = kind == BindKind::kLazy ? "lazy bind" : kind == BindKind::kWeak ? "weak bind" : "bind";
+    std::string damage;
+    const auto [at, n] = kind == BindKind::kLazy   ? Range(info_.lazy_bind_off, info_.lazy_bind_size)
+                         : kind == BindKind::kWeak ? Range(info_.weak_bind_off, info_.weak_bind_size)
+                                                   : Range(info_.bind_off, info_.bind_size);
+    const bool ok = ReadBindTable(at, n, kind, [&](const DyldEntry& e) {
+      if (kind == BindKind::kWeak)
+        return Fail("it asks for weak binding of " + e.symbol + ", which the host's loader does not do");
+      return Bind(e, table);
+    }, &damage);
+    if (!damage.empty()) return Fail(std::string("its ") + table + " table is damaged: " + damage);
     return ok;
   }
 
-  bool Bind(const llvm::object::MachOBindEntry& entry, bool lazy) {
-    const char* table = lazy ? "lazy bind" : "bind";
-    const std::string symbol = entry.symbolName().str();
-    // Lazy bindings are pointers by definition and name no type.
-    if (entry.typeName() != "pointer" && !(lazy && entry.typeName() == "unknown")) {
-      return Fail(std::string("its ") + table + " table binds " + symbol + " as " + entry.typeName().str() +
+  bool Bind(const DyldEntry& e, const char* table) {
+    if (e.type != 1) {
+      return Fail(std::string("its ") + table + " table binds " + e.symbol + " as type " + std::to_string(e.type) +
                   ", not as a pointer");
     }
     // Every library it loads is the system library (LoadCommands), so an
     // ordinal naming one of them is that library; flat lookup finds it too.
-    const int ordinal = entry.ordinal();
-    if (ordinal != mo::BIND_SPECIAL_DYLIB_FLAT_LOOKUP && (ordinal < 1 || ordinal > libraries_)) {
-      return Fail(std::string("its ") + table + " table takes " + symbol + " from library " +
-                  std::to_string(ordinal) + ", not from " + kSystemLibrary);
+    if (e.ordinal != mo::BIND_SPECIAL_DYLIB_FLAT_LOOKUP && (e.ordinal < 1 || e.ordinal > libraries_)) {
+      return Fail(std::string("its ") + table + " table takes " + e.symbol + " from library " +
+                  std::to_string(e.ordinal) + ", not from " + kSystemLibrary);
     }
-    const void* target = MacOSImport(symbol);
+    const void* target = MacOSImport(e.symbol);
     if (target == nullptr) {
-      return Fail("it imports " + symbol + ", which is not one of the " +
+      return Fail("it imports " + e.symbol + ", which is not one of the " +
                   std::to_string(MacOSImportNames().size()) +
                   " functions the host gives a macOS module (cmake/macos/libSystem.symbols)");
     }
-    if (!Writable(entry.address(), table, symbol)) return false;
-    plan_.binds.push_back({entry.address(), target, entry.addend(), symbol});
-    return true;
-  }
-
-  bool WeakBinds() {
-    llvm::Error err = llvm::Error::success();
-    std::string symbol;
-    for (const llvm::object::MachOBindEntry& entry : file_->weakBindTable(err)) {
-      symbol = entry.symbolName().str();
-      break;
-    }
-    if (err) return FailWith("its weak bind table is damaged", std::move(err));
-    if (!symbol.empty()) return Fail("it asks for weak binding of " + symbol + ", which the host's loader does not do");
+    uint64_t address = 0;
+    if (!Writable(e, table, &address)) return false;
+    plan_.binds.push_back({address, target, e.addend, e.symbol});
     return true;
   }
 
   bool Exports() {
-    llvm::Error err = llvm::Error::success();
-    bool ok = true;
-    for (const llvm::object::ExportEntry& entry : file_->exports(err)) {
-      const uint64_t flags = entry.flags();
-      const std::string symbol = entry.name().str();
+    std::string damage;
+    const auto [at, n] = Range(info_.export_off, info_.export_size);
+    const bool ok = ReadExportTrie(at, n, [this](const std::string& symbol, uint64_t flags, uint64_t offset) {
       if ((flags & mo::EXPORT_SYMBOL_FLAGS_REEXPORT) || (flags & mo::EXPORT_SYMBOL_FLAGS_STUB_AND_RESOLVER) ||
           (flags & mo::EXPORT_SYMBOL_FLAGS_KIND_MASK) != mo::EXPORT_SYMBOL_FLAGS_KIND_REGULAR) {
-        ok = Fail("it exports " + symbol + " in a form the host's loader does not resolve (flags " +
-                  Hex(flags) + ")");
-        break;
+        return Fail("it exports " + symbol + " in a form the host's loader does not resolve (flags " + Hex(flags) +
+                    ")");
       }
-      const uint64_t address = plan_.header + entry.address();
-      if (entry.address() > UINT64_MAX - plan_.header || !MachOInSegment(plan_, address, 1, kMachOExecute)) {
-        ok = Fail("it exports " + symbol + " at " + Hex(entry.address()) + ", outside its code");
-        break;
-      }
+      const uint64_t address = plan_.header + offset;
+      if (offset > UINT64_MAX - plan_.header || !MachOInSegment(plan_, address, 1, kMachOExecute))
+        return Fail("it exports " + symbol + " at " + Hex(offset) + ", outside its code");
       plan_.exports[symbol] = address;
-    }
-    if (err) return FailWith("its export table is damaged", std::move(err));
+      return true;
+    }, &damage);
+    if (!damage.empty()) return Fail("its export table is damaged: " + damage);
     return ok;
   }
 
@@ -341,6 +340,8 @@ class Planner {
   std::string& error_;
   std::unique_ptr<MachOObjectFile> file_;
   bool haveDyldInfo_ = false;
+  mo::dyld_info_command info_{};
+  std::vector<uint64_t> segmentAddresses_;  // of every segment command, in order
   int libraries_ = 0;
 };
 

@@ -1,8 +1,10 @@
 // What it takes to run a macOS module, read from its file without running
 // any of it: the segments to map, the pointers to slide and to bind, the
-// initialisers and the exports. The file is parsed with LLVM's object
-// library; everything the host's Mach-O loader cannot do faithfully is
-// refused here, with the reason.
+// initialisers and the exports. The file's structure (header, load
+// commands, segments and sections) is parsed and checked with LLVM's object
+// library, its dyld tables with the bounded readers of macho_dyld_info.h.
+// Everything the host's Mach-O loader cannot do faithfully is refused here,
+// with the reason.
 #ifndef HOST_LOADER_MACHO_PLAN_H
 #define HOST_LOADER_MACHO_PLAN_H
 
@@ -23,6 +25,9 @@ constexpr uint32_t kMachOExecute = 4;
 // together span more than this is refused (no module comes near it).
 constexpr uint64_t kMachOPage = 4096;
 constexpr uint64_t kMachOMaxSpan = uint64_t{256} << 20;
+// Nor may it have more pointers to slide and bind than this (the arrow
+// module has under a hundred).
+constexpr std::size_t kMachOMaxFixups = std::size_t{1} << 20;
 
 struct MachOSegment {
   std::string name;
