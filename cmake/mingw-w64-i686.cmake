@@ -1,7 +1,8 @@
 # Cross-compiles for 32-bit Windows with MinGW-w64 (Debian's
-# g++-mingw-w64-i686-posix). Used for the release-12 module Tolvane.cdl:
-#   cmake -S . -B build-win32 --toolchain cmake/mingw-w64-i686.cmake \
-#         -DTOLVANE_HOST=OFF -DTOLVANE_RELEASES=12
+# g++-mingw-w64-i686-posix): the release-12 module Tolvane.cdl, and for the
+# tests under 32-bit Wine a release-16 module, the stand-in host and every
+# test program:
+#   cmake -S . -B build-win32 --toolchain cmake/mingw-w64-i686.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(TOLVANE_MINGW_TRIPLET i686-w64-mingw32)

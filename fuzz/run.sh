@@ -82,7 +82,7 @@ for p in "${running[@]}"; do
   status_of[$p]=$?
 done
 
-echo "fuzzing: $seconds s per target, $jobs at a time"
+echo "fuzz: ${#targets[@]} targets, $seconds s each, $jobs at a time"
 for t in "${targets[@]}"; do
   s=${status_of[${pid_of[$t]}]}
   report "$t" "$s"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs one part of `make test` and prints its time and how many tests it ran:
+#   tools/part.sh NAME COMMAND [ARGS...]
+# The command's output passes through; the count is the sum of what CTest
+# ("... failed out of N"), node's test runner ("# pass N" / "ℹ tests N") and
+# the fuzz runner ("N targets") report in it. The command's exit status is
+# passed on.
+set -uo pipefail
+
+if [ $# -lt 2 ]; then
+  echo "usage: $0 NAME COMMAND [ARGS...]" >&2
+  exit 2
+fi
+name=$1
+shift
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+start=$(date +%s)
+"$@" 2>&1 | tee "$log"
+status=${PIPESTATUS[0]}
+seconds=$(( $(date +%s) - start ))
+tests=$(awk '
+  /tests failed out of [0-9]+/ { n += $NF; next }
+  /^(ℹ|#) tests [0-9]+$/      { n += $NF; next }
+  /^fuzz: [0-9]+ targets/      { n += $2; next }
+  END { print n + 0 }' "$log")
+verdict=$([ "$status" -eq 0 ] && echo "passed" || echo "FAILED")
+echo "$name part: $seconds s, $tests tests, $verdict"
+exit "$status"
