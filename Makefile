@@ -104,7 +104,9 @@ win32-module: configure-win32
 win64-checks: build-win64 build
 	bash tools/check-pe.sh $(WIN64_BUILD)/plugins/Tolvane-R16/Tolvane.cdl64 64
 	! bash tools/check-pe.sh $(WIN64_BUILD)/plugins/Tolvane-R16/Tolvane.cdl64 32 2>/dev/null
+	rm -rf $(WIN64_BUILD)/gtest-results
 	ctest --test-dir $(WIN64_BUILD) --output-on-failure -j $(JOBS)
+	bash tools/gtest-count.sh $(WIN64_BUILD)/gtest-results
 	bash tools/compare-builds.sh $(WIN64_BUILD)/compare $(HOSTPROG) \
 	  wine:$(WIN64_BUILD)/wineprefix:$(WIN64_BUILD)/tolvane-host.exe
 	$(call record-tested,$(WIN64_BUILD),$(WIN64_BUILD)/plugins/Tolvane-R16/Tolvane.cdl64)
@@ -112,7 +114,9 @@ win64-checks: build-win64 build
 win32-checks: build-win32 build
 	bash tools/check-pe.sh $(WIN32_BUILD)/plugins/Tolvane-R12/Tolvane.cdl 32
 	! bash tools/check-pe.sh $(WIN32_BUILD)/plugins/Tolvane-R12/Tolvane.cdl 64 2>/dev/null
+	rm -rf $(WIN32_BUILD)/gtest-results
 	ctest --test-dir $(WIN32_BUILD) --output-on-failure -j $(JOBS)
+	bash tools/gtest-count.sh $(WIN32_BUILD)/gtest-results
 	bash tools/compare-builds.sh $(WIN32_BUILD)/compare $(HOSTPROG) \
 	  wine:$(WIN32_BUILD)/wineprefix:$(WIN32_BUILD)/tolvane-host.exe
 	$(call record-tested,$(WIN32_BUILD),$(WIN32_BUILD)/plugins/Tolvane-R12/Tolvane.cdl)

@@ -2,8 +2,9 @@
 # Runs one part of `make test` and prints its time and how many tests it ran:
 #   tools/part.sh NAME COMMAND [ARGS...]
 # The command's output passes through; the count is the sum of what CTest
-# ("... failed out of N"), node's test runner ("# pass N" / "ℹ tests N") and
-# the fuzz runner ("N targets") report in it. The command's exit status is
+# ("... failed out of N"), node's test runner ("ℹ tests N") and the fuzz
+# runner ("fuzz: N targets") report in it, and the test cases of programs
+# that CTest counts as one test each ("gtest cases: N", tools/gtest-count.sh). The command's exit status is
 # passed on.
 set -uo pipefail
 
@@ -24,6 +25,8 @@ tests=$(awk '
   /^(ℹ|#) tests [0-9]+$/      { n += $NF; next }
   /^fuzz: [0-9]+ targets/      { n += $2; next }
   END { print n + 0 }' "$log")
+# Where a test is a whole program (the Windows builds), its cases too.
+cases=$(awk '/^gtest cases: [0-9]+/ { n += $3; seen = 1 } END { if (seen) print n }' "$log")
 verdict=$([ "$status" -eq 0 ] && echo "passed" || echo "FAILED")
-echo "$name part: $seconds s, $tests tests, $verdict"
+echo "$name part: $seconds s, $tests tests${cases:+ ($cases test cases)}, $verdict"
 exit "$status"
