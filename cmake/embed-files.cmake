@@ -1,9 +1,10 @@
 # Writes a C++ source that holds files as byte arrays, in the table that
-# host/cli/web_assets.h declares. Run as a script:
+# host/serve/web_assets.h declares. Run as a script:
 #   cmake -DOUTPUT=web_assets.cpp -DBASE=DIR -DFILES="DIR/a.html|DIR/b.js" -P embed-files.cmake
 # (the files separated by '|' or ';')
-# Each file is served at its path below BASE ("/a.html"), with a content type
-# taken from its suffix.
+# Each file is served at its path below BASE ("/a.html"), or at the path an
+# entry gives before '=' ("/vendor/three.module.js=DIR/three.module.js"), with
+# a content type taken from its suffix.
 if(NOT OUTPUT OR NOT BASE OR NOT FILES)
   message(FATAL_ERROR "usage: cmake -DOUTPUT=FILE -DBASE=DIR -DFILES=LIST -P embed-files.cmake")
 endif()
@@ -13,8 +14,14 @@ list(SORT FILES)
 set(arrays "")
 set(table "")
 set(index 0)
-foreach(file IN LISTS FILES)
-  file(RELATIVE_PATH rel "${BASE}" "${file}")
+foreach(entry IN LISTS FILES)
+  if(entry MATCHES "^(/[^=]+)=(.+)$")
+    set(file "${CMAKE_MATCH_2}")
+    string(SUBSTRING "${CMAKE_MATCH_1}" 1 -1 rel)
+  else()
+    set(file "${entry}")
+    file(RELATIVE_PATH rel "${BASE}" "${file}")
+  endif()
   get_filename_component(ext "${file}" LAST_EXT)
   string(TOLOWER "${ext}" ext)
   if(ext STREQUAL ".html")

@@ -83,7 +83,7 @@ bool IsIdentifier(const std::string& s) {
 }
 
 void CheckDescription(const host::Description& d) {
-  static const std::set<std::string> kTypes = {"float", "bool", "int32", "string", "link", "button"};
+  static const std::set<std::string> kTypes = {"float", "bool", "int32", "string", "link", "button", "vector"};
   static const std::set<std::string> kUnits = {"", "length", "percent", "degree"};
   std::set<int32_t> ids;
   std::set<std::string> names;

@@ -105,6 +105,10 @@ bool RunLine(const std::string& line) {
     std::string why;
     FUZZ_CHECK(kTarget, host::ScriptConsole::SplitLine(Join(words), &again, &why) && again == words,
                "the words of a line, quoted again, read back differently: " + Join(words));
+    // The console's own quoting (which quotes only where it must) too.
+    const std::string joined = host::ScriptConsole::JoinLine(words);
+    FUZZ_CHECK(kTarget, host::ScriptConsole::SplitLine(joined, &again, &why) && again == words,
+               "the console's quoting of a line reads back differently: " + joined);
   } else {
     FUZZ_CHECK(kTarget, !splitError.empty(), "a line the reader refused has no message");
   }

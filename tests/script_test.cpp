@@ -305,7 +305,8 @@ TEST_F(Console, BadParametersAndValuesAreScriptErrors) {
             "bad value 'maybe' for ARROW_SHAFT: expected true, false, 1 or 0");
   EXPECT_EQ(Error("set A ARROW_CLONE_SPLINE Nowhere"), "no object 'Nowhere' in the document");
   EXPECT_EQ(Error("set N ARROW_SHAFT 1"),
-            "unknown parameter 'ARROW_SHAFT' of 'N': objects that are not arrows take numeric parameter IDs");
+            "unknown parameter 'ARROW_SHAFT' of 'N': objects that are not arrows take numeric parameter IDs or "
+            "the names of their description (print description TYPE)");
   EXPECT_EQ(Error("set N 1 3"),
             "value '3' has no type: write it as int:3, float:2.5, bool:true, vector:1,2,3, string:TEXT, "
             "link:NAME or link:none");
@@ -527,13 +528,13 @@ TEST_F(Console, InformationButtonShowsAMessageBox) {
 TEST_F(Console, PrintErrors) {
   Ok("arrow A");
   const std::string unknown = Error("print everything");
-  EXPECT_EQ(unknown.rfind("unknown print subject 'everything': expected boxes, console, contour, dialogs, ", 0),
+  EXPECT_EQ(unknown.rfind("unknown print subject 'everything': expected boxes, console, contour, description, dialogs, editor, ", 0),
             0u)
       << unknown;
   for (const char* subject : {"messages", "params", "selection", "tree", "undo"})
     EXPECT_NE(unknown.find(subject), std::string::npos) << unknown;
   EXPECT_EQ(Error("print params"), "usage: print params NAME [names]");
-  EXPECT_EQ(Error("print tree A"), "usage: print tree");
+  EXPECT_EQ(Error("print tree A"), "usage: print tree [serials]");
   EXPECT_EQ(Error("print contour Nobody"), "no object 'Nobody' in the document");
   EXPECT_EQ(Error("print").rfind("usage: print boxes | print console | print contour NAME", 0), 0u);
 }

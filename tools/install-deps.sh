@@ -21,7 +21,9 @@ packages=(cmake g++ make pkg-config binutils libgtest-dev libgmock-dev libbenchm
           clang-14 libclang-rt-14-dev
           # the workbench server (cpp-httplib) and its browser tests (Chromium,
           # driven by playwright-core from tests/web/package.json)
-          libcpp-httplib-dev chromium)
+          libcpp-httplib-dev chromium
+          # outlines as PNG pictures: their SVG drawings rendered by librsvg
+          librsvg2-dev)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -56,4 +58,14 @@ mesh_tools="$(cd "$(dirname "$0")" && pwd)/mesh"
 if [ ! -f "$mesh_tools/node_modules/gltf-validator/package.json" ]; then
   echo "installing the glTF validator (npm ci in tools/mesh)"
   (cd "$mesh_tools" && npm ci --omit=dev --no-audit --no-fund --loglevel=error)
+fi
+
+# three.js for the workbench page's 3-D view (locked in web/package-lock.json),
+# compiled into the program.
+web="$(cd "$(dirname "$0")/.." && pwd)/web"
+locked=$(node -e 'console.log(require(process.argv[1]).packages["node_modules/three"].version)' "$web/package-lock.json")
+installed=$(node -e 'console.log(require(process.argv[1]).version)' "$web/node_modules/three/package.json" 2>/dev/null || true)
+if [ "$locked" != "$installed" ]; then
+  echo "installing the workbench page's three.js (npm ci in web)"
+  (cd "$web" && npm ci --no-audit --no-fund --loglevel=error)
 fi

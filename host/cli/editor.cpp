@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #include "session.h"
@@ -13,11 +14,27 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// The units the editor shows: a stored number times `factor` is what a user
+// reads, followed by `suffix` ("25%"); `typed` are what a user may write
+// after a number to give it in that unit.
+const EditorUnit kUnits[] = {
+    {"length", "u", 1.0, {}},
+    {"percent", "%", 100.0, {"%"}},
+    {"degree", "\xC2\xB0", 180.0 / kPi, {"deg", "\xC2\xB0"}},  // "°" in UTF-8
+};
+
+const EditorUnit* UnitOf(const ParamDesc& param) {
+  for (const EditorUnit& u : kUnits)
+    if (param.unit == u.name) return &u;
+  return nullptr;
+}
+
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// A number in a user's unit to the stored unit, and back.
+// A number in a user's unit to the stored unit, and back (written out, so
+// that every build rounds them alike).
 double FromShown(const ParamDesc& param, double shown) {
   if (param.unit == "percent") return shown / 100.0;
   if (param.unit == "degree") return shown * kPi / 180.0;
@@ -39,10 +56,10 @@ std::string Short(double value) {
   return text;
 }
 
+// What follows a number the editor writes (a typed suffix, plain ASCII).
 std::string UnitSuffix(const ParamDesc& param) {
-  if (param.unit == "percent") return "%";
-  if (param.unit == "degree") return "deg";
-  return "";
+  const EditorUnit* u = UnitOf(param);
+  return u == nullptr || u->typed.empty() ? "" : u->typed.front();
 }
 
 }  // namespace
@@ -50,9 +67,8 @@ std::string UnitSuffix(const ParamDesc& param) {
 bool ParseEditorNumber(const ParamDesc& param, const std::string& text, double* out,
                        std::string* error) {
   // The unit the editor shows may follow the number.
-  std::vector<std::string> suffixes;
-  if (param.unit == "percent") suffixes = {"%"};
-  if (param.unit == "degree") suffixes = {"deg", "\xC2\xB0"};  // "°" in UTF-8
+  const EditorUnit* unit = UnitOf(param);
+  const std::vector<std::string> suffixes = unit != nullptr ? unit->typed : std::vector<std::string>();
   std::string number = text;
   bool shownUnit = false;
   for (const std::string& suffix : suffixes) {
@@ -134,6 +150,11 @@ std::string ShowLimits(const ParamDesc& param) {
   if (param.min) return ">= " + Short(ToShown(param, *param.min)) + unit;
   if (param.max) return "<= " + Short(ToShown(param, *param.max)) + unit;
   return "";
+}
+
+const std::vector<EditorUnit>& EditorUnits() {
+  static const std::vector<EditorUnit> units(std::begin(kUnits), std::end(kUnits));
+  return units;
 }
 
 std::string ChoiceLabel(const ParamDesc& param, int32_t value) {

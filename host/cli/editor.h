@@ -10,6 +10,7 @@
 #define HOST_EDITOR_H
 
 #include <string>
+#include <vector>
 
 #include "model.h"
 #include "resources.h"
@@ -46,6 +47,17 @@ std::string ShowNumber(const ParamDesc& param, double stored);
 std::string ShowLimits(const ParamDesc& param);
 // The label of a choice value; empty when the value is not a choice.
 std::string ChoiceLabel(const ParamDesc& param, int32_t value);
+
+// A unit of the descriptions as the editor shows it: a stored number times
+// `factor` is the number shown, followed by `shown` ("%", "°", "u"); a user
+// may write one of `typed` after a number to give it in that unit.
+struct EditorUnit {
+  std::string name;  // the description's "unit": "length", "percent", "degree"
+  std::string shown;
+  double factor = 1.0;
+  std::vector<std::string> typed;
+};
+const std::vector<EditorUnit>& EditorUnits();
 
 }  // namespace host
 

@@ -146,14 +146,15 @@ int Outline(const Options& o) {
   std::string error;
   host::Object* arrow = PrepareArrow(session, o, &error);
   if (arrow == nullptr) return Fail(error);
-  const Json contour = session.ContourJson(arrow);
-  if (contour.is_null()) return Fail("the arrow answered no outline");
   std::string text;
-  if (o.format == "svg") {
-    if (!host::OutlineSvg(contour, &text, &error)) return Fail(error);
-  } else if (o.format == "csv") {
-    text = host::OutlineCsv(contour);
+  if (o.format == "svg" || o.format == "csv") {
+    host::Outline outline;
+    if (!session.ContourOutline(arrow, &outline)) return Fail("the arrow answered no outline");
+    if (o.format == "csv") text = host::OutlineCsv(outline);
+    else if (!host::OutlineSvg(outline, host::SvgStyle(), &text, &error)) return Fail(error);
   } else {
+    const Json contour = session.ContourJson(arrow);
+    if (contour.is_null()) return Fail("the arrow answered no outline");
     text = host::JsonText(contour) + "\n";
   }
   if (o.output.empty()) {
@@ -413,7 +414,14 @@ int main(int argc, char** argv) {
   serve->add_option("--bind", serveOptions.bind, "the address to listen on (127.0.0.1 by default)")
       ->type_name("ADDR")
       ->check(kNonEmpty);
-  serve->footer("Ctrl-C ends it and shuts the host down.\nExample:\n  tolvane-host serve --port 8080");
+  serve->add_option("--state-dir", serveOptions.stateDir,
+                    "where the recovery copy of the document is kept (default: $XDG_STATE_HOME/tolvane or "
+                    "~/.local/state/tolvane; - for none)")
+      ->type_name("DIR")
+      ->check(kNonEmpty);
+  serve->footer(
+      "The document is kept in a recovery copy after changes, and a workbench started again loads it back.\n"
+      "Ctrl-C ends it and shuts the host down.\nExample:\n  tolvane-host serve --port 8080");
 #endif
 
 #if defined(TOLVANE_HAVE_MESH)

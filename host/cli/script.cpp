@@ -7,17 +7,23 @@
 #include <ostream>
 #include <utility>
 
+#include "custom_values.h"
 #include "files.h"
+#include "host_descriptions.h"
 #include "script_gui.h"
 
 namespace host {
 
 namespace {
 
-// The names the console gives must stay reachable by name and by path.
+// The names the console gives must stay reachable by name and by path, and
+// never read as an object's identity (@12).
 bool CheckNewName(const std::string& name, ScriptError* error) {
   if (name.empty() || name.find('/') != std::string::npos)
     return Fail(error, "an object name must not be empty or contain '/': " + Quoted(name));
+  if (name[0] == '@')
+    return Fail(error, "an object name must not start with '@' (@N names the object with serial N): " +
+                           Quoted(name));
   return true;
 }
 
@@ -121,12 +127,20 @@ bool CmdSelect(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   return true;
 }
 
-// An arrow's parameter by its description; the value is read by its type.
-bool ArrowEdit(ScriptConsole& c, const ScriptArgs& a, EditMode mode, int32_t* id, Value* value,
-               ScriptError* e) {
+// Whether a value is written with its type ("int:3", "vector:1,2,3").
+bool IsTypedValue(const std::string& text) {
+  for (const char* prefix : {"int:", "float:", "bool:", "vector:", "string:", "link:"})
+    if (text.rfind(prefix, 0) == 0) return true;
+  return false;
+}
+
+// A parameter of the object's description; the value is read by its type.
+bool DescribedEdit(ScriptConsole& c, Object* op, const ScriptArgs& a, EditMode mode, int32_t* id, Value* value,
+                   ScriptError* e) {
   Session& s = *c.LoadedSession();
-  const ParamDesc* param = s.FindParam(a[1]);
-  if (param == nullptr) return Fail(e, "unknown parameter " + Quoted(a[1]) + " of the arrow");
+  const ParamDesc* param = s.FindParamOf(op, a[1]);
+  const std::string whose = c.IsArrow(op) ? "the arrow" : Quoted(a[0]);
+  if (param == nullptr) return Fail(e, "unknown parameter " + Quoted(a[1]) + " of " + whose);
   *id = param->id;
   if (param->type == "button") return Fail(e, param->name + " is a button: press it instead");
   if (param->type != "link") {
@@ -153,24 +167,46 @@ bool NumericId(const std::string& text, int32_t* id, const std::string& objectNa
   long long v = 0;
   if (!ParseWholeNumber(text, INT32_MIN, INT32_MAX, &v))
     return Fail(e, "unknown parameter " + Quoted(text) + " of " + Quoted(objectName) +
-                       ": objects that are not arrows take numeric parameter IDs");
+                       ": objects that are not arrows take numeric parameter IDs or the names of their "
+                       "description (print description TYPE)");
   *id = static_cast<int32_t>(v);
   return true;
 }
 
-// An edit in the attribute editor; `mode` tells how an arrow's value is
-// read (other objects' values are typed, and always taken as typed).
-bool SetParameter(ScriptConsole& c, const ScriptArgs& a, EditMode mode, ScriptError* e) {
-  Object* op = c.FindObject(a[0], e);
-  if (op == nullptr) return false;
+// The edit an attribute editor would make: its object, parameter and value.
+struct Edit {
+  Object* op = nullptr;
   int32_t id = 0;
   Value value;
-  if (c.IsArrow(op)) {
-    if (!ArrowEdit(c, a, mode, &id, &value, e)) return false;
-  } else {
-    if (!NumericId(a[1], &id, a[0], e) || !ParseTypedValue(c, a[2], &value, e)) return false;
-  }
-  c.LoadedSession()->GetHost().EditParameter(op, id, value);
+};
+
+// Reads `NAME PARAM VALUE`; `mode` tells how a described value is read. An
+// arrow's parameters are always described; another object's are when its
+// type has a description and the value carries no type (int:3), else PARAM
+// is a numeric ID and the value is taken as typed.
+bool ReadEdit(ScriptConsole& c, const ScriptArgs& a, EditMode mode, Edit* edit, ScriptError* e) {
+  edit->op = c.FindObject(a[0], e);
+  if (edit->op == nullptr) return false;
+  Session& s = *c.LoadedSession();
+  const bool described = c.IsArrow(edit->op) ||
+                         (s.DescriptionOf(edit->op) != nullptr && !IsTypedValue(a[2]) &&
+                          s.FindParamOf(edit->op, a[1]) != nullptr);
+  if (described) return DescribedEdit(c, edit->op, a, mode, &edit->id, &edit->value, e);
+  return NumericId(a[1], &edit->id, a[0], e) && ParseTypedValue(c, a[2], &edit->value, e);
+}
+
+// Makes the edit and remembers it for a scrub that may follow.
+void DoEdit(ScriptConsole& c, const Edit& edit) {
+  Session& s = *c.LoadedSession();
+  s.GetHost().EditParameter(edit.op, edit.id, edit.value);
+  c.RecordEdit({edit.op->Serial(), edit.id, s.Doc()->UndoSteps().size()});
+}
+
+// An edit in the attribute editor.
+bool SetParameter(ScriptConsole& c, const ScriptArgs& a, EditMode mode, ScriptError* e) {
+  Edit edit;
+  if (!ReadEdit(c, a, mode, &edit, e)) return false;
+  DoEdit(c, edit);
   return true;
 }
 
@@ -180,6 +216,23 @@ bool CmdSet(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 
 bool CmdSetRaw(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   return SetParameter(c, a, EditMode::kRaw, e);
+}
+
+// A scrubbed value: an edit whose undo step joins the one before when that
+// was the scrub or edit of the same parameter of the same object just
+// before it, so dragging a value is one step however long it lasts.
+bool CmdScrub(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Edit edit;
+  if (!ReadEdit(c, a, EditMode::kEditor, &edit, e)) return false;
+  Document* doc = c.LoadedSession()->Doc();
+  const std::size_t before = doc->UndoSteps().size();
+  const bool joins = before > 0 && c.LastEdit() == ScriptConsole::EditKey{edit.op->Serial(), edit.id, before};
+  DoEdit(c, edit);
+  if (joins && doc->UndoSteps().size() == before + 1) {
+    doc->JoinLastSteps();
+    c.RecordEdit({edit.op->Serial(), edit.id, doc->UndoSteps().size()});
+  }
+  return true;
 }
 
 bool CmdPress(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
@@ -195,6 +248,19 @@ bool CmdPress(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
     return false;
   }
   c.LoadedSession()->GetHost().PressButton(op, id);
+  return true;
+}
+
+bool CmdDialogCancel(ScriptConsole&, const ScriptArgs&, ScriptError*) {
+  QueueDialogCancel();
+  return true;
+}
+
+bool CmdNew(ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
+  Session& s = *c.LoadedSession();
+  Document* now = ReplaceDocument(s.GetHost(), s.Doc(), std::make_unique<Document>());
+  if (now == nullptr) return Fail(e, "the session's document is not one of the host's", kScriptFailed);
+  s.SetDoc(now);
   return true;
 }
 
@@ -247,16 +313,22 @@ bool CmdFail(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 
 // --- print -------------------------------------------------------------------
 
-Json TreeJson(const Object* first) {
+// The tree; with `serials` each object also carries its identity, the
+// number by which @N names it whatever its name.
+Json TreeJson(const Object* first, bool serials) {
   Json list = Json::array();
   for (const Object* op = first; op != nullptr; op = op->Next()) {
-    list.push_back(Json{{"name", op->Name()}, {"type", op->Type()}, {"children", TreeJson(op->Down())}});
+    Json node{{"name", op->Name()}, {"type", op->Type()}};
+    if (serials) node["serial"] = op->Serial();
+    node["children"] = TreeJson(op->Down(), serials);
+    list.push_back(node);
   }
   return list;
 }
 
-bool PrintTree(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
-  c.Print(TreeJson(c.LoadedSession()->Doc()->First()));
+bool PrintTree(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  if (!a.empty() && a[0] != "serials") return Fail(e, "usage: print tree [serials]");
+  c.Print(TreeJson(c.LoadedSession()->Doc()->First(), !a.empty()));
   return true;
 }
 
@@ -281,6 +353,102 @@ bool PrintParams(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
     params[std::to_string(id)] = known ? s.ValueJson(value) : CustomValueJson(value);
   }
   c.Print(Json{{"name", op->Name()}, {"type", op->Type()}, {"params", params}});
+  return true;
+}
+
+// `print editor NAME`: the object's attribute editor, every parameter of
+// its description with its value and whether it is enabled, and the buttons.
+bool PrintEditor(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  Session& s = *c.LoadedSession();
+  if (s.DescriptionOf(op) == nullptr)
+    return Fail(e, Quoted(a[0]) + " has no description: its parameters are shown by 'print params'");
+  Json editor = s.ParamsJson(op);
+  editor["name"] = op->Name();
+  editor["serial"] = op->Serial();
+  editor["type"] = op->Type();
+  c.Print(editor);
+  return true;
+}
+
+Json DescriptionJson(const Description& d) {
+  Json params = Json::array();
+  for (const ParamDesc& p : d.params) {
+    Json entry{{"id", p.id}, {"name", p.name}, {"type", p.type}, {"label", p.label}, {"group", p.group}};
+    if (!p.unit.empty()) entry["unit"] = p.unit;
+    if (p.min) entry["min"] = DoubleJson(*p.min);
+    if (p.max) entry["max"] = DoubleJson(*p.max);
+    if (p.step) entry["step"] = DoubleJson(*p.step);
+    if (!p.choices.empty()) {
+      Json choices = Json::array();
+      for (const auto& [value, label] : p.choices) choices.push_back(Json{{"value", value}, {"label", label}});
+      entry["choices"] = choices;
+    }
+    if (p.type == "link") entry["accept"] = p.accept;
+    params.push_back(entry);
+  }
+  return params;
+}
+
+// The object types a description can be asked for, by the console's words.
+Json TypesJson() {
+  Json types = Json::object();
+  types[std::to_string(ID_TOLVANE)] = "arrow";
+  for (int32_t type : HostTypes()) types[std::to_string(type)] = HostTypeWord(type);
+  return types;
+}
+
+// The units the editor shows: a stored number times `factor` is shown,
+// followed by `text`.
+Json UnitsJson() {
+  Json units = Json::object();
+  for (const EditorUnit& u : EditorUnits()) {
+    Json typed = Json::array();
+    for (const std::string& t : u.typed) typed.push_back(t);
+    units[u.name] = Json{{"text", u.shown}, {"factor", u.factor}, {"typed", typed}};
+  }
+  return units;
+}
+
+// `print description [TYPE]`: the arrow's description (or a host object
+// type's), in the attribute editor's order, with the object types and the
+// units the editor shows.
+bool PrintDescription(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  const Session& s = *c.LoadedSession();
+  int32_t type = ID_TOLVANE;
+  if (!a.empty() && a[0] != "arrow") {
+    long long number = 0;
+    type = ParseWholeNumber(a[0], INT32_MIN, INT32_MAX, &number) ? static_cast<int32_t>(number)
+                                                                  : HostTypeOfWord(a[0]);
+  }
+  const Description* d = type == ID_TOLVANE ? s.ArrowDescription() : HostDescription(type);
+  if (d == nullptr)
+    return Fail(e, "no description of " + Quoted(a[0]) + ": expected arrow, spline, null, extrude, cloner, "
+                   "splinewrap or one of their type numbers");
+  c.Print(Json{{"release", s.Release()},
+               {"name", d->name},
+               {"type", type},
+               {"kind", type == ID_TOLVANE ? std::string("arrow") : HostTypeWord(type)},
+               {"arrow_type", ID_TOLVANE},
+               {"params", DescriptionJson(*d)},
+               {"types", TypesJson()},
+               {"units", UnitsJson()}});
+  return true;
+}
+
+// `print userdata NAME`: the object's user-data parameters.
+bool PrintUserData(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+  Object* op = c.FindObject(a[0], e);
+  if (op == nullptr) return false;
+  Json list = Json::array();
+  for (const UserDataDesc& d : op->UserData()) {
+    Json entry{{"id", d.id}, {"name", d.name}, {"type", d.type}};
+    const CustomTypeRef custom = FindCustomDataType(d.type);
+    entry["symbol"] = custom != nullptr ? Json(custom->symbol) : Json(nullptr);
+    list.push_back(entry);
+  }
+  c.Print(list);
   return true;
 }
 
@@ -353,12 +521,19 @@ bool PrintDialogs(ScriptConsole& c, const ScriptArgs&, ScriptError*) {
   return true;
 }
 
+// The request column: open, or why a request of the workbench may not run
+// the command.
+constexpr const char* kOpen = "";
+constexpr const char* kNamesAFile =
+    "names a file on the server: files travel by the workbench's uploads and downloads";
+
 struct BuiltIn {
   const char* word;
   const char* usage;
   std::size_t minArgs, maxArgs;
   bool (*handler)(ScriptConsole&, const ScriptArgs&, ScriptError*);
   const char* summary;
+  const char* closedToRequests;
   bool needsPlugin = true;
 };
 
@@ -368,53 +543,72 @@ bool CmdHelp(ScriptConsole& c, const ScriptArgs& a, ScriptError* e);
 // ScriptConsole::AddCommand from outside).
 const BuiltIn kCommands[] = {
     {"plugin", "plugin release 16|12 | plugin DIR [release 16|12]", 1, 3, CmdPlugin,
-     "load the built plug-in of a release, or a plug-in folder; before any other command", false},
+     "load the built plug-in of a release, or a plug-in folder; before any other command",
+     "is not open to requests: the server loaded its plug-in when it started", false},
     {"arrow", "arrow NAME [menu]", 1, 2, CmdArrow,
-     "a new arrow at the top; menu: as from the menu, taking the document's plane"},
+     "a new arrow at the top; menu: as from the menu, taking the document's plane", kOpen},
     {"object", "object spline|null|extrude|cloner|splinewrap NAME", 2, 2, CmdObject,
-     "a new host object at the top"},
+     "a new host object at the top", kOpen},
     {"move", "move NAME top | move NAME under PARENT [first|last]", 2, 4, CmdMove,
-     "move an object in the tree (one undo step)"},
-    {"select", "select NAME", 1, 1, CmdSelect, "select only that object and make it active"},
+     "move an object in the tree (one undo step)", kOpen},
+    {"select", "select NAME", 1, 1, CmdSelect, "select only that object and make it active", kOpen},
     {"set", "set NAME PARAM VALUE", 3, 3, CmdSet,
-     "the attribute editor's edit: units (50%, 5deg), limits (a note when a value moves), listed choices"},
+     "the attribute editor's edit: units (50%, 5deg), limits (a note when a value moves), listed choices",
+     kOpen},
+    {"scrub", "scrub NAME PARAM VALUE", 3, 3, CmdScrub,
+     "an edit like set that joins the undo step of the edit just before it when that one changed the same "
+     "parameter of the same object (dragging a value: one step however long)",
+     kOpen},
     {"set-raw", "set-raw NAME PARAM VALUE", 3, 3, CmdSetRaw,
-     "an edit stored as typed: stored units, no limits, nan and inf too"},
-    {"press", "press NAME BUTTON", 2, 2, CmdPress, "press a button of an object"},
+     "an edit stored as typed: stored units, no limits, nan and inf too",
+     "is not open to requests: the workbench edits as the attribute editor does"},
+    {"press", "press NAME BUTTON", 2, 2, CmdPress, "press a button of an object", kOpen},
     {"dialog", "dialog PATH | dialog cancel", 1, 1, CmdDialog,
-     "the answer of the next file dialog (queued in order)"},
-    {"doc", "doc plane 0|1|2", 2, 2, CmdDoc, "the document's spline plane (XY, ZY, XZ)"},
-    {"undo", "undo", 0, 0, CmdUndo, "undo the last step"},
-    {"redo", "redo", 0, 0, CmdRedo, "redo the last undone step"},
+     "the answer of the next file dialog (queued in order)", kNamesAFile},
+    {"dialog cancel", "dialog cancel", 0, 0, CmdDialogCancel, "the next file dialog is cancelled", kOpen},
+    {"doc", "doc plane 0|1|2", 2, 2, CmdDoc, "the document's spline plane (XY, ZY, XZ)", kOpen},
+    {"new", "new", 0, 0, CmdNew, "a new, empty document in place of this one (its undo steps go too)", kOpen},
+    {"undo", "undo", 0, 0, CmdUndo, "undo the last step", kOpen},
+    {"redo", "redo", 0, 0, CmdRedo, "redo the last undone step", kOpen},
     {"fail", "fail alloc N | fail alloc N+ | fail file N | fail off", 1, 2, CmdFail,
-     "make the Nth allocation (or every one from the Nth on) or file operation fail"},
-    {"help", "help [COMMAND]", 0, 1, CmdHelp, "list the commands, or show one command's usage", false},
+     "make the Nth allocation (or every one from the Nth on) or file operation fail", kOpen},
+    {"help", "help [COMMAND]", 0, 1, CmdHelp, "list the commands, or show one command's usage", kOpen, false},
 };
 
 // What `print` can show; the words after the subject are its arguments.
+// Every subject is open to requests.
 const BuiltIn kPrints[] = {
-    {"tree", "print tree", 0, 0, PrintTree, "the object tree"},
+    {"tree", "print tree [serials]", 0, 1, PrintTree,
+     "the object tree; serials: with each object's identity (@N names it)", kOpen},
     {"params", "print params NAME [names]", 1, 2, PrintParams,
-     "an object's parameters by numeric ID; names: an arrow's by ARROW_ name"},
-    {"contour", "print contour NAME", 1, 1, PrintContour, "the object's outline as the host evaluates it"},
-    {"console", "print console", 0, 0, PrintConsole, "the host console's lines"},
-    {"undo", "print undo", 0, 0, PrintUndo, "the undo and redo stacks"},
-    {"messages", "print messages", 0, 0, PrintMessages, "the object messages delivered"},
-    {"boxes", "print boxes", 0, 0, PrintBoxes, "the message boxes shown"},
-    {"selection", "print selection", 0, 0, PrintSelection, "the active and the selected objects"},
-    {"dialogs", "print dialogs", 0, 0, PrintDialogs, "the file dialogs the module asked for"},
+     "an object's parameters by numeric ID; names: an arrow's by ARROW_ name", kOpen},
+    {"editor", "print editor NAME", 1, 1, PrintEditor,
+     "the attribute editor of an object with a description: every parameter's value, unit, limits, "
+     "choices and whether it is enabled, and the buttons", kOpen},
+    {"description", "print description [TYPE]", 0, 1, PrintDescription,
+     "the description of an object type (the arrow's when none is named: arrow, spline, null, extrude, cloner, "
+     "splinewrap or a type number), with the units the editor shows", kOpen},
+    {"userdata", "print userdata NAME", 1, 1, PrintUserData, "an object's user-data parameters", kOpen},
+    {"contour", "print contour NAME", 1, 1, PrintContour, "the object's outline as the host evaluates it", kOpen},
+    {"console", "print console", 0, 0, PrintConsole, "the host console's lines", kOpen},
+    {"undo", "print undo", 0, 0, PrintUndo, "the undo and redo stacks", kOpen},
+    {"messages", "print messages", 0, 0, PrintMessages, "the object messages delivered", kOpen},
+    {"boxes", "print boxes", 0, 0, PrintBoxes, "the message boxes shown", kOpen},
+    {"selection", "print selection", 0, 0, PrintSelection, "the active and the selected objects", kOpen},
+    {"dialogs", "print dialogs", 0, 0, PrintDialogs, "the file dialogs the module asked for", kOpen},
 };
 
 bool CmdHelp(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   if (a.empty()) {
-    c.Out() << "commands (help COMMAND for one):\n";
-    for (const std::string& word : c.CommandWords()) c.Out() << "  " << c.HelpText(word) << "\n";
+    std::string text = "commands (help COMMAND for one):\n";
+    for (const std::string& word : c.CommandWords()) text += "  " + c.HelpText(word) + "\n";
+    c.Write(text);
     return true;
   }
   const std::vector<std::string> words = c.CommandWords();
   if (std::find(words.begin(), words.end(), a[0]) == words.end())
     return Fail(e, "unknown command " + Quoted(a[0]) + ": 'help' lists the commands");
-  c.Out() << c.HelpText(a[0]) << "\n";
+  c.Write(c.HelpText(a[0]) + "\n");
   return true;
 }
 
@@ -429,17 +623,23 @@ std::string JoinWords(const std::vector<std::string>& words, const char* separat
 // -----------------------------------------------------------------------------
 
 ScriptConsole::ScriptConsole(std::ostream& out, const std::vector<ConsoleExtension>& extensions)
-    : out_(out) {
-  for (const BuiltIn& b : kCommands)
-    AddCommand(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, b.needsPlugin, b.summary});
+    : ScriptConsole(extensions) {
+  out_ = &out;
+}
+
+ScriptConsole::ScriptConsole(const std::vector<ConsoleExtension>& extensions) {
+  for (const BuiltIn& b : kCommands) {
+    AddCommand(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, b.needsPlugin, b.summary,
+                        b.closedToRequests});
+  }
   for (const BuiltIn& b : kPrints)
-    AddPrint(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, true, b.summary});
+    AddPrint(b.word, {b.usage, b.minArgs, b.maxArgs, b.handler, true, b.summary, b.closedToRequests});
   // `print` checks its words itself, by subject.
   AddCommand("print", {"print SUBJECT [NAME]", 0, static_cast<std::size_t>(-1),
                        [](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
                          return c.RunPrint(a, e);
                        },
-                       true, "write what the host holds as JSON: one of the subjects below"});
+                       true, "write what the host holds as JSON: one of the subjects below", kOpen});
   AddGuiCommands(*this);
   for (ConsoleExtension extend : extensions) extend(*this);
 }
@@ -472,12 +672,8 @@ std::string ScriptConsole::HelpText(const std::string& word) const {
   return text;
 }
 
-void ScriptConsole::Note(const std::string& note) { notes_.push_back(note); }
-
-std::vector<std::string> ScriptConsole::TakeNotes() {
-  std::vector<std::string> notes;
-  notes.swap(notes_);
-  return notes;
+void ScriptConsole::Note(const std::string& note) {
+  if (result_ != nullptr) result_->notes.push_back(note);
 }
 
 std::vector<std::string> ScriptConsole::PrintSubjects() const {
@@ -533,6 +729,36 @@ bool ScriptConsole::SplitLine(const std::string& line, std::vector<std::string>*
   return true;
 }
 
+std::string ScriptConsole::QuoteWord(const std::string& word) {
+  if (!word.empty() && word.find_first_of(" \t\r\"#\\") == std::string::npos) return word;
+  std::string out = "\"";
+  for (char ch : word) {
+    if (ch == '"' || ch == '\\') out += '\\';
+    out += ch;
+  }
+  return out + "\"";
+}
+
+std::string ScriptConsole::JoinLine(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& w : words) line += (line.empty() ? "" : " ") + QuoteWord(w);
+  return line;
+}
+
+CommandResult ScriptConsole::Run(const std::vector<std::string>& words) {
+  CommandResult result;
+  CommandResult* outer = result_;
+  result_ = &result;
+  ScriptError error;
+  if (!RunWords(words, &error)) {
+    result.status = error.status;
+    result.error = error.message;
+  }
+  status_ = result.status;
+  result_ = outer;
+  return result;
+}
+
 bool ScriptConsole::Execute(const std::string& line, std::string* error) {
   ScriptError e;
   const bool ok = Execute(line, &e);
@@ -541,26 +767,65 @@ bool ScriptConsole::Execute(const std::string& line, std::string* error) {
 }
 
 bool ScriptConsole::Execute(const std::string& line, ScriptError* error) {
-  ScriptError ignored;
-  if (error == nullptr) error = &ignored;
-  status_ = kScriptOk;
-  const auto stop = [&](bool ok) {
-    if (!ok) status_ = error->status;
-    return ok;
-  };
+  const CommandResult r = Run(line);
+  if (!r.Ok() && error != nullptr) Fail(error, r.error, r.status);
+  return r.Ok();
+}
+
+CommandResult ScriptConsole::Run(const std::string& line) {
   std::vector<std::string> words;
   std::string splitError;
-  if (!SplitLine(line, &words, &splitError)) return stop(Fail(error, splitError));
+  if (SplitLine(line, &words, &splitError)) return Run(words);
+  CommandResult result;
+  result.status = kScriptError;
+  result.error = splitError;
+  status_ = result.status;
+  return result;
+}
+
+const ScriptCommand* ScriptConsole::Lookup(const std::vector<std::string>& words, std::size_t* argsFrom) const {
+  if (words.size() >= 2) {
+    const auto pair = commands_.find(words[0] + " " + words[1]);
+    if (pair != commands_.end()) {
+      *argsFrom = 2;
+      return &pair->second;
+    }
+  }
+  const auto single = commands_.find(words[0]);
+  *argsFrom = 1;
+  return single == commands_.end() ? nullptr : &single->second;
+}
+
+bool ScriptConsole::RunWords(const std::vector<std::string>& words, ScriptError* error) {
   if (words.empty()) return true;
-  if (finished_) return stop(Fail(error, "the session has ended"));
-  const auto command = commands_.find(words[0]);
-  if (command == commands_.end()) return stop(Fail(error, "unknown command " + Quoted(words[0])));
-  const ScriptArgs args(words.begin() + 1, words.end());
-  const ScriptCommand& cmd = command->second;
-  if (args.size() < cmd.minArgs || args.size() > cmd.maxArgs)
-    return stop(Fail(error, "usage: " + cmd.usage));
-  if (cmd.needsPlugin && GetSession(error) == nullptr) return stop(false);
-  return stop(cmd.handler(*this, args, error));
+  if (finished_) return Fail(error, "the session has ended");
+  std::size_t from = 0;
+  const ScriptCommand* cmd = Lookup(words, &from);
+  if (cmd == nullptr) return Fail(error, "unknown command " + Quoted(words[0]));
+  const ScriptArgs args(words.begin() + static_cast<std::ptrdiff_t>(from), words.end());
+  if (args.size() < cmd->minArgs || args.size() > cmd->maxArgs) return Fail(error, "usage: " + cmd->usage);
+  if (cmd->needsPlugin && GetSession(error) == nullptr) return false;
+  return cmd->handler(*this, args, error);
+}
+
+std::string ScriptConsole::RequestRefusal(const std::vector<std::string>& words, bool* known) const {
+  std::size_t from = 0;
+  const ScriptCommand* cmd = words.empty() ? nullptr : Lookup(words, &from);
+  *known = cmd != nullptr;
+  if (cmd == nullptr) return words.empty() ? "the command is empty" : "unknown command " + Quoted(words[0]);
+  if (cmd->closedToRequests.empty()) return "";
+  std::string form = words[0];
+  for (std::size_t k = 1; k < from; ++k) form += " " + words[k];
+  return Quoted(form) + " " + cmd->closedToRequests;
+}
+
+Json ScriptConsole::PrintedDocument(const std::string& subjectLine, ScriptError* error) {
+  const CommandResult r = Run("print " + subjectLine);
+  if (!r.Ok()) {
+    Fail(error, r.error, r.status);
+    return nullptr;
+  }
+  return r.printed.empty() ? Json(nullptr) : r.printed.front();
 }
 
 bool ScriptConsole::RunPrint(const ScriptArgs& args, ScriptError* error) {
@@ -622,6 +887,14 @@ Object* ScriptConsole::FindObject(const std::string& nameOrPath, ScriptError* er
   Session* session = GetSession(error);
   if (session == nullptr) return nullptr;
   const Document* doc = session->Doc();
+  long long serial = 0;
+  if (nameOrPath.size() > 1 && nameOrPath[0] == '@' &&
+      ParseWholeNumber(nameOrPath.substr(1), 1, INT64_MAX, &serial)) {
+    Object* op = Object::FindSerial(serial);
+    if (op != nullptr && doc->Owns(op) && op->InTree()) return op;
+    Fail(error, "no object " + Quoted(nameOrPath) + " in the document");
+    return nullptr;
+  }
   if (nameOrPath.find('/') == std::string::npos) {
     if (Object* op = doc->FindNamed(nameOrPath)) return op;
     Fail(error, "no object " + Quoted(nameOrPath) + " in the document");
@@ -645,9 +918,16 @@ Object* ScriptConsole::FindObject(const std::string& nameOrPath, ScriptError* er
 }
 
 void ScriptConsole::Print(const Json& doc) {
+  if (result_ != nullptr) result_->printed.push_back(doc);
+  if (out_ == nullptr) return;
   // Names come from the script; text that is not UTF-8 is written replaced.
-  out_ << JsonText(doc) << '\n';
-  out_.flush();
+  *out_ << JsonText(doc) << '\n';
+  out_->flush();
+}
+
+void ScriptConsole::Write(const std::string& text) {
+  if (result_ != nullptr) result_->text += text;
+  if (out_ != nullptr) *out_ << text << std::flush;
 }
 
 bool ScriptConsole::Finish(std::string* error) {
@@ -731,13 +1011,11 @@ int RunScript(std::istream& in, const std::string& scriptName, std::ostream& out
   long number = 0;
   while (std::getline(in, line)) {
     ++number;
-    ScriptError error;
-    const bool done = console.Execute(line, &error);
-    for (const std::string& note : console.TakeNotes())
-      err << scriptName << ":" << number << ": " << note << "\n";
-    if (!done) {
-      err << scriptName << ":" << number << ": " << error.message << "\n";
-      status = error.status;
+    const CommandResult r = console.Run(line);
+    for (const std::string& note : r.notes) err << scriptName << ":" << number << ": " << note << "\n";
+    if (!r.Ok()) {
+      err << scriptName << ":" << number << ": " << r.error << "\n";
+      status = r.status;
       break;
     }
   }

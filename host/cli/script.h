@@ -48,6 +48,7 @@
 #define HOST_SCRIPT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -85,8 +86,14 @@ using ScriptHandler = std::function<bool(ScriptConsole&, const ScriptArgs&, Scri
 // adds the mesh layer's commands so, where it is built).
 using ConsoleExtension = void (*)(ScriptConsole& console);
 
+// Why a command is closed to requests from the workbench when its entry
+// says nothing else.
+constexpr const char* kNotOpenToRequests = "is not open to requests";
+
 // One command of the console. The console checks the number of words before
-// calling the handler and answers `usage` when it is wrong.
+// calling the handler and answers `usage` when it is wrong. A command word
+// may be two words ("gui png"): a line whose first two words name such an
+// entry runs it, with the words after those two as its arguments.
 struct ScriptCommand {
   std::string usage;  // e.g. "select NAME"
   std::size_t minArgs = 0;
@@ -96,20 +103,43 @@ struct ScriptCommand {
   // `plugin` itself work on the loaded plug-in and its document).
   bool needsPlugin = true;
   std::string summary = {};  // one line for `help`
+  // Why a request of the workbench may not run it (it names a file on the
+  // server, say); empty when requests may.
+  std::string closedToRequests = kNotOpenToRequests;
+};
+
+// What one command did: its status and error, the notes it left for the
+// user (a value moved to a limit, a button that did nothing and why), the
+// JSON documents it printed and any other text it wrote (help).
+struct CommandResult {
+  int status = 0;  // kScriptOk, kScriptFailed or kScriptError
+  std::string error;
+  std::vector<std::string> notes;
+  std::vector<Json> printed;
+  std::string text;
+  bool Ok() const { return status == 0; }
 };
 
 class ScriptConsole {
  public:
-  // `print` commands write to `out`.
+  // What commands print and write also goes to `out`, a document a line.
   explicit ScriptConsole(std::ostream& out, const std::vector<ConsoleExtension>& extensions = {});
+  // A console whose commands answer only in their results.
+  explicit ScriptConsole(const std::vector<ConsoleExtension>& extensions = {});
   ~ScriptConsole();
   ScriptConsole(const ScriptConsole&) = delete;
   ScriptConsole& operator=(const ScriptConsole&) = delete;
 
+  // Runs one line and answers what it did.
+  CommandResult Run(const std::string& line);
   // Runs one line. False with the reason when the command stopped;
   // Status() then tells a script error from a failure.
   bool Execute(const std::string& line, std::string* error);
   bool Execute(const std::string& line, ScriptError* error);
+  // Why a request may not run this line (split into words): its command's
+  // `closedToRequests`, or that the command is unknown; empty when it may.
+  // `known` tells the two apart.
+  std::string RequestRefusal(const std::vector<std::string>& words, bool* known) const;
   // The status of the last line run: kScriptOk, kScriptFailed or kScriptError.
   int Status() const { return status_; }
 
@@ -148,29 +178,60 @@ class ScriptConsole {
   // The usage and summary of a command for `help` (with the print subjects
   // for `print`); empty for an unknown word.
   std::string HelpText(const std::string& word) const;
-  // A remark for the user about a line that went through (a value moved to
-  // a limit, say); RunScript writes it to standard error with the line.
+  // A remark for the user about the line being run (a value moved to a
+  // limit, say): a note of its result; RunScript writes it to standard error
+  // with the line.
   void Note(const std::string& note);
-  std::vector<std::string> TakeNotes();
 
-  // Writes one JSON document on one line to the console's output.
+  // Adds one JSON document to the line's result (and writes it on one line
+  // to the console's output).
   void Print(const Json& doc);
-  std::ostream& Out() { return out_; }
+  // Adds text to the line's result (and writes it to the output).
+  void Write(const std::string& text);
+  // Runs a print subject ("tree", "editor NAME") and answers the document it
+  // printed, or null JSON with `error` set.
+  Json PrintedDocument(const std::string& subjectLine, ScriptError* error);
+
+  // The last edit of a parameter (`set`, `scrub`): whose, which, and how many
+  // undo steps there were after it; `scrub` joins its step to that edit's
+  // when nothing changed the undo steps since.
+  struct EditKey {
+    uint64_t serial = 0;
+    int32_t id = 0;
+    std::size_t undoSteps = 0;
+    bool operator==(const EditKey& o) const {
+      return serial == o.serial && id == o.id && undoSteps == o.undoSteps;
+    }
+  };
+  const EditKey& LastEdit() const { return lastEdit_; }
+  void RecordEdit(const EditKey& key) { lastEdit_ = key; }
 
   // Splits a line into words (quotes, escapes and comments as described
   // above). False with a message for an unterminated quote or a bad escape.
   static bool SplitLine(const std::string& line, std::vector<std::string>* words,
                         std::string* error);
+  // The inverse: a word quoted where it must be (a blank, a quote, `#` or a
+  // backslash in it, or empty), and words joined into a line that splits
+  // into them again.
+  static std::string QuoteWord(const std::string& word);
+  static std::string JoinLine(const std::vector<std::string>& words);
+  // Runs a line given as words (no quoting needed).
+  CommandResult Run(const std::vector<std::string>& words);
 
  private:
   bool RunPrint(const ScriptArgs& args, ScriptError* error);
+  // The entry a line's words name (two-word entries first) and where its
+  // arguments start; null for an unknown command.
+  const ScriptCommand* Lookup(const std::vector<std::string>& words, std::size_t* argsFrom) const;
+  bool RunWords(const std::vector<std::string>& words, ScriptError* error);
 
-  std::ostream& out_;
+  std::ostream* out_ = nullptr;
   SessionOptions options_;
   std::unique_ptr<Session> session_;
   std::map<std::string, ScriptCommand> commands_;
   std::map<std::string, ScriptCommand> prints_;
-  std::vector<std::string> notes_;
+  CommandResult* result_ = nullptr;  // of the line being run
+  EditKey lastEdit_;
   int status_ = kScriptOk;
   bool finished_ = false;
 };

@@ -253,17 +253,32 @@ Json CustomValueJson(const Value& value) {
 
 void AddGuiCommands(ScriptConsole& console) {
   auto state = std::make_shared<GuiState>();
-  console.AddCommand("userdata", {"userdata NAME TYPE LABEL", 3, 3, CmdUserData});
-  console.AddCommand("gui", {"gui open NAME PARAM | gui click X Y | gui key [KEY] | gui png FILE | gui close",
-                             1, 3,
-                             [state](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
-                               return CmdGui(c, a, *state, e);
-                             }});
-  console.AddCommand("save-scene", {"save-scene FILE", 1, 1, CmdSaveScene});
-  console.AddCommand("load-scene", {"load-scene FILE", 1, 1, CmdLoadScene});
-  console.AddPrint("gui", {"print gui", 0, 0, [state](ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
-                             return PrintGui(c, *state, e);
-                           }});
+  const std::string namesAFile =
+      "names a file on the server: files travel by the workbench's uploads and downloads";
+  ScriptCommand userdata{"userdata NAME TYPE LABEL", 3, 3, CmdUserData};
+  userdata.closedToRequests = "";
+  console.AddCommand("userdata", userdata);
+  ScriptCommand gui{"gui open NAME PARAM | gui click X Y | gui key [KEY] | gui png FILE | gui close", 1, 3,
+                    [state](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) { return CmdGui(c, a, *state, e); }};
+  gui.closedToRequests = "";
+  console.AddCommand("gui", gui);
+  // The picture is its own entry: it names a file.
+  ScriptCommand png{"gui png FILE", 1, 1, [state](ScriptConsole&, const ScriptArgs& a, ScriptError* e) {
+                      return GuiPng({"png", a[0]}, *state, e);
+                    }};
+  png.closedToRequests = namesAFile;
+  console.AddCommand("gui png", png);
+  ScriptCommand save{"save-scene FILE", 1, 1, CmdSaveScene};
+  save.closedToRequests = namesAFile;
+  console.AddCommand("save-scene", save);
+  ScriptCommand load{"load-scene FILE", 1, 1, CmdLoadScene};
+  load.closedToRequests = namesAFile;
+  console.AddCommand("load-scene", load);
+  ScriptCommand print{"print gui", 0, 0, [state](ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
+                        return PrintGui(c, *state, e);
+                      }};
+  print.closedToRequests = "";
+  console.AddPrint("gui", print);
 }
 
 }  // namespace host

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "host_descriptions.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -177,6 +179,20 @@ const ParamDesc* Session::FindParam(const std::string& nameOrId) const {
   return description_->FindByName(nameOrId);
 }
 
+const Description* Session::DescriptionOf(const Object* op) const {
+  if (op == nullptr) return nullptr;
+  if (op->Plugin() != nullptr && op->Plugin() == ArrowPlugin()) return description_;
+  return HostDescription(op->Type());
+}
+
+const ParamDesc* Session::FindParamOf(const Object* op, const std::string& nameOrId) const {
+  const Description* d = DescriptionOf(op);
+  if (d == nullptr) return nullptr;
+  long long id = 0;
+  if (ParseWholeNumber(nameOrId, INT32_MIN, INT32_MAX, &id)) return d->FindById(static_cast<int32_t>(id));
+  return d->FindByName(nameOrId);
+}
+
 bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value* out,
                          std::string* error, EditMode mode, std::string* note) const {
   const auto bad = [&](const char* expected) {
@@ -221,6 +237,20 @@ bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value*
   }
   if (param.type == "string") {
     *out = Value::Str(text);
+    return true;
+  }
+  if (param.type == "vector") {
+    double xyz[3] = {0.0, 0.0, 0.0};
+    std::size_t start = 0;
+    for (int k = 0; k < 3; ++k) {
+      const std::size_t comma = text.find(',', start);
+      if ((k < 2) == (comma == std::string::npos)) return bad("three numbers X,Y,Z");
+      const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+      if (!ParseNumber(part, &xyz[k]) || (mode == EditMode::kEditor && !std::isfinite(xyz[k])))
+        return bad(mode == EditMode::kEditor ? "three finite numbers X,Y,Z" : "three numbers X,Y,Z");
+      start = comma + 1;
+    }
+    *out = Value::Vec({xyz[0], xyz[1], xyz[2]});
     return true;
   }
   if (param.type == "link") {
@@ -333,7 +363,9 @@ Json Session::ValueJson(const Value& value) const {
 Json Session::ParamsJson(Object* op) {
   Json params = Json::array();
   Json buttons = Json::array();
-  for (const ParamDesc& p : description_->params) {
+  const Description* description = DescriptionOf(op);
+  static const Description kNone;
+  for (const ParamDesc& p : (description != nullptr ? *description : kNone).params) {
     if (p.type == "button") {
       buttons.push_back(Json{{"id", p.id}, {"name", p.name}, {"label", p.label}, {"group", p.group}});
       continue;
@@ -409,6 +441,16 @@ std::string Session::ParamsTable(Object* op) {
     out << line << "\n";
   }
   return out.str();
+}
+
+bool Session::ContourOutline(Object* op, Outline* outline) {
+  Object* spline = op->Type() == Ospline ? op : host_->EvaluateContour(op);
+  if (spline == nullptr) return false;
+  const Value* closed = spline->Data().Find(SPLINEOBJECT_CLOSED);
+  outline->closed = closed != nullptr && closed->type == HA_TYPE_INT32 && closed->i != 0;
+  outline->points.clear();
+  for (const ha_vector& p : spline->Points()) outline->points.push_back({p.x, p.y, p.z});
+  return true;
 }
 
 Json Session::ContourJson(Object* op) {

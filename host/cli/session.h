@@ -12,6 +12,7 @@
 
 #include "editor.h"
 #include "host.h"
+#include "outline_svg.h"
 #include "outputs.h"
 #include "resources.h"
 
@@ -80,6 +81,12 @@ class Session {
 
   // Finds a parameter by its ARROW_ name or its numeric ID.
   const ParamDesc* FindParam(const std::string& nameOrId) const;
+  // The description the attribute editor shows for an object: the arrow's
+  // for the module's arrows, the host's own for its object types (spline,
+  // null, extrusion, cloner, spline wrap); null for anything else.
+  const Description* DescriptionOf(const Object* op) const;
+  // A parameter of that description by name or numeric ID; null for none.
+  const ParamDesc* FindParamOf(const Object* op, const std::string& nameOrId) const;
   // Parses a value for a parameter by its type; false with a message naming
   // the parameter and the value.
   // In the editor's mode numbers may carry the unit the editor shows, a
@@ -105,7 +112,8 @@ class Session {
   // the system tells it, the reason). `written` gets the file's final name.
   bool SavePreset(Object* op, const std::string& path, std::string* written, std::string* error);
 
-  // Every parameter of the description with its value and enabling.
+  // Every parameter of the object's description (DescriptionOf) with its
+  // value and enabling; no parameters for an object without one.
   Json ParamsJson(Object* op);
   std::string ParamsTable(Object* op);
   // A value of the container as JSON (links as the target's name or null).
@@ -114,6 +122,9 @@ class Session {
   // Asks the object for its contour and describes it; null JSON when the
   // object answered no spline.
   Json ContourJson(Object* op);
+  // The contour's points and whether it is closed; false when the object
+  // answered no spline. A spline object of the host answers its own points.
+  bool ContourOutline(Object* op, Outline* outline);
 
  private:
   SessionOptions options_;

@@ -118,7 +118,7 @@ bool NonEmptyString(const json& entry, const char* key, std::string* out) {
   return !out->empty();
 }
 
-const std::set<std::string> kTypes = {"float", "bool", "int32", "string", "link", "button"};
+const std::set<std::string> kTypes = {"float", "bool", "int32", "string", "link", "button", "vector"};
 const std::set<std::string> kUnits = {"length", "percent", "degree"};
 const std::set<std::string> kEntryKeys = {"id",  "name", "type", "label",   "group", "unit",
                                           "min", "max",  "step", "choices", "accept"};
@@ -137,7 +137,7 @@ bool ParseParam(const json& entry, const std::string& where, ParamDesc* param, s
   }
   if (!NonEmptyString(entry, "type", &param->type) || !kTypes.count(param->type)) {
     return Fail(error, where + " (" + param->name +
-                           "): \"type\" must be one of float, bool, int32, string, link, button");
+                           "): \"type\" must be one of float, bool, int32, string, link, button, vector");
   }
   const std::string at = where + " (" + param->name + ")";
   if (!NonEmptyString(entry, "label", &param->label)) return Fail(error, at + ": \"label\" must be a non-empty text");

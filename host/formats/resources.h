@@ -43,7 +43,7 @@ namespace host {
 struct ParamDesc {
   int32_t id = 0;
   std::string name;   // e.g. "ARROW_SHAFT_LENGTH"
-  std::string type;   // "float", "bool", "int32", "string", "link" or "button"
+  std::string type;   // "float", "bool", "int32", "string", "link", "button" or "vector"
   std::string label;  // the text the attribute editor shows
   std::string group;  // the group the entry is shown in
   std::string unit;   // "", "length", "percent" or "degree"

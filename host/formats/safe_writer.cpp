@@ -348,4 +348,24 @@ bool ReplaceWithFile(const std::string& temporary, const std::string& target, st
   return true;
 }
 
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error) {
+  std::error_code ec;
+  const fs::path p = fs::u8path(path);
+  if (fs::is_directory(p, ec)) {
+    *error = "cannot read " + path + ": it is a folder";
+    return false;
+  }
+  std::ifstream in(p, std::ios::binary);
+  if (!in) {
+    *error = "cannot read " + path + ": " + (fs::exists(p, ec) ? std::strerror(errno) : "no such file");
+    return false;
+  }
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    *error = "cannot read " + path + ": it could not be read to its end";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace host

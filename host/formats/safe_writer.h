@@ -39,6 +39,10 @@ bool SaveFile(const std::string& path, const std::string& bytes, std::string* er
 // for the caller to remove. Counts no file operation of its own.
 bool ReplaceWithFile(const std::string& temporary, const std::string& target, std::string* error);
 
+// Reads the whole of a file. False with a message naming the file and the
+// reason (no such file, a folder, the system's reason) when it cannot.
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
+
 }  // namespace host
 
 #endif

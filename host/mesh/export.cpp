@@ -108,6 +108,79 @@ bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& for
   return true;
 }
 
+namespace {
+
+std::string Base64(const std::string& bytes) {
+  static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const uint32_t n = (uint32_t{static_cast<unsigned char>(bytes[i])} << 16) |
+                       (uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8) | static_cast<unsigned char>(bytes[i + 2]);
+    for (int k = 18; k >= 0; k -= 6) out += kDigits[(n >> k) & 63];
+  }
+  if (i < bytes.size()) {
+    uint32_t n = uint32_t{static_cast<unsigned char>(bytes[i])} << 16;
+    if (i + 1 < bytes.size()) n |= uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8;
+    out += kDigits[(n >> 18) & 63];
+    out += kDigits[(n >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+std::string BlobText(const aiExportDataBlob* blob) {
+  return std::string(static_cast<const char*>(blob->data), blob->size);
+}
+
+}  // namespace
+
+bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& format, std::string* bytes,
+               std::string* error) {
+  const FormatInfo* info = FindFormat(format);
+  if (info == nullptr) {
+    *error = "unknown mesh format '" + format + "': expected glb, gltf, obj, stl or ply";
+    return false;
+  }
+  if (mesh.triangles.empty()) {
+    *error = "the mesh has no triangles";
+    return false;
+  }
+  std::unique_ptr<aiScene> scene = SceneOf(mesh, name);
+  Assimp::Exporter exporter;
+  const aiExportDataBlob* blob = exporter.ExportToBlob(scene.get(), info->exporter);
+  if (blob == nullptr) {
+    *error = std::string("cannot make the ") + format + " file: " + exporter.GetErrorString();
+    return false;
+  }
+  *bytes = BlobText(blob);
+  if (format == "gltf") {
+    // The buffer goes into the file as a data URI in place of the file name
+    // beside it.
+    for (const aiExportDataBlob* next = blob->next; next != nullptr; next = next->next) {
+      const std::string file = std::string(next->name.C_Str());
+      const std::size_t at = bytes->find("\"" + file);
+      if (file.empty() || at == std::string::npos) continue;
+      const std::size_t end = bytes->find('"', at + 1);
+      bytes->replace(at + 1, end - at - 1, "data:application/octet-stream;base64," + Base64(BlobText(next)));
+    }
+  } else if (format == "obj") {
+    // Without the materials file, the lines naming it go.
+    std::string kept;
+    std::size_t from = 0;
+    while (from < bytes->size()) {
+      std::size_t end = bytes->find('\n', from);
+      end = end == std::string::npos ? bytes->size() : end + 1;
+      const std::string line = bytes->substr(from, end - from);
+      if (line.rfind("mtllib", 0) != 0 && line.rfind("usemtl", 0) != 0) kept += line;
+      from = end;
+    }
+    *bytes = kept;
+  }
+  return true;
+}
+
 bool ReadMeshFile(const std::string& path, Mesh* mesh, std::string* error) {
   Assimp::Importer importer;
   const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate);

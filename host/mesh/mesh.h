@@ -113,6 +113,10 @@ bool IsFormat(const std::string& format);
 // FILE.bin beside it, an obj file its materials in FILE.mtl.
 bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& format,
                const std::string& path, std::string* error);
+// The bytes of that file as one file, for a download: a gltf file holds its
+// buffer (as a data URI), an obj file comes without its materials.
+bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& format, std::string* bytes,
+               std::string* error);
 // Reads a file back through the same library, joining equal vertices; for
 // the tests. False with the reason when it cannot be read.
 bool ReadMeshFile(const std::string& path, Mesh* mesh, std::string* error);

@@ -71,9 +71,14 @@ bool CmdPoints(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
     points.push_back({xyz[0], xyz[1], xyz[2]});
   }
   if (points.size() < 2) return Fail(e, usage);
+  // An edit of the path: one undo step that keeps its points and settings.
+  Document* doc = c.LoadedSession()->Doc();
+  doc->StartUndo();
+  doc->AddUndo(HA_UNDO_CHANGE, op);
   op->MakeSpline(static_cast<int32_t>(points.size()), type);
   op->Points() = points;
   op->Data().Set(kSplineClosed, Value::Int(closed ? 1 : 0));
+  doc->EndUndo();
   return true;
 }
 
@@ -134,13 +139,17 @@ Json MeasuresJson(const std::string& name, const Measures& m) {
 void AddMeshCommands(ScriptConsole& console) {
   ScriptCommand exportCommand{"export NAME FILE", 2, 2, CmdExport};
   exportCommand.summary = "write the mesh of NAME's subtree as .glb, .gltf, .obj, .stl or .ply";
+  exportCommand.closedToRequests =
+      "names a file on the server: the workbench downloads an object's mesh from GET /api/export";
   console.AddCommand("export", exportCommand);
   ScriptCommand points{"points NAME [linear|cubic] [closed] X,Y,Z X,Y,Z ...", 3, static_cast<std::size_t>(-1),
                        CmdPoints};
-  points.summary = "give the spline object NAME these points (a path)";
+  points.summary = "give the spline object NAME these points (a path; one undo step)";
+  points.closedToRequests = "";
   console.AddCommand("points", points);
   ScriptCommand print{"print mesh NAME", 1, 1, PrintMesh};
   print.summary = "the mesh's counts, box, area, volume, whether closed and oriented";
+  print.closedToRequests = "";
   console.AddPrint("mesh", print);
 }
 

@@ -1,6 +1,7 @@
 #include "model.h"
 
 #include <algorithm>
+#include <iterator>
 #include <unordered_map>
 
 #include "core.h"
@@ -328,12 +329,23 @@ std::vector<Object*> Document::TreeOrder() const {
 // ---------------------------------------------------------------------------
 // Undo
 
+void Document::SwapShape(Object* op, UndoEntry::Place* from, UndoEntry::Place* to) {
+  // A spline's points go with the state they belong to, like its container.
+  to->points = std::move(op->points_);
+  to->splineType = op->splineType_;
+  op->points_ = std::move(from->points);
+  op->splineType_ = from->splineType;
+  from->points.clear();
+}
+
 UndoEntry::Place Document::Capture(Object* op) const {
   UndoEntry::Place place;
   place.inDoc = op->doc_ == this;
   place.parent = op->up_;
   place.pred = op->pred_;
   place.data = op->data_;
+  place.points = op->points_;
+  place.splineType = op->splineType_;
   return place;
 }
 
@@ -412,11 +424,12 @@ bool Document::Undo() {
   undo_.pop_back();
   for (auto it = step.entries.rbegin(); it != step.entries.rend(); ++it) {
     Object* op = it->object;
-    it->after = UndoEntry::Place{op->doc_ == this, op->up_, op->pred_, Container()};
+    it->after = UndoEntry::Place{op->doc_ == this, op->up_, op->pred_, Container(), {}, 0};
     if (it->kind == HA_UNDO_CHANGE) {
       it->after.data = std::move(op->data_);
       op->data_ = std::move(it->before.data);
       it->before.data = Container();
+      SwapShape(op, &it->before, &it->after);
       MoveTo(op, it->before);
     } else {
       Remove(op);
@@ -431,6 +444,15 @@ bool Document::Undo() {
   return true;
 }
 
+void Document::JoinLastSteps() {
+  if (undo_.size() < 2) return;
+  UndoStep last = std::move(undo_.back());
+  undo_.pop_back();
+  auto& entries = undo_.back().entries;
+  entries.insert(entries.end(), std::make_move_iterator(last.entries.begin()),
+                 std::make_move_iterator(last.entries.end()));
+}
+
 bool Document::Redo() {
   if (redo_.empty()) return false;
   UndoStep step = std::move(redo_.back());
@@ -441,6 +463,7 @@ bool Document::Redo() {
       entry.before.data = std::move(op->data_);
       op->data_ = std::move(entry.after.data);
       entry.after.data = Container();
+      SwapShape(op, &entry.after, &entry.before);
     }
     MoveTo(op, entry.after);
   }

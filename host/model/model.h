@@ -230,6 +230,9 @@ struct UndoEntry {
     Object* parent = nullptr;
     Object* pred = nullptr;
     Container data;
+    // A spline object's own points and type (they are not parameters).
+    std::vector<ha_vector> points;
+    int32_t splineType = 0;
   };
   int32_t kind = 0;
   Object* object = nullptr;
@@ -286,6 +289,9 @@ class Document {
   void CancelUndo();
   bool Undo();
   bool Redo();
+  // Makes the last two undo steps one (the last one's entries after the
+  // other's): dragging a value is one step however many edits it made.
+  void JoinLastSteps();
   const std::vector<UndoStep>& UndoSteps() const { return undo_; }
   const std::vector<UndoStep>& RedoSteps() const { return redo_; }
   int UndoDepth() const { return undoDepth_; }
@@ -303,6 +309,9 @@ class Document {
   static void Link(Document* top, Object* op, Object* parent, Object* pred);
   friend class Object;  // renaming updates the index of names
   UndoEntry::Place Capture(Object* op) const;
+  // Puts `from`'s spline points and type into the object and the object's
+  // into `to`.
+  static void SwapShape(Object* op, UndoEntry::Place* from, UndoEntry::Place* to);
   void IndexName(Object* op);
   void UnindexName(Object* op);
   // Puts the object in a recorded place (or out of the document).

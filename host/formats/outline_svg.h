@@ -1,0 +1,53 @@
+// The one writer of outlines as pictures and lists: an outline (its points,
+// open or closed) as an SVG drawing, and as CSV. The program's `outline`
+// and the workbench's preview and downloads all draw through here.
+#ifndef HOST_OUTLINE_SVG_H
+#define HOST_OUTLINE_SVG_H
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// An outline in the scene's coordinates.
+struct Outline {
+  std::vector<std::array<double, 3>> points;
+  bool closed = true;
+};
+
+// How an outline is drawn. The drawing is in the scene's units (the SVG's
+// user space is the outline's plane, y up, so that a point of the picture
+// reads back as a point of the plane), fitted into `width` x `height`
+// pixels with `margin` around the outline's box.
+struct SvgStyle {
+  int width = 800;
+  int height = 0;            // 0: from the box's aspect
+  double margin = 0.05;      // around the box, a fraction of its larger side
+  std::string fill = "#cfe3f7";
+  std::string stroke = "#1d4f80";
+  double strokeWidth = 0.0;  // in scene units; 0: the box's larger side / 250
+  std::string background;    // a colour behind it all; none when empty
+  int plane = -1;            // 0 XY, 1 ZY, 2 XZ; -1: the plane the points lie in
+  // The workbench's preview: the plane's axes through the origin, the
+  // points, a scale bar and `title`, strokes of the same width at any size.
+  bool guides = false;
+  std::string title;
+  std::string id;            // the svg element's id, when not empty
+};
+
+// The plane an outline lies in (the axis along which every point is zero
+// is the one seen end-on): 0 XY, 1 ZY, 2 XZ.
+int PlaneOf(const Outline& outline);
+
+// False with the reason when a coordinate is not finite or there is no
+// point (nothing is drawn).
+bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg, std::string* error);
+// A picture of `width` x `height` pixels holding only a line of text.
+std::string NoteSvg(const std::string& note, int width, int height, const std::string& id = "");
+// A header line "x,y,z", then one "x,y,z" line a point.
+std::string OutlineCsv(const Outline& outline);
+
+}  // namespace host
+
+#endif
