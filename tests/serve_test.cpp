@@ -5,6 +5,7 @@
 // shutdown and its check for leaks and misuse (Workbench::Stop).
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,8 @@
 
 #include "fixture.h"
 #include "gui.h"
+#include "mesh_console.h"
+#include "recovery.h"
 #include "script.h"
 #include "serve.h"
 
@@ -157,10 +160,20 @@ TEST_P(ServeReleaseTest, CommandsPrintWhatAScriptPrintsAndThePageSeesTheirEffect
   EXPECT_EQ(Body(client_->Get("/api/state"))["undo"], (Json{{"undo", 6}, {"redo", 0}}));
 
   // The page's files, as web/ holds them.
-  for (const char* file : {"index.html", "app.js", "style.css"}) {
+  for (const char* file : {"index.html", "app.js", "view3d.js", "style.css"}) {
     const auto r = client_->Get(std::string("/") + file);
     ASSERT_TRUE(r && r->status == 200) << file;
     EXPECT_EQ(r->body, testkit::ReadFileBytes(std::string(TOLVANE_SOURCE_DIR) + "/web/" + file)) << file;
+  }
+  // three.js as the lock file pins it, from the npm registry.
+  for (const auto& [served, file] : std::vector<std::pair<std::string, std::string>>{
+           {"/vendor/three.module.js", "build/three.module.js"},
+           {"/vendor/three.core.js", "build/three.core.js"},
+           {"/vendor/OrbitControls.js", "examples/jsm/controls/OrbitControls.js"}}) {
+    const auto r = client_->Get(served);
+    ASSERT_TRUE(r && r->status == 200) << served;
+    EXPECT_EQ(r->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
+    EXPECT_EQ(r->body, testkit::ReadFileBytes(std::string(TOLVANE_SOURCE_DIR) + "/web/node_modules/three/" + file));
   }
   const auto root = client_->Get("/");
   ASSERT_TRUE(root);
@@ -363,6 +376,158 @@ TEST_F(ServeTest, ConcurrentRequestsAreSerialisedOntoTheHostThread) {
   EXPECT_EQ(good.load(), kThreads * kEdits);
   const Json after = Body(client_->Get("/api/state"))["undo"];
   EXPECT_EQ(after["undo"].get<int>() - before["undo"].get<int>(), kThreads * kEdits);
+}
+
+// Every print subject answers through the server's structured call exactly
+// what it prints in a script, the same documents for the same lines (the
+// host answers the same serials to the same commands).
+TEST_F(ServeTest, EveryPrintSubjectAnswersAsInAScript) {
+  const std::vector<std::string> setup = {
+      "arrow A",
+      "object spline P",
+      "points P cubic 0,0,0 300,0,200 600,0,0",
+      "object null N",
+      "userdata N dots Marks",
+      "gui open N Marks",
+      "gui click 10 20",
+      "set A ARROW_SHAFT_LENGTH 250",
+      "press A ARROW_MAKE_EXTRUDE",
+      "select A",
+  };
+  // One line a subject, with its words; every subject the console knows.
+  const std::map<std::string, std::vector<std::string>> subjects = {
+      {"tree", {"print tree", "print tree serials"}},
+      {"params", {"print params A", "print params A names", "print params P"}},
+      {"editor", {"print editor A", "print editor \"Extrude NURBS\"", "print editor P"}},
+      {"description", {"print description", "print description cloner", "print description 5116"}},
+      {"userdata", {"print userdata N"}},
+      {"contour", {"print contour A"}},
+      {"console", {"print console"}},
+      {"undo", {"print undo"}},
+      {"messages", {"print messages"}},
+      {"boxes", {"print boxes"}},
+      {"selection", {"print selection"}},
+      {"dialogs", {"print dialogs"}},
+      {"gui", {"print gui"}},
+      {"mesh", {"print mesh \"Extrude NURBS\""}},
+  };
+  host::ScriptConsole probe({&host::mesh::AddMeshCommands});
+  std::vector<std::string> known;
+  for (const auto& entry : subjects) known.push_back(entry.first);
+  std::vector<std::string> all = probe.PrintSubjects();
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(known, all) << "a print subject without a line here";
+
+  std::string script, viaApi;
+  for (const std::string& line : setup) {
+    for (const Json& doc : Command(line)) viaApi += host::JsonText(doc) + "\n";
+    script += line + "\n";
+  }
+  for (const auto& [subject, lines] : subjects) {
+    for (const std::string& line : lines) {
+      for (const Json& doc : Command(line)) viaApi += host::JsonText(doc) + "\n";
+      script += line + "\n";
+    }
+  }
+  End();  // one host at a time
+  std::istringstream in(script);
+  std::ostringstream out, err;
+  EXPECT_EQ(host::RunScript(in, "subjects.script", out, err, {&host::mesh::AddMeshCommands}), host::kScriptOk)
+      << err.str();
+  EXPECT_EQ(viaApi, out.str());
+}
+
+// Whether a request may run a command is the command table's to say: a
+// closed command is answered 403 with the table's reason, an open one is
+// never refused as closed, and an unknown one is a bad request.
+TEST_F(ServeTest, TheRequestPolicyIsTheCommandTables) {
+  host::ScriptConsole table;
+  int closed = 0, open = 0;
+  for (const std::string& word : table.CommandWords()) {
+    // Forms that only print or change nothing here: no words after the
+    // command, so most answer their usage.
+    if (word == "new") continue;
+    std::vector<std::string> words;
+    std::string why;
+    ASSERT_TRUE(host::ScriptConsole::SplitLine(word + " x", &words, &why));
+    bool knownCommand = false;
+    const std::string refusal = table.RequestRefusal(words, &knownCommand);
+    EXPECT_TRUE(knownCommand) << word;
+    const auto r = client_->Post("/api/command", JsonText(Json{{"words", words}}), "application/json");
+    ASSERT_TRUE(r) << word;
+    if (!refusal.empty()) {
+      ++closed;
+      EXPECT_EQ(r->status, 403) << word << ": " << r->body;
+      EXPECT_EQ(Body(r)["error"], refusal) << word;
+    } else {
+      ++open;
+      EXPECT_NE(r->status, 403) << word << ": " << r->body;
+    }
+  }
+  EXPECT_GE(closed, 6);  // plugin, set-raw, dialog PATH, gui png, save-scene, load-scene
+  EXPECT_GE(open, 15);
+  const auto unknown = client_->Post("/api/command", JsonText(Json{{"words", {"frobnicate"}}}), "application/json");
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->status, 400);
+  EXPECT_EQ(Body(unknown)["error"], "unknown command 'frobnicate'");
+}
+
+// One request an edit answers what the page needs: the command's result,
+// its notes (a value set to its limit) and the state with both views.
+TEST_F(ServeTest, AnEditAnswersItsNotesAndTheStateInOneRequest) {
+  Command("arrow A");
+  Command("select A");
+  const auto r = client_->Post(
+      "/api/command", JsonText(Json{{"words", {"set", "A", "ARROW_TAIL_TAPER", "150%"}}, {"state", true}}),
+      "application/json");
+  ASSERT_TRUE(r && r->status == 200) << (r ? r->body : "");
+  const Json answer = Body(r);
+  ASSERT_EQ(answer["notes"].size(), 1u) << answer["notes"];
+  EXPECT_EQ(answer["notes"][0], "ARROW_TAIL_TAPER: 150% is above the maximum 1 (100%), set to 1");
+  const Json& active = answer["state"]["active"];
+  EXPECT_EQ(active["name"], "A");
+  for (const Json& p : active["editor"]["params"])
+    if (p["name"] == "ARROW_TAIL_TAPER") EXPECT_EQ(p["value"], 1.0);
+  EXPECT_NE(active["preview"].get<std::string>().find("id=\"outline\""), std::string::npos);
+  EXPECT_TRUE(active["view3d"]["lines"].is_array());
+  EXPECT_EQ(active["view3d"]["lines"].size(), 1u);
+  // Two objects of one name are told apart by their serials.
+  Command("object null Twin");
+  Command("object null Twin");
+  const Json tree = Printed("print tree serials");
+  ASSERT_EQ(tree[0]["name"], "Twin");
+  ASSERT_EQ(tree[1]["name"], "Twin");
+  const std::string second = "@" + std::to_string(tree[1]["serial"].get<uint64_t>());
+  Command("select " + second);
+  EXPECT_EQ(Body(client_->Get("/api/state"))["active"]["serial"], tree[1]["serial"]);
+}
+
+// A workbench started again in the same state folder loads the recovery
+// copy the last one left; two at once do not share one.
+TEST_F(ServeTest, AWorkbenchStartedAgainRestoresTheDocument) {
+  Command("arrow Kept");
+  Command("set Kept ARROW_SHAFT_LENGTH 345");
+  Command("object spline Route");
+  Command("points Route linear 0,0,0 100,0,0");
+  {
+    // Another workbench of the same release (a second process) keeps no
+    // copy beside this one: the copy is locked.
+    host::Recovery other;
+    std::string note;
+    EXPECT_FALSE(other.Open(state_.Path(), 16, &note));
+    EXPECT_NE(note.find("another workbench of release 16 keeps its copy"), std::string::npos) << note;
+    EXPECT_TRUE(other.Open(state_.Path(), 12, &note)) << note;
+  }
+  const Json params = Printed("print params Kept names")["params"];
+  const Json points = Printed("print editor Route");
+  End();
+  Begin(16);
+  EXPECT_NE(bench_->RecoveryNote().find("restored 2 objects from the recovery copy"), std::string::npos)
+      << bench_->RecoveryNote();
+  EXPECT_EQ(Printed("print params Kept names")["params"], params);
+  EXPECT_EQ(Printed("print editor Route")["params"], points["params"]);
+  const Json state = State();
+  EXPECT_EQ(state["recovery"], bench_->RecoveryNote());
 }
 
 }  // namespace

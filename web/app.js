@@ -1,30 +1,27 @@
-// The Tolvane workbench page: every action is a console command sent to the
-// server (POST /api/command), after which the page reads the whole state
-// again (GET /api/state) and redraws. Actions run one after the other.
-'use strict';
-
-const KINDS = {
-  1025060: 'arrow', 5101: 'spline', 5140: 'null', 5116: 'extrude', 1018544: 'cloner', 1019221: 'splinewrap',
-};
-const UNITS = {
-  length: { text: 'u', toShown: (v) => v, fromShown: (v) => v },
-  percent: { text: '%', toShown: (v) => v * 100, fromShown: (v) => v / 100 },
-  degree: { text: '°', toShown: (v) => (v * 180) / Math.PI, fromShown: (v) => (v * Math.PI) / 180 },
-};
+// The Tolvane workbench page. Every action is one console command sent to
+// the server as words (POST /api/command), whose answer carries the
+// command's result (status, error, notes, printed documents) and the state
+// the page shows (the tree, the active object's editor, its 2-D preview and
+// 3-D view): one request an edit. Actions run one after the other. The
+// page takes object types, units and their conversions from the server's
+// descriptions (GET /api/description?type=N), not from copies of its own.
+import { View3d } from '/view3d.js';
 
 const $ = (id) => document.getElementById(id);
-let description = null;   // the arrow's description (print description)
-let state = null;         // the last GET /api/state
-let editorFor = null;     // the path whose attribute editor is built
+let state = null;             // the last state the server answered
+const descriptions = new Map(); // type -> description (print description TYPE)
+let types = {};               // type number -> kind word, from the descriptions
+let units = {};               // unit -> {text, factor, typed}
+let editorFor = null;         // the serial whose attribute editor is built
+let fitFor = null;            // the serial the 3-D view was last fitted to
 let dotsVersion = 0;
+let view3d = null;
+let gallery = null;           // the presets gallery, fetched once
+let pendingPoint = null;      // a path's first clicked point, waiting for the second
+const dragging = new Set();   // parameters being scrubbed: their inputs are left alone
+window.tolvaneTimings = [];   // edit to redrawn views, for the benchmark
 
 // --- talking to the server -------------------------------------------------
-
-// A console word: quoted when it holds a blank, a quote, '#' or a backslash.
-function word(text) {
-  if (text !== '' && !/[\s"#\\]/.test(text)) return text;
-  return '"' + text.replace(/[\\"]/g, (c) => '\\' + c) + '"';
-}
 
 async function getJSON(url) {
   const res = await fetch(url);
@@ -33,14 +30,14 @@ async function getJSON(url) {
   return body;
 }
 
-// Runs one console line; answers the server's answer (ok, printed, error).
-async function command(line) {
-  const res = await fetch('/api/command', {
-    method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ command: line }),
-  });
-  const body = await res.json();
-  if (!res.ok) showStatus(`${line}: ${body.error}`, true);
-  return body;
+async function describe(type) {
+  if (!descriptions.has(type)) {
+    const d = await getJSON(`/api/description?type=${type}`);
+    descriptions.set(type, d);
+    types = d.types;
+    units = d.units;
+  }
+  return descriptions.get(type);
 }
 
 function showStatus(text, isError) {
@@ -49,7 +46,32 @@ function showStatus(text, isError) {
   s.className = isError ? 'error' : 'ok';
 }
 
-// Every action goes through here, one at a time, and ends with a redraw.
+function showNotes(notes) {
+  $('notes').hidden = !notes || notes.length === 0;
+  $('notes').textContent = (notes || []).join('\n');
+}
+
+// Runs one command (words, or a typed line) and applies the state of its
+// answer. An error stays shown until the next command goes through.
+async function command(words, options = {}) {
+  const body = Array.isArray(words) ? { words, state: true } : { command: words, state: true };
+  const t0 = options.t0 ?? performance.now();
+  const res = await fetch('/api/command', {
+    method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body),
+  });
+  const answer = await res.json();
+  if (!res.ok) {
+    showStatus(`${answer.command || (Array.isArray(words) ? words.join(' ') : words)}: ${answer.error}`, true);
+    showNotes(answer.notes);
+  } else {
+    if (!options.quiet) showStatus(answer.notes && answer.notes.length ? 'done, with a note' : '', false);
+    showNotes(answer.notes);
+  }
+  if (answer.state) await apply(answer.state, t0);
+  return answer;
+}
+
+// Every action goes through here, one at a time.
 let chain = Promise.resolve();
 let pending = 0;
 function act(fn) {
@@ -58,11 +80,6 @@ function act(fn) {
   chain = chain.then(async () => {
     try {
       await fn();
-    } catch (err) {
-      showStatus(String(err.message || err), true);
-    }
-    try {
-      await refresh();
     } catch (err) {
       showStatus(String(err.message || err), true);
     }
@@ -75,19 +92,33 @@ function act(fn) {
   return chain;
 }
 
+async function refresh() {
+  await apply(await getJSON('/api/state?views=1'), performance.now());
+}
+
 // --- state and redraw --------------------------------------------------------
 
-async function refresh() {
-  if (description === null) description = await getJSON('/api/description');
-  state = await getJSON('/api/state');
+const at = (active) => (active ? `@${active.serial}` : null);
+
+async function apply(next, t0) {
+  if (next.active) await describe(next.active.type);
+  state = next;
   $('release').textContent = `release ${state.release}`;
   renderUndo();
   renderTree();
   renderEditor();
+  renderPath();
   renderUserData();
+  renderPreview();
+  const t2d = performance.now() - t0;
+  renderView3d();
+  const t3d = performance.now() - t0;
+  window.tolvaneTimings.push({ t2d, t3d });
+  renderGallery();
+  renderDownloads();
   renderLog();
-  await renderPreview();
   renderDots();
+  renderBanner();
 }
 
 function renderUndo() {
@@ -101,35 +132,40 @@ function renderUndo() {
 function allNodes(list, prefix = '', out = []) {
   for (const node of list) {
     const path = prefix ? `${prefix}/${node.name}` : node.name;
-    out.push({ path, name: node.name, type: node.type });
+    out.push({ path, name: node.name, type: node.type, serial: node.serial });
     allNodes(node.children, path, out);
   }
   return out;
 }
 
+let treeShown = '';
 function renderTree() {
-  const activePath = state.active ? state.active.path : null;
+  const key = JSON.stringify([state.tree, state.active && state.active.serial]);
+  if (key === treeShown) return;
+  treeShown = key;
+  const activeSerial = state.active ? state.active.serial : null;
   const build = (list, prefix) => {
     const ul = document.createElement('ul');
     for (const node of list) {
       const path = prefix ? `${prefix}/${node.name}` : node.name;
       const li = document.createElement('li');
       const row = document.createElement('div');
-      row.className = 'node' + (path === activePath ? ' active' : '');
+      row.className = 'node' + (node.serial === activeSerial ? ' active' : '');
       row.dataset.path = path;
+      row.dataset.serial = String(node.serial);
       row.dataset.type = node.type;
-      const kind = KINDS[node.type] || 'object';
+      const kind = types[node.type] || 'object';
       row.innerHTML = `<span class="kind ${kind}">${kind}</span><span class="name"></span>`;
       row.querySelector('.name').textContent = node.name;
-      row.addEventListener('click', () => act(() => command(`select ${word(path)}`)));
+      row.title = path;
+      row.addEventListener('click', () => act(() => command(['select', `@${node.serial}`], { quiet: true })));
       li.appendChild(row);
       if (node.children.length) li.appendChild(build(node.children, path));
       ul.appendChild(li);
     }
     return ul;
   };
-  const tree = $('tree');
-  tree.replaceChildren(...build(state.tree, '').childNodes);
+  $('tree').replaceChildren(...build(state.tree, '').childNodes);
   $('tree-empty').hidden = state.tree.length !== 0;
 }
 
@@ -141,9 +177,11 @@ function uniqueName(base) {
 
 async function addObject(kind, base) {
   const name = uniqueName(base);
-  const line = kind === 'arrow' ? `arrow ${word(name)} menu` : `object ${kind} ${word(name)}`;
-  const answer = await command(line);
-  if (answer.ok) await command(`select ${word(name)}`);
+  const answer = await command(kind === 'arrow' ? ['arrow', name, 'menu'] : ['object', kind, name]);
+  if (answer.ok) {
+    const node = allNodes(answer.state.tree).find((n) => n.name === name);
+    if (node) await command(['select', `@${node.serial}`], { quiet: true });
+  }
 }
 
 // --- the attribute editor ----------------------------------------------------
@@ -153,32 +191,30 @@ function formatNumber(v) {
   return String(Number(v.toPrecision(7)));
 }
 
-// Sends a parameter's new value; while one edit is on its way the next
-// waits, and only the latest waiting value is sent (dragging a value).
-const latest = new Map();
-function setParam(param, text) {
-  const key = param.name;
-  const waiting = latest.has(key);
-  latest.set(key, text);
-  if (waiting) return;
-  act(async () => {
-    const value = latest.get(key);
-    latest.delete(key);
-    await command(`set ${word(state.active.path)} ${param.name} ${word(value)}`);
-  });
-}
-
-function shownValue(param, value) {
-  if (typeof value !== 'number') return value;
-  const unit = UNITS[param.unit];
-  return unit ? unit.toShown(value) : value;
-}
+const toShown = (param, v) => (units[param.unit] ? v * units[param.unit].factor : v);
+const fromShown = (param, v) => (units[param.unit] ? v / units[param.unit].factor : v);
 
 function storedText(param, shown) {
-  const unit = UNITS[param.unit];
   const v = Number(shown);
   if (!Number.isFinite(v)) return String(shown);
-  return String(unit ? unit.fromShown(v) : v);
+  return String(fromShown(param, v));
+}
+
+// Sends a parameter's value; while one edit is on its way the next waits,
+// and only the latest waiting value is sent. A drag sends `set` first, then
+// `scrub`s that the server joins into the same undo step.
+const latest = new Map();
+function setParam(param, text, verb = 'set') {
+  const key = param.name;
+  const waiting = latest.has(key);
+  latest.set(key, { text, verb, t0: performance.now() });
+  if (waiting) return;
+  const target = at(state.active);
+  act(async () => {
+    const { text: value, verb: how, t0 } = latest.get(key);
+    latest.delete(key);
+    await command([how, target, param.name, value], { t0, quiet: how === 'scrub' });
+  });
 }
 
 function makeRow(param) {
@@ -199,16 +235,31 @@ function makeRow(param) {
     input = document.createElement('select');
     for (const c of param.choices) input.add(new Option(c.label, String(c.value)));
     input.addEventListener('change', () => setParam(param, input.value));
+  } else if (param.type === 'vector') {
+    const parts = ['x', 'y', 'z'].map((axis) => {
+      const part = document.createElement('input');
+      part.type = 'number';
+      part.step = 'any';
+      part.className = 'vec';
+      part.id = `p-${param.name}-${axis}`;
+      part.title = axis;
+      return part;
+    });
+    const send = () => setParam(param, parts.map((p) => p.value || '0').join(','));
+    for (const p of parts) p.addEventListener('change', send);
+    field.append(...parts);
+    input = parts[0];
+    input.dataset.vector = '1';
   } else if (param.type === 'float' || param.type === 'int32') {
     input = document.createElement('input');
     input.type = 'number';
-    const unit = UNITS[param.unit];
-    const conv = (v) => formatNumber(unit ? unit.toShown(v) : v);
+    const conv = (v) => formatNumber(toShown(param, v));
     if (param.min !== undefined) input.min = conv(param.min);
     if (param.max !== undefined) input.max = conv(param.max);
     input.step = param.step !== undefined ? conv(param.step) : 'any';
     input.addEventListener('change', () => setParam(param, storedText(param, input.value)));
-    // Dragging the label sideways changes the value a step a pixel.
+    // Dragging the label sideways changes the value a step a pixel: one
+    // undo step for the whole drag.
     label.classList.add('drag');
     label.title = 'drag sideways to change the value';
     label.addEventListener('mousedown', (down) => {
@@ -216,22 +267,28 @@ function makeRow(param) {
       down.preventDefault();
       const start = Number(input.value) || 0;
       const step = Number(input.step) || 1;
+      let moved = false;
+      dragging.add(param.name);
       const move = (e) => {
         let v = start + Math.round(e.clientX - down.clientX) * step;
         if (input.min !== '') v = Math.max(v, Number(input.min));
         if (input.max !== '') v = Math.min(v, Number(input.max));
         if (param.type === 'int32') v = Math.round(v);
+        if (formatNumber(v) === input.value) return;
         input.value = formatNumber(v);
-        setParam(param, storedText(param, input.value));
+        setParam(param, storedText(param, input.value), moved ? 'scrub' : 'set');
+        moved = true;
       };
       const up = () => {
         window.removeEventListener('mousemove', move);
         window.removeEventListener('mouseup', up);
+        dragging.delete(param.name);
       };
       window.addEventListener('mousemove', move);
       window.addEventListener('mouseup', up);
     });
-    if (unit) {
+    const unit = units[param.unit];
+    if (unit && param.unit !== 'length') {
       const u = document.createElement('span');
       u.className = 'unit';
       u.textContent = unit.text;
@@ -245,7 +302,7 @@ function makeRow(param) {
     input = document.createElement('select');
     input.addEventListener('change', () => setParam(param, input.value));
   }
-  input.id = `p-${param.name}`;
+  if (!input.id) input.id = `p-${param.name}`;
   input.classList.add('value');
   if (!field.contains(input)) field.prepend(input);
   row.append(label, field);
@@ -258,15 +315,15 @@ function makeButton(param) {
   button.dataset.param = param.name;
   button.id = `b-${param.name}`;
   button.addEventListener('click', () => {
-    const path = state.active.path;
-    if (param.name === 'ARROW_SAVE_PRESET') act(() => savePreset(path));
+    const target = at(state.active);
+    if (param.name === 'ARROW_SAVE_PRESET') act(() => savePreset(target));
     else if (param.name === 'ARROW_LOAD_PRESET') $('preset-file').click();
-    else act(() => command(`press ${word(path)} ${param.name}`));
+    else act(() => command(['press', target, param.name]));
   });
   return button;
 }
 
-function buildEditor() {
+function buildEditor(description) {
   const editor = $('editor');
   editor.replaceChildren();
   const groups = new Map();
@@ -293,35 +350,41 @@ function buildEditor() {
       set.appendChild(makeRow(param));
     }
   }
+  if (description.params.length === 0) {
+    editor.appendChild(Object.assign(document.createElement('p'), { className: 'hint',
+      textContent: `A ${description.kind} has no parameters of its own: it holds what is under it.` }));
+  }
 }
 
-function updateEditor() {
+function updateEditor(description) {
   const values = new Map(state.active.editor.params.map((p) => [p.name, p]));
   const objects = allNodes(state.tree);
   for (const param of description.params) {
     const entry = values.get(param.name);
     if (param.type === 'button') continue;
     const row = $('editor').querySelector(`.row[data-param="${param.name}"]`);
-    const input = $(`p-${param.name}`);
+    const inputs = param.type === 'vector'
+      ? ['x', 'y', 'z'].map((a) => $(`p-${param.name}-${a}`)) : [$(`p-${param.name}`)];
     const enabled = entry ? entry.enabled : false;
     row.classList.toggle('disabled', !enabled);
-    input.disabled = !enabled;
-    if (!entry || (document.activeElement === input && param.type !== 'bool')) continue;
+    for (const input of inputs) input.disabled = !enabled;
+    if (!entry || dragging.has(param.name) || latest.has(param.name)) continue;
     const v = entry.value;
+    const input = inputs[0];
     if (param.type === 'bool') input.checked = v === true;
+    else if (param.type === 'vector') inputs.forEach((i, k) => { i.value = Array.isArray(v) ? formatNumber(v[k]) : ''; });
     else if (param.type === 'link') {
       const options = [new Option('none', 'none')];
       for (const o of objects) {
-        if (o.path === state.active.path) continue;
+        if (o.serial === state.active.serial) continue;
         if (param.accept && param.accept !== 5155 && o.type !== param.accept) continue;
-        options.push(new Option(o.path, o.path));
+        options.push(new Option(o.path, `@${o.serial}`));
       }
       input.replaceChildren(...options);
-      const target = v === null ? 'none' : (objects.find((o) => o.name === v) || { path: v }).path;
-      if (![...input.options].some((o) => o.value === target)) input.add(new Option(target, target));
-      input.value = target;
+      const target = v === null ? 'none' : (objects.find((o) => o.name === v) || { serial: null });
+      input.value = target === 'none' ? 'none' : target.serial ? `@${target.serial}` : 'none';
     } else if (param.type === 'int32' && param.choices) input.value = String(v);
-    else if (typeof v === 'number') input.value = formatNumber(shownValue(param, v));
+    else if (typeof v === 'number') input.value = formatNumber(toShown(param, v));
     else input.value = v === null ? '' : String(v);
   }
 }
@@ -337,15 +400,16 @@ function renderEditor() {
     return;
   }
   title.textContent = `Attributes of ${a.name}`;
-  if (a.arrow) {
-    if (editorFor !== a.path) {
-      buildEditor();
-      editorFor = a.path;
+  const description = descriptions.get(a.type);
+  if (a.editor && description) {
+    if (editorFor !== a.serial) {
+      buildEditor(description);
+      editorFor = a.serial;
     }
-    updateEditor();
+    updateEditor(description);
     return;
   }
-  // Objects that are not arrows: their container as the host holds it.
+  // An object of no known type: its container as the host holds it.
   editorFor = null;
   const table = document.createElement('table');
   table.className = 'raw';
@@ -354,9 +418,217 @@ function renderEditor() {
     tr.insertCell().textContent = id;
     tr.insertCell().textContent = JSON.stringify(value);
   }
-  const kind = KINDS[a.type] || `type ${a.type}`;
   $('editor').replaceChildren(Object.assign(document.createElement('p'),
-    { className: 'hint', textContent: `A ${kind} object: its parameters by ID.` }), table);
+    { className: 'hint', textContent: `An object of type ${a.type}: its parameters by ID.` }), table);
+}
+
+// --- paths -------------------------------------------------------------------
+
+const planeAxes = { XY: [0, 1, 2], ZY: [2, 1, 0], XZ: [0, 2, 1] };  // h, v, and the axis seen end-on
+
+function pathWords(points, spline) {
+  const words = ['points', at(state.active), spline.type];
+  if (spline.closed) words.push('closed');
+  for (const p of points) words.push(p.map((c) => String(Number(c.toFixed(6)))).join(','));
+  return words;
+}
+
+function renderPath() {
+  const a = state.active;
+  const isPath = a && a.spline;
+  $('path-editor').hidden = !isPath;
+  $('preview').classList.toggle('path-edit', Boolean(isPath));
+  if (!isPath) {
+    pendingPoint = null;
+    return;
+  }
+  $('path-type').value = a.spline.type;
+  $('path-closed').checked = a.spline.closed;
+  if (document.activeElement !== $('path-points')) {
+    $('path-points').value = a.spline.points.map((p) => p.map(formatNumber).join(', ')).join('\n');
+  }
+}
+
+function sendPath(points, spline) {
+  if (points.length < 2) return;
+  act(() => command(pathWords(points, spline)));
+}
+
+function readPointList() {
+  const points = [];
+  for (const line of $('path-points').value.split('\n')) {
+    if (!line.trim()) continue;
+    const p = line.split(/[,\s]+/).filter(Boolean).map(Number);
+    if (p.length !== 3 || !p.every(Number.isFinite)) throw new Error(`not a point x, y, z: ${line}`);
+    points.push(p);
+  }
+  return points;
+}
+
+function currentSpline() {
+  return { type: $('path-type').value, closed: $('path-closed').checked };
+}
+
+// A point of the preview (in the SVG's own units: the plane, y down) as a
+// point of the scene.
+function scenePoint(svg, clientX, clientY) {
+  const pt = svg.createSVGPoint();
+  pt.x = clientX;
+  pt.y = clientY;
+  const p = pt.matrixTransform(svg.getScreenCTM().inverse());
+  const [h, v, out] = planeAxes[svg.dataset.plane || 'XY'];
+  const xyz = [0, 0, 0];
+  xyz[h] = p.x;
+  xyz[v] = -p.y;
+  xyz[out] = 0;
+  return xyz;
+}
+
+function wirePathEditing(svg) {
+  if (!state.active || !state.active.spline) return;
+  const circles = svg.querySelectorAll('#points circle');
+  circles.forEach((circle, index) => {
+    circle.addEventListener('mousedown', (down) => {
+      down.preventDefault();
+      down.stopPropagation();
+      const move = (e) => {
+        const p = svg.createSVGPoint();
+        p.x = e.clientX;
+        p.y = e.clientY;
+        const q = p.matrixTransform(svg.getScreenCTM().inverse());
+        circle.setAttribute('cx', q.x);
+        circle.setAttribute('cy', q.y);
+      };
+      const up = (e) => {
+        window.removeEventListener('mousemove', move);
+        window.removeEventListener('mouseup', up);
+        const points = state.active.spline.points.map((p) => p.slice());
+        points[index] = scenePoint(svg, e.clientX, e.clientY);
+        sendPath(points, state.active.spline);
+      };
+      window.addEventListener('mousemove', move);
+      window.addEventListener('mouseup', up);
+    });
+  });
+  svg.addEventListener('click', (e) => {
+    if (e.target.tagName === 'circle') return;
+    const p = scenePoint(svg, e.clientX, e.clientY);
+    const points = state.active.spline.points.map((q) => q.slice());
+    if (points.length === 0 && !pendingPoint) {
+      act(async () => {
+        pendingPoint = p;
+        showStatus(`first point ${p.map(formatNumber).join(', ')}: click the second`, false);
+      });
+      return;
+    }
+    if (pendingPoint) points.push(pendingPoint);
+    pendingPoint = null;
+    points.push(p);
+    sendPath(points, currentSpline());
+  });
+}
+
+// --- previews ------------------------------------------------------------------
+
+function renderPreview() {
+  const a = state.active;
+  $('preview').innerHTML = a ? a.preview : '';
+  const svg = $('preview').querySelector('svg');
+  if (svg) wirePathEditing(svg);
+}
+
+function renderView3d() {
+  const a = state.active;
+  if (!view3d) {
+    try {
+      view3d = new View3d($('view3d'));
+    } catch (err) {
+      $('view3d-note').textContent = `no 3-D view: ${err.message}`;
+      return;
+    }
+  }
+  const view = a ? a.view3d : null;
+  // Fitted to an object when it is selected, and when it first has something to show.
+  const fit = a && (fitFor !== a.serial || !view3d.box);
+  if (a) fitFor = a.serial;
+  const shown = view3d.show(view, fit);
+  $('view3d').dataset.shown = String(shown);
+  $('view3d-note').textContent = !a ? 'select an object' : view && view.reason ? view.reason : '';
+}
+
+function renderDownloads() {
+  const a = state.active;
+  $('downloads').hidden = !a;
+  if (!a) return;
+  for (const link of document.querySelectorAll('#downloads .dl')) {
+    link.href = `/api/export?object=${encodeURIComponent(at(a))}&format=${link.dataset.format}`;
+    link.setAttribute('download', '');
+  }
+}
+
+// --- presets ---------------------------------------------------------------------
+
+async function renderGallery() {
+  const a = state.active;
+  $('gallery-pane').hidden = !(a && a.arrow);
+  if (!(a && a.arrow) || gallery !== null) return;
+  gallery = [];
+  gallery = await getJSON('/api/presets');
+  const box = $('gallery');
+  box.replaceChildren();
+  for (const p of gallery) {
+    const b = document.createElement('button');
+    b.className = 'preset';
+    b.dataset.file = p.file;
+    b.title = `load ${p.file} into the selected arrow`;
+    b.innerHTML = p.svg || '';
+    b.appendChild(Object.assign(document.createElement('span'), { className: 'name', textContent: p.name || p.file }));
+    b.addEventListener('click', () => act(async () => {
+      const res = await fetch('/api/preset/apply', {
+        method: 'POST', headers: { 'Content-Type': 'application/json' },
+        body: JSON.stringify({ object: at(state.active), file: p.file, state: true }),
+      });
+      const answer = await res.json();
+      if (!res.ok) throw new Error(answer.error);
+      showStatus(`preset ${p.file} loaded into ${state.active.name}`, false);
+      await apply(answer.state, performance.now());
+    }));
+    box.appendChild(b);
+  }
+}
+
+function download(blob, name) {
+  const a = document.createElement('a');
+  a.href = URL.createObjectURL(blob);
+  a.download = name;
+  document.body.appendChild(a);
+  a.click();
+  a.remove();
+  setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+}
+
+async function savePreset(target) {
+  const res = await fetch('/api/preset/save', {
+    method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ object: target }),
+  });
+  if (!res.ok) {
+    showStatus((await res.json()).error, true);
+    return;
+  }
+  const disposition = res.headers.get('Content-Disposition') || '';
+  const match = /filename="([^"]+)"/.exec(disposition);
+  download(await res.blob(), match ? match[1] : 'preset.tlv');
+  showStatus(`preset of ${state.active.name} saved`, false);
+  await refresh();
+}
+
+async function upload(url, file) {
+  const res = await fetch(url, {
+    method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: file,
+  });
+  const body = await res.json();
+  if (!res.ok) throw new Error(body.error);
+  return body;
 }
 
 // --- user data and the Dots editor ---------------------------------------------
@@ -380,7 +652,7 @@ function renderUserData() {
       field.append(Object.assign(document.createElement('span'), { textContent: `${points} dots` }));
       const open = Object.assign(document.createElement('button'), { textContent: 'Edit in the Dots editor' });
       open.className = 'dots-open';
-      open.addEventListener('click', () => act(() => command(`gui open ${word(a.path)} ${u.id}`)));
+      open.addEventListener('click', () => act(() => command(['gui', 'open', at(a), String(u.id)])));
       field.append(open);
     } else {
       field.textContent = JSON.stringify(value === undefined ? null : value);
@@ -393,8 +665,8 @@ function renderUserData() {
     const names = new Set(a.userdata.map((u) => u.name));
     let label = 'Dots';
     for (let i = 2; names.has(label); i++) label = `Dots ${i}`;
-    const answer = await command(`userdata ${word(a.path)} dots ${word(label)}`);
-    if (answer.ok && answer.printed.length) await command(`gui open ${word(a.path)} ${answer.printed[0].id}`);
+    const answer = await command(['userdata', at(a), 'dots', label]);
+    if (answer.ok && answer.printed.length) await command(['gui', 'open', at(a), String(answer.printed[0].id)]);
   }));
   set.appendChild(Object.assign(document.createElement('div'), { className: 'actions' })).appendChild(add);
   box.appendChild(set);
@@ -408,66 +680,21 @@ function renderDots() {
   const points = gui.points ? gui.points.length : 0;
   $('dots-info').textContent = `${gui.object} · parameter ${gui.param} · ${points} dots`;
   const img = $('dots-field');
+  if (img.dataset.points !== String(points) || !img.src) img.src = `/api/dots.png?v=${++dotsVersion}`;
   img.dataset.points = String(points);
-  img.src = `/api/dots.png?v=${++dotsVersion}`;
   img.width = gui.field.width;
   img.height = gui.field.height;
 }
 
 // A click on the picture as a position in the field (the picture may be
-// shown larger or smaller than the field, and may be loading anew).
+// shown larger or smaller than the field).
 function dotsPosition(e) {
   const img = e.currentTarget;
   const { width, height } = state.gui.field;
   return [Math.floor((e.offsetX * width) / img.clientWidth), Math.floor((e.offsetY * height) / img.clientHeight)];
 }
 
-// --- preview -------------------------------------------------------------------
-
-async function renderPreview() {
-  const a = state.active;
-  const url = a ? `/api/preview.svg?object=${encodeURIComponent(a.path)}` : '/api/preview.svg';
-  const res = await fetch(url);
-  const text = await res.text();
-  $('preview').innerHTML = res.ok ? text : '';
-}
-
-// --- presets and scenes ----------------------------------------------------------
-
-function download(blob, name) {
-  const a = document.createElement('a');
-  a.href = URL.createObjectURL(blob);
-  a.download = name;
-  document.body.appendChild(a);
-  a.click();
-  a.remove();
-  setTimeout(() => URL.revokeObjectURL(a.href), 10000);
-}
-
-async function savePreset(path) {
-  const res = await fetch('/api/preset/save', {
-    method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ object: path }),
-  });
-  if (!res.ok) {
-    showStatus((await res.json()).error, true);
-    return;
-  }
-  const disposition = res.headers.get('Content-Disposition') || '';
-  const match = /filename="([^"]+)"/.exec(disposition);
-  download(await res.blob(), match ? match[1] : 'preset.tlv');
-  showStatus(`preset of ${path} saved`, false);
-}
-
-async function upload(url, file) {
-  const res = await fetch(url, {
-    method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: file,
-  });
-  const body = await res.json();
-  if (!res.ok) throw new Error(body.error);
-  return body;
-}
-
-// --- the console pane --------------------------------------------------------------
+// --- the console pane and the banner -----------------------------------------------
 
 function renderLog() {
   const log = $('log');
@@ -475,11 +702,13 @@ function renderLog() {
   log.replaceChildren();
   for (const entry of state.log) {
     log.appendChild(Object.assign(document.createElement('div'), { className: 'cmd', textContent: `> ${entry.command}` }));
+    if (entry.text) log.appendChild(Object.assign(document.createElement('div'), { textContent: entry.text }));
     for (const p of entry.printed) {
       const text = JSON.stringify(p);
       log.appendChild(Object.assign(document.createElement('div'),
         { textContent: text.length > 600 ? `${text.slice(0, 600)} …` : text }));
     }
+    for (const n of entry.notes || []) log.appendChild(Object.assign(document.createElement('div'), { className: 'note', textContent: n }));
     if (!entry.ok) log.appendChild(Object.assign(document.createElement('div'), { className: 'err', textContent: entry.error }));
   }
   if (atEnd) log.scrollTop = log.scrollHeight;
@@ -492,19 +721,41 @@ function renderLog() {
   host.scrollTop = host.scrollHeight;
 }
 
+let bannerClosed = false;
+function renderBanner() {
+  $('banner').hidden = bannerClosed || !state.recovery;
+  $('banner-text').textContent = state.recovery || '';
+}
+
 // --- wiring ------------------------------------------------------------------------
 
-$('undo').addEventListener('click', () => act(() => command('undo')));
-$('redo').addEventListener('click', () => act(() => command('redo')));
+$('undo').addEventListener('click', () => act(() => command(['undo'])));
+$('redo').addEventListener('click', () => act(() => command(['redo'])));
+$('new-doc').addEventListener('click', () => act(() => command(['new'])));
 $('add-arrow').addEventListener('click', () => act(() => addObject('arrow', 'Arrow')));
 $('add-spline').addEventListener('click', () => act(() => addObject('spline', 'Path')));
 $('add-null').addEventListener('click', () => act(() => addObject('null', 'Null')));
+$('view3d-fit').addEventListener('click', () => view3d && view3d.fit());
+$('banner-close').addEventListener('click', () => { bannerClosed = true; $('banner').hidden = true; });
+$('path-apply').addEventListener('click', () => {
+  try {
+    sendPath(readPointList(), currentSpline());
+  } catch (err) {
+    showStatus(err.message, true);
+  }
+});
+$('path-clear').addEventListener('click', () => { pendingPoint = null; showStatus('', false); });
+for (const id of ['path-type', 'path-closed']) {
+  $(id).addEventListener('change', () => {
+    if (state.active && state.active.spline) sendPath(state.active.spline.points, currentSpline());
+  });
+}
 $('dots-field').addEventListener('click', (e) => {
   if (!state || !state.gui) return;
   const [x, y] = dotsPosition(e);
-  act(() => command(`gui click ${x} ${y}`));
+  act(() => command(['gui', 'click', String(x), String(y)]));
 });
-$('dots-close').addEventListener('click', () => act(() => command('gui close')));
+$('dots-close').addEventListener('click', () => act(() => command(['gui', 'close'])));
 $('console-form').addEventListener('submit', (e) => {
   e.preventDefault();
   const line = $('console-input').value.trim();
@@ -519,18 +770,37 @@ $('scene-file').addEventListener('change', (e) => {
   act(async () => {
     await upload(`/api/scene?name=${encodeURIComponent(file.name)}`, file);
     editorFor = null;
+    fitFor = null;
     showStatus(`scene ${file.name} loaded`, false);
+    await refresh();
   });
 });
 $('preset-file').addEventListener('change', (e) => {
   const file = e.target.files[0];
   e.target.value = '';
   if (!file || !state.active) return;
-  const path = state.active.path;
+  const target = at(state.active);
+  const name = state.active.name;
   act(async () => {
-    await upload(`/api/preset/load?object=${encodeURIComponent(path)}&name=${encodeURIComponent(file.name)}`, file);
-    showStatus(`preset ${file.name} loaded into ${path}`, false);
+    await upload(`/api/preset/load?object=${encodeURIComponent(target)}&name=${encodeURIComponent(file.name)}`, file);
+    showStatus(`preset ${file.name} loaded into ${name}`, false);
+    await refresh();
   });
 });
+// Ctrl+Z and Ctrl+Shift+Z (Ctrl+Y too) undo and redo, unless a text field
+// takes the keys.
+window.addEventListener('keydown', (e) => {
+  if (!(e.ctrlKey || e.metaKey)) return;
+  const t = e.target;
+  if (t && (t.tagName === 'TEXTAREA' || (t.tagName === 'INPUT' && t.type === 'text'))) return;
+  const key = e.key.toLowerCase();
+  if (key === 'z' && !e.shiftKey) {
+    e.preventDefault();
+    act(() => command(['undo']));
+  } else if ((key === 'z' && e.shiftKey) || key === 'y') {
+    e.preventDefault();
+    act(() => command(['redo']));
+  }
+});
 
-act(async () => {});
+act(() => refresh());

@@ -36,7 +36,8 @@ struct ServeOptions {
   // Where the recovery copy is kept: empty for the user's state folder
   // ($XDG_STATE_HOME/tolvane, or ~/.local/state/tolvane), "-" for none.
   std::string stateDir;
-  // Commands the workbench's console gets beside its own.
+  // Commands the workbench's console gets beside its own and the mesh
+  // layer's (which it always has).
   std::vector<ConsoleExtension> extensions;
 };
 

@@ -143,10 +143,13 @@ Json Workbench::Impl::View3d(Object* op) {
   // Outlines and paths as lines: the object's own, and every spline the
   // objects of its subtree follow (a cloner's path, a wrap's spline).
   Json lines = Json::array();
+  // The object's own closed outline is also shown filled (an arrow alone).
   const auto addLine = [&](Object* holder) {
     Outline outline;
     if (S().ContourOutline(holder, &outline) && outline.points.size() >= 2)
-      lines.push_back(Json{{"points", Flat(outline.points)}, {"closed", outline.closed}});
+      lines.push_back(Json{{"points", Flat(outline.points)},
+                           {"closed", outline.closed},
+                           {"fill", holder == op && outline.closed && outline.points.size() >= 3}});
   };
   std::vector<Object*> todo{op};
   std::vector<Object*> shown;

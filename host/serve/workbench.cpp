@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "files.h"
+#include "mesh_console.h"
 #include "model.h"
 
 namespace host {
@@ -144,7 +145,12 @@ bool Workbench::Start(std::string* error) {
   if (reason.empty()) {
     w.hostThread.Start([&w] { w.KeepRecovery(false); });
     w.hostThread.Run([&] {
-      w.console = std::make_unique<ScriptConsole>(w.options.extensions);
+      // The workbench's console has the mesh layer's commands (its 3-D view
+      // and downloads are that layer's) and any others it was given.
+      std::vector<ConsoleExtension> extensions = {&mesh::AddMeshCommands};
+      for (ConsoleExtension e : w.options.extensions)
+        if (e != &mesh::AddMeshCommands) extensions.push_back(e);
+      w.console = std::make_unique<ScriptConsole>(extensions);
       SessionOptions session;
       session.release = w.options.release;
       session.pluginDir = w.options.pluginDir;

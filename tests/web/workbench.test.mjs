@@ -10,7 +10,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { mkdtempSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
+import { mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -26,13 +26,18 @@ let server;
 let serverOut = '';
 let serverErr = '';
 let address;
+let stateDir;  // the server's recovery copy lives here
 let context;
 let page;
 let profile;
 
 function startServer() {
+  serverOut = '';
+  serverErr = '';
+  address = undefined;
   return new Promise((resolve, reject) => {
-    server = spawn(program, ['serve', '--release', '16', '--port', '0'], { stdio: ['ignore', 'pipe', 'pipe'] });
+    server = spawn(program, ['serve', '--release', '16', '--port', '0', '--state-dir', stateDir],
+      { stdio: ['ignore', 'pipe', 'pipe'] });
     const timer = setTimeout(() => reject(new Error(`no address from ${program}: ${serverOut}${serverErr}`)), 15000);
     server.stdout.on('data', (chunk) => {
       serverOut += chunk;
@@ -80,6 +85,7 @@ async function setNumber(name, value) {
 
 before(async () => {
   mkdirSync(shots, { recursive: true });
+  stateDir = mkdtempSync(path.join(tmpdir(), 'tolvane-state-'));
   await startServer();
   profile = mkdtempSync(path.join(tmpdir(), 'tolvane-chromium-'));
   context = await chromium.launchPersistentContext(profile, {
@@ -99,6 +105,7 @@ before(async () => {
 after(async () => {
   if (context) await context.close();
   if (profile) rmSync(profile, { recursive: true, force: true });
+  if (stateDir) rmSync(stateDir, { recursive: true, force: true });
   if (server && server.exitCode === null) {
     const ended = new Promise((resolve) => server.on('exit', (code) => resolve(code)));
     server.kill('SIGINT');
@@ -154,6 +161,8 @@ test('dragging a label sideways changes its value a step a pixel', async () => {
   const width = state.active.editor.params.find((p) => p.name === 'ARROW_SHAFT_WIDTH');
   assert.equal(width.value, 130);
   assert.notEqual(await outlinePath(), before);
+  // The whole drag, however many edits it sent, is one undo step.
+  assert.equal(await page.textContent('#undo'), 'Undo (3)');
 });
 
 test('double-headed disables the single-arrow shaft parameters', async () => {
@@ -250,4 +259,167 @@ test('a damaged scene is refused with its message and the tree stays', async () 
   assert.equal(await page.textContent('#status'), 'damaged.tlvscene: the scene file is damaged (checksum mismatch)');
   assert.deepEqual(await treePaths(), tree);
   await shot('09-damaged-scene');
+});
+
+// --- the 3-D view, downloads, paths, feedback, names, layout, recovery -------
+
+// The pixels of the 3-D canvas that are not its background.
+const drawnPixels = () => page.evaluate(() => {
+  const canvas = document.getElementById('view3d');
+  const copy = document.createElement('canvas');
+  copy.width = canvas.width;
+  copy.height = canvas.height;
+  const g = copy.getContext('2d');
+  g.drawImage(canvas, 0, 0);
+  const data = g.getImageData(0, 0, copy.width, copy.height).data;
+  let drawn = 0;
+  for (let i = 0; i < data.length; i += 4) {
+    if (Math.abs(data[i] - 0xf7) + Math.abs(data[i + 1] - 0xf9) + Math.abs(data[i + 2] - 0xfb) > 30) drawn++;
+  }
+  return drawn;
+});
+
+const activeState = () => page.evaluate(() => fetch('/api/state?views=1').then((r) => r.json()).then((s) => s.active));
+
+test('the 3-D view shows the extrusion, and its glb downloads whole', async () => {
+  await step(() => page.click('#tree .node[data-path="Arrow"]'));
+  await step(() => page.click('#b-ARROW_MAKE_EXTRUDE'));
+  await step(() => page.click('#tree .node[data-path="Extrude NURBS"]'));
+  assert.ok(Number(await page.getAttribute('#view3d', 'data-shown')) >= 1);
+  assert.ok(await drawnPixels() > 2000, 'the extrusion is drawn in the 3-D view');
+  await shot('10-view3d-extrusion');
+  const [glb] = await Promise.all([page.waitForEvent('download'), page.click('#downloads .dl[data-format="glb"]')]);
+  assert.equal(glb.suggestedFilename(), 'Extrude_NURBS.glb');
+  const file = path.join(shots, 'extrusion.glb');
+  await glb.saveAs(file);
+  const bytes = readFileSync(file);
+  assert.equal(bytes.subarray(0, 4).toString('latin1'), 'glTF');
+  const { default: validator } = await import(path.join(source, 'tools/mesh/node_modules/gltf-validator/index.js'));
+  const report = await validator.validateBytes(new Uint8Array(bytes));
+  assert.equal(report.issues.numErrors, 0, JSON.stringify(report.issues.messages));
+  assert.ok(report.info.totalVertexCount > 0 && report.info.totalTriangleCount > 0, JSON.stringify(report.info));
+  // The outline downloads as a picture too.
+  await step(() => page.click('#tree .node[data-path="Extrude NURBS/Arrow"]'));
+  const [svg] = await Promise.all([page.waitForEvent('download'), page.click('#downloads .dl[data-format="svg"]')]);
+  assert.match(readFileSync(await svg.path(), 'utf8'), /<path d="M /);
+  const [png] = await Promise.all([page.waitForEvent('download'), page.click('#downloads .dl[data-format="png"]')]);
+  assert.equal(readFileSync(await png.path()).subarray(1, 4).toString('latin1'), 'PNG');
+});
+
+test('points clicked into a path make a cloner row along it in 3-D', async () => {
+  await step(() => page.click('#add-spline'));
+  const box = await page.locator('#preview svg').boundingBox();
+  for (const [fx, fy] of [[0.15, 0.6], [0.5, 0.4], [0.85, 0.55]]) {
+    await step(() => page.mouse.click(box.x + box.width * fx, box.y + box.height * fy));
+  }
+  const path3 = await activeState();
+  assert.equal(path3.kind, 'spline');
+  assert.equal(path3.spline.points.length, 3);
+  await shot('11-path-points');
+  const arrow = (await page.$$eval('#tree .node', (n) => n.filter((x) => x.dataset.path === 'Extrude NURBS/Arrow')
+    .map((x) => x.dataset.serial)))[0];
+  await step(() => page.click('#tree .node[data-path="Extrude NURBS/Arrow"]'));
+  await step(() => page.check('#p-ARROW_CLONE_ON_SPLINE'));
+  await step(() => page.selectOption('#p-ARROW_CLONE_SPLINE', `@${path3.serial}`));
+  await setNumber('ARROW_CLONE_COUNT', 4);
+  await step(() => page.click('#b-ARROW_MAKE_CLONER'));
+  await step(() => page.click('#tree .node[data-path="Cloner"]'));
+  const cloner = await activeState();
+  assert.equal(cloner.kind, 'cloner');
+  assert.ok(cloner.view3d.positions.length > 0, JSON.stringify(cloner.view3d.reason));
+  assert.equal(cloner.view3d.lines.length, 1, 'the path is drawn');
+  assert.ok(await drawnPixels() > 2000);
+  await shot('12-cloner-along-path');
+  assert.ok(arrow);
+});
+
+test('a clamped value shows what was stored and the note; an error clears on the next success', async () => {
+  await step(() => page.click('#tree .node[data-path="Cloner/Extrude NURBS/Arrow"]'));
+  await step(() => page.uncheck('#p-ARROW_DOUBLE_HEADED'));
+  await setNumber('ARROW_TAIL_TAPER', 150);
+  assert.equal(await page.inputValue('#p-ARROW_TAIL_TAPER'), '100');
+  assert.match(await page.textContent('#notes'), /ARROW_TAIL_TAPER: 1\.5 is above the maximum 1 \(100%\), set to 1/);
+  await shot('13-clamped');
+  await step(async () => {
+    await page.fill('#console-input', 'set Nobody ARROW_SHAFT_LENGTH 5');
+    await page.press('#console-input', 'Enter');
+  });
+  assert.equal(await page.getAttribute('#status', 'class'), 'error');
+  await setNumber('ARROW_HEAD_LENGTH', 90);
+  assert.notEqual(await page.getAttribute('#status', 'class'), 'error');
+  assert.equal(await page.textContent('#status'), '');
+});
+
+test('the second of two objects of the same name can be selected', async () => {
+  for (let k = 0; k < 2; k++) {
+    await step(async () => {
+      await page.fill('#console-input', 'object null Twin');
+      await page.press('#console-input', 'Enter');
+    });
+  }
+  const twins = await page.$$eval('#tree .node', (n) => n.filter((x) => x.dataset.path === 'Twin')
+    .map((x) => x.dataset.serial));
+  assert.equal(twins.length, 2);
+  await step(() => page.click(`#tree .node[data-serial="${twins[1]}"]`));
+  assert.equal((await activeState()).serial, Number(twins[1]));
+  assert.equal(await page.$$eval('#tree .node.active', (n) => n.length), 1);
+  assert.equal(await page.getAttribute('#tree .node.active', 'data-serial'), twins[1]);
+});
+
+test('Ctrl+Z and Ctrl+Shift+Z undo and redo', async () => {
+  const undo = () => page.textContent('#undo');
+  const before = await undo();
+  await step(() => page.keyboard.press('Control+z'));
+  assert.notEqual(await undo(), before);
+  await step(() => page.keyboard.press('Control+Shift+z'));
+  assert.equal(await undo(), before);
+});
+
+test('a preset of the gallery loads into the selected arrow', async () => {
+  await step(() => page.click('#tree .node[data-path="Cloner/Extrude NURBS/Arrow"]'));
+  await page.waitForSelector('#gallery button.preset');
+  assert.ok(await page.$$eval('#gallery button.preset svg', (n) => n.length) >= 3);
+  await step(() => page.click('#gallery button.preset[data-file="chevron.tlv"]'));
+  assert.equal(await page.isChecked('#p-ARROW_CHEVRON'), true);
+  await shot('14-gallery');
+});
+
+test('at 1024 x 768 nothing scrolls sideways and the previews stay in view', async () => {
+  await page.setViewportSize({ width: 1024, height: 768 });
+  await step(() => page.click('#tree .node[data-path="Cloner/Extrude NURBS/Arrow"]'));
+  assert.ok(await page.evaluate(() => document.documentElement.scrollWidth) <= 1024);
+  await page.evaluate(() => window.scrollTo(0, 900));
+  const top = await page.evaluate(() => document.getElementById('preview').getBoundingClientRect().top);
+  assert.ok(top >= 0 && top < 768, `the preview is at ${top}`);
+  await shot('15-1024');
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.setViewportSize({ width: 1400, height: 980 });
+});
+
+test('after the server is killed, a new one brings every object and value back', async () => {
+  const before = await page.evaluate(() => fetch('/api/state').then((r) => r.json()));
+  const params = await page.evaluate(() => fetch('/api/command', {
+    method: 'POST', headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify({ words: ['print', 'params', 'Cloner/Extrude NURBS/Arrow', 'names'] }),
+  }).then((r) => r.json()).then((a) => a.printed[0].params));
+  // The copy is written at most about once a second after a change.
+  await new Promise((resolve) => setTimeout(resolve, 1500));
+  const killed = new Promise((resolve) => server.on('exit', resolve));
+  server.kill('SIGKILL');
+  await killed;
+  await startServer();
+  assert.match(serverOut, /restored \d+ objects from the recovery copy/);
+  await page.goto(address);
+  await page.waitForFunction(() => document.body.dataset.busy === '0' && Number(document.body.dataset.version) > 0);
+  const after = await page.evaluate(() => fetch('/api/state').then((r) => r.json()));
+  const names = (tree) => JSON.stringify(tree, (k, v) => (k === 'serial' ? undefined : v));
+  assert.equal(names(after.tree), names(before.tree));
+  const again = await page.evaluate(() => fetch('/api/command', {
+    method: 'POST', headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify({ words: ['print', 'params', 'Cloner/Extrude NURBS/Arrow', 'names'] }),
+  }).then((r) => r.json()).then((a) => a.printed[0].params));
+  assert.deepEqual(again, params);
+  assert.ok(await page.isVisible('#banner'));
+  assert.match(await page.textContent('#banner-text'), /undo history was not kept/);
+  await shot('16-recovered');
 });
