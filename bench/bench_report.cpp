@@ -3,7 +3,7 @@
 // of contour_bench and mesh_bench (Google Benchmark, medians of
 // repetitions, CPU time).
 //
-//   bench_report --scene FILE [--contour FILE] [--mesh FILE] [--out FILE]
+//   bench_report --scene FILE [--contour FILE] [--mesh FILE] [--workbench FILE] [--out FILE]
 //
 // Targets (Release build, medians):
 //   linear: time per object at the largest size within 1.5x that at the
@@ -214,6 +214,37 @@ void MeshRows(const Json& gb) {
   }
 }
 
+// The workbench in Chromium (bench/workbench_bench.mjs): edit to redrawn
+// previews, one request's round trip, and a soak of loopback clients.
+void WorkbenchRows(const Json& w) {
+  const std::string edits = Count(w.at("edits").get<long long>());
+  const auto ms = [](const Json& j, const char* q) { return j.at(q).get<double>() / 1000.0; };
+  Row& preview = Add({"workbench: edit to redrawn 2-D preview, p90", edits, ms(w.at("preview_ms"), "p90"), -1,
+                      Fmt("p50 %.1f ms", w.at("preview_ms").at("p50").get<double>()), "<= 16 ms", -1, ""});
+  Judge(preview, ms(w.at("preview_ms"), "p90"), 0.016, true);
+  Row& view = Add({"workbench: edit to updated 3-D view, p90", edits, ms(w.at("view3d_ms"), "p90"), -1,
+                   Fmt("p50 %.1f ms", w.at("view3d_ms").at("p50").get<double>()), "<= 33 ms", -1, ""});
+  Judge(view, ms(w.at("view3d_ms"), "p90"), 0.033, true);
+  Add({"workbench: one request, kept-alive connection, p90", "200", ms(w.at("round_trip_ms"), "p90"), -1,
+       Fmt("p50 %.2f ms", w.at("round_trip_ms").at("p50").get<double>()), "", -1, ""});
+  const Json& soak = w.at("soak");
+  const std::string who = std::to_string(soak.at("clients").get<int>()) + " clients, " +
+                          std::to_string(soak.at("seconds").get<int>()) + " s";
+  Row& errors = Add({"workbench soak: failed requests", who, -1, -1,
+                     std::to_string(soak.at("errors").get<long long>()) + " of " +
+                         std::to_string(soak.at("requests").get<long long>()),
+                     "0", -1, ""});
+  Judge(errors, static_cast<double>(soak.at("errors").get<long long>()), 0, true);
+  // Flat: the resident memory at the end within 10 % (or 8 MB) of where it
+  // stood after the first tenth of the soak.
+  const Json& samples = soak.at("rss_samples_bytes");
+  const double settled = samples.at(std::min<std::size_t>(samples.size() - 1, 1 + samples.size() / 10)).get<double>();
+  const double end = soak.at("rss_end_bytes").get<double>();
+  Row& flat = Add({"workbench soak: resident memory, settled -> end", who, -1, -1,
+                   Fmt("%.1f", settled / 1e6) + " -> " + Fmt("%.1f MB", end / 1e6), "flat (+10 % or 8 MB)", -1, ""});
+  Judge(flat, end - settled, std::max(settled * 0.10, 8e6), true);
+}
+
 std::string CpuModel() {
   std::ifstream in("/proc/cpuinfo");
   std::string line;
@@ -233,7 +264,7 @@ std::string Pad(const std::string& text, std::size_t width) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string sceneFile, contourFile, meshFile, outFile;
+  std::string sceneFile, contourFile, meshFile, workbenchFile, outFile;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (i + 1 >= argc) Die(arg + " needs a value");
@@ -241,14 +272,16 @@ int main(int argc, char** argv) {
     if (arg == "--scene") sceneFile = value;
     else if (arg == "--contour") contourFile = value;
     else if (arg == "--mesh") meshFile = value;
+    else if (arg == "--workbench") workbenchFile = value;
     else if (arg == "--out") outFile = value;
     else Die("unknown option " + arg);
   }
-  if (sceneFile.empty()) Die("usage: bench_report --scene FILE [--contour FILE] [--mesh FILE] [--out FILE]");
+  if (sceneFile.empty()) Die("usage: bench_report --scene FILE [--contour FILE] [--mesh FILE] [--workbench FILE] [--out FILE]");
   const Json scene = ReadJson(sceneFile);
   SceneRows(scene);
   if (!contourFile.empty()) ContourRows(ReadJson(contourFile));
   if (!meshFile.empty()) MeshRows(ReadJson(meshFile));
+  if (!workbenchFile.empty()) WorkbenchRows(ReadJson(workbenchFile));
 
   const std::time_t now = std::time(nullptr);
   char date[32];

@@ -359,10 +359,11 @@ function buildEditor(description) {
 function updateEditor(description) {
   const values = new Map(state.active.editor.params.map((p) => [p.name, p]));
   const objects = allNodes(state.tree);
+  const rows = new Map([...$('editor').querySelectorAll('.row[data-param]')].map((r) => [r.dataset.param, r]));
   for (const param of description.params) {
     const entry = values.get(param.name);
     if (param.type === 'button') continue;
-    const row = $('editor').querySelector(`.row[data-param="${param.name}"]`);
+    const row = rows.get(param.name);
     const inputs = param.type === 'vector'
       ? ['x', 'y', 'z'].map((a) => $(`p-${param.name}-${a}`)) : [$(`p-${param.name}`)];
     const enabled = entry ? entry.enabled : false;
@@ -374,13 +375,16 @@ function updateEditor(description) {
     if (param.type === 'bool') input.checked = v === true;
     else if (param.type === 'vector') inputs.forEach((i, k) => { i.value = Array.isArray(v) ? formatNumber(v[k]) : ''; });
     else if (param.type === 'link') {
-      const options = [new Option('none', 'none')];
-      for (const o of objects) {
-        if (o.serial === state.active.serial) continue;
-        if (param.accept && param.accept !== 5155 && o.type !== param.accept) continue;
-        options.push(new Option(o.path, `@${o.serial}`));
+      if (input.dataset.tree !== treeShown) {
+        const options = [new Option('none', 'none')];
+        for (const o of objects) {
+          if (o.serial === state.active.serial) continue;
+          if (param.accept && param.accept !== 5155 && o.type !== param.accept) continue;
+          options.push(new Option(o.path, `@${o.serial}`));
+        }
+        input.replaceChildren(...options);
+        input.dataset.tree = treeShown;
       }
-      input.replaceChildren(...options);
       const target = v === null ? 'none' : (objects.find((o) => o.name === v) || { serial: null });
       input.value = target === 'none' ? 'none' : target.serial ? `@${target.serial}` : 'none';
     } else if (param.type === 'int32' && param.choices) input.value = String(v);
@@ -633,10 +637,14 @@ async function upload(url, file) {
 
 // --- user data and the Dots editor ---------------------------------------------
 
+let userDataShown = '';
 function renderUserData() {
   const box = $('userdata');
-  box.replaceChildren();
   const a = state.active;
+  const key = a ? JSON.stringify([a.serial, a.userdata, a.userdata.map((u) => a.params.params[String(u.id)])]) : '';
+  if (key === userDataShown) return;
+  userDataShown = key;
+  box.replaceChildren();
   if (!a) return;
   const set = document.createElement('fieldset');
   set.appendChild(Object.assign(document.createElement('legend'), { textContent: 'User data' }));
@@ -696,22 +704,34 @@ function dotsPosition(e) {
 
 // --- the console pane and the banner -----------------------------------------------
 
+// The log grows by the entries newer than the last one shown (each has its
+// sequence number); the host console is drawn again only when it changed.
+let logShown = 0;
+let hostShown = '';
 function renderLog() {
   const log = $('log');
   const atEnd = log.scrollTop + log.clientHeight >= log.scrollHeight - 4;
-  log.replaceChildren();
   for (const entry of state.log) {
-    log.appendChild(Object.assign(document.createElement('div'), { className: 'cmd', textContent: `> ${entry.command}` }));
-    if (entry.text) log.appendChild(Object.assign(document.createElement('div'), { textContent: entry.text }));
+    if (entry.seq <= logShown) continue;
+    logShown = entry.seq;
+    const item = document.createElement('div');
+    item.className = 'entry';
+    item.appendChild(Object.assign(document.createElement('div'), { className: 'cmd', textContent: `> ${entry.command}` }));
+    if (entry.text) item.appendChild(Object.assign(document.createElement('div'), { textContent: entry.text }));
     for (const p of entry.printed) {
       const text = JSON.stringify(p);
-      log.appendChild(Object.assign(document.createElement('div'),
+      item.appendChild(Object.assign(document.createElement('div'),
         { textContent: text.length > 600 ? `${text.slice(0, 600)} …` : text }));
     }
-    for (const n of entry.notes || []) log.appendChild(Object.assign(document.createElement('div'), { className: 'note', textContent: n }));
-    if (!entry.ok) log.appendChild(Object.assign(document.createElement('div'), { className: 'err', textContent: entry.error }));
+    for (const n of entry.notes || []) item.appendChild(Object.assign(document.createElement('div'), { className: 'note', textContent: n }));
+    if (!entry.ok) item.appendChild(Object.assign(document.createElement('div'), { className: 'err', textContent: entry.error }));
+    log.appendChild(item);
   }
+  while (log.childElementCount > 200) log.firstElementChild.remove();
   if (atEnd) log.scrollTop = log.scrollHeight;
+  const hostKey = JSON.stringify([state.console, state.boxes]);
+  if (hostKey === hostShown) return;
+  hostShown = hostKey;
   const host = $('host-console');
   host.replaceChildren();
   for (const line of state.console) host.appendChild(Object.assign(document.createElement('div'), { textContent: line }));

@@ -41,7 +41,11 @@ CommandResult Workbench::Impl::Run(const std::vector<std::string>& words, bool l
 }
 
 void Workbench::Impl::Log(const std::string& line, const CommandResult& r) {
-  Json entry{{"command", line}, {"ok", r.Ok()}, {"printed", Json(r.printed)}, {"notes", Json(r.notes)}};
+  Json entry{{"seq", ++logged},
+             {"command", line},
+             {"ok", r.Ok()},
+             {"printed", Json(r.printed)},
+             {"notes", Json(r.notes)}};
   if (!r.text.empty()) entry["text"] = r.text;
   if (!r.Ok()) entry["error"] = r.error;
   log.push_back(entry);

@@ -41,6 +41,7 @@ struct Workbench::Impl {
   // --- on the host thread only ---
   std::unique_ptr<ScriptConsole> console;
   std::deque<Json> log;
+  uint64_t logged = 0;  // the sequence number of the last entry of the log
   uint64_t version = 0;  // counts the commands that may have changed something
   std::map<std::string, Json> thumbnails;  // the presets gallery's, by file and time
 
