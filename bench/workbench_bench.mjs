@@ -155,13 +155,33 @@ const sampler = setInterval(() => samples.push(rss()), 5000);
 let requests = 0;
 let errors = 0;
 const end = performance.now() + soakSeconds * 1000;
+// Each client edits and takes its edit back (so that the document and its
+// undo history keep their size: what grows then is the server's own),
+// asking now and then for the state with both views, the 3-D view and a
+// download.
+function get(url, useAgent) {
+  return new Promise((resolve) => {
+    http.get({ hostname, port, path: url, agent: useAgent }, (res) => {
+      res.resume();
+      res.on('end', () => resolve(res.statusCode === 200));
+    }).on('error', () => resolve(false));
+  });
+}
 await Promise.all(Array.from({ length: clients }, async (_, c) => {
   const own = new http.Agent({ keepAlive: true, maxSockets: 1 });
   for (let i = 0; performance.now() < end; i++) {
-    const r = await post({ words: ['set', 'Arrow', 'ARROW_SHAFT_LENGTH', String(100 + ((c * 37 + i) % 400))], state: i % 4 === 0 },
-      own);
-    requests++;
-    if (!r.ok) errors++;
+    const edit = await post({ words: ['set', 'Arrow', 'ARROW_SHAFT_LENGTH', String(100 + ((c * 37 + i) % 400))],
+      state: i % 4 === 0 }, own);
+    const back = await post({ words: ['undo'] }, own);
+    requests += 2;
+    if (!edit.ok) errors++;
+    if (!back.ok) errors++;
+    if (i % 16 === c % 16) {
+      const reads = await Promise.all([get('/api/state?views=1', own), get('/api/view3d?object=Arrow', own),
+        get('/api/export?object=Arrow&format=svg', own)]);
+      requests += reads.length;
+      errors += reads.filter((ok) => !ok).length;
+    }
   }
 }));
 clearInterval(sampler);

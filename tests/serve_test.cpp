@@ -491,6 +491,12 @@ TEST_F(ServeTest, AnEditAnswersItsNotesAndTheStateInOneRequest) {
   EXPECT_NE(active["preview"].get<std::string>().find("id=\"outline\""), std::string::npos);
   EXPECT_TRUE(active["view3d"]["lines"].is_array());
   EXPECT_EQ(active["view3d"]["lines"].size(), 1u);
+  // A button that did nothing says so.
+  const auto wrap = client_->Post("/api/command", JsonText(Json{{"words", {"press", "A", "ARROW_MAKE_SPLINE_WRAP"}}}),
+                                  "application/json");
+  ASSERT_TRUE(wrap && wrap->status == 200);
+  EXPECT_EQ(Body(wrap)["notes"], Json::array({"pressing ARROW_MAKE_SPLINE_WRAP of 'A' changed nothing: the object "
+                                              "made no undo step and showed no dialog or message"}));
   // Two objects of one name are told apart by their serials.
   Command("object null Twin");
   Command("object null Twin");

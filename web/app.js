@@ -101,32 +101,39 @@ async function refresh() {
 const at = (active) => (active ? `@${active.serial}` : null);
 
 async function apply(next, t0) {
+  await describe(next.arrow_type);
   if (next.active) await describe(next.active.type);
+  // What is read of the layout is read before anything is written, so that
+  // no step waits for a layout of the steps before it.
+  const log = $('log');
+  const logAtEnd = log.scrollTop + log.clientHeight >= log.scrollHeight - 4;
   state = next;
+  // The views first: they are what an edit is for.
+  renderPreview();
+  const t2d = performance.now() - t0;
+  renderView3d();
+  const t3d = performance.now() - t0;
+  window.tolvaneTimings.push({ t2d, t3d });
   $('release').textContent = `release ${state.release}`;
   renderUndo();
   renderTree();
   renderEditor();
   renderPath();
   renderUserData();
-  renderPreview();
-  const t2d = performance.now() - t0;
-  renderView3d();
-  const t3d = performance.now() - t0;
-  window.tolvaneTimings.push({ t2d, t3d });
   renderGallery();
   renderDownloads();
-  renderLog();
+  renderLog(logAtEnd);
   renderDots();
   renderBanner();
 }
 
 function renderUndo() {
   const { undo, redo } = state.undo;
-  $('undo').textContent = `Undo (${undo})`;
-  $('redo').textContent = `Redo (${redo})`;
-  $('undo').disabled = undo === 0;
-  $('redo').disabled = redo === 0;
+  for (const [id, n, text] of [['undo', undo, `Undo (${undo})`], ['redo', redo, `Redo (${redo})`]]) {
+    const b = $(id);
+    if (b.textContent !== text) b.textContent = text;
+    if (b.disabled !== (n === 0)) b.disabled = n === 0;
+  }
 }
 
 function allNodes(list, prefix = '', out = []) {
@@ -367,29 +374,31 @@ function updateEditor(description) {
     const inputs = param.type === 'vector'
       ? ['x', 'y', 'z'].map((a) => $(`p-${param.name}-${a}`)) : [$(`p-${param.name}`)];
     const enabled = entry ? entry.enabled : false;
-    row.classList.toggle('disabled', !enabled);
-    for (const input of inputs) input.disabled = !enabled;
+    if (row.classList.contains('disabled') === enabled) row.classList.toggle('disabled', !enabled);
+    for (const input of inputs) if (input.disabled === enabled) input.disabled = !enabled;
     if (!entry || dragging.has(param.name) || latest.has(param.name)) continue;
     const v = entry.value;
     const input = inputs[0];
-    if (param.type === 'bool') input.checked = v === true;
-    else if (param.type === 'vector') inputs.forEach((i, k) => { i.value = Array.isArray(v) ? formatNumber(v[k]) : ''; });
+    // Only what changed is written: a write costs a layout even when it sets what was there.
+    const show = (field, text) => { if (field.value !== text) field.value = text; };
+    if (param.type === 'bool') { if (input.checked !== (v === true)) input.checked = v === true; }
+    else if (param.type === 'vector') inputs.forEach((i, k) => show(i, Array.isArray(v) ? formatNumber(v[k]) : ''));
     else if (param.type === 'link') {
       if (input.dataset.tree !== treeShown) {
         const options = [new Option('none', 'none')];
         for (const o of objects) {
           if (o.serial === state.active.serial) continue;
-          if (param.accept && param.accept !== 5155 && o.type !== param.accept) continue;
+          if (param.accept && param.accept !== description.any_object && o.type !== param.accept) continue;
           options.push(new Option(o.path, `@${o.serial}`));
         }
         input.replaceChildren(...options);
         input.dataset.tree = treeShown;
       }
       const target = v === null ? 'none' : (objects.find((o) => o.name === v) || { serial: null });
-      input.value = target === 'none' ? 'none' : target.serial ? `@${target.serial}` : 'none';
-    } else if (param.type === 'int32' && param.choices) input.value = String(v);
-    else if (typeof v === 'number') input.value = formatNumber(toShown(param, v));
-    else input.value = v === null ? '' : String(v);
+      show(input, target === 'none' ? 'none' : target.serial ? `@${target.serial}` : 'none');
+    } else if (param.type === 'int32' && param.choices) show(input, String(v));
+    else if (typeof v === 'number') show(input, formatNumber(toShown(param, v)));
+    else show(input, v === null ? '' : String(v));
   }
 }
 
@@ -708,9 +717,8 @@ function dotsPosition(e) {
 // sequence number); the host console is drawn again only when it changed.
 let logShown = 0;
 let hostShown = '';
-function renderLog() {
+function renderLog(atEnd) {
   const log = $('log');
-  const atEnd = log.scrollTop + log.clientHeight >= log.scrollHeight - 4;
   for (const entry of state.log) {
     if (entry.seq <= logShown) continue;
     logShown = entry.seq;

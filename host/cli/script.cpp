@@ -247,7 +247,18 @@ bool CmdPress(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   } else if (!NumericId(a[1], &id, a[0], e)) {
     return false;
   }
-  c.LoadedSession()->GetHost().PressButton(op, id);
+  // A press the module answered with nothing a user could see gets a note
+  // saying so: no undo step, no file dialog, no message box, no console line.
+  Session& s = *c.LoadedSession();
+  Host& h = s.GetHost();
+  const std::size_t steps = s.Doc()->UndoSteps().size(), dialogs = DialogsShown().size();
+  const std::size_t boxes = h.MessageBoxes().size(), lines = h.Console().size();
+  h.PressButton(op, id);
+  if (s.Doc()->UndoSteps().size() == steps && DialogsShown().size() == dialogs && h.MessageBoxes().size() == boxes &&
+      h.Console().size() == lines) {
+    c.Note("pressing " + a[1] + " of " + Quoted(op->Name()) +
+           " changed nothing: the object made no undo step and showed no dialog or message");
+  }
   return true;
 }
 
@@ -431,6 +442,7 @@ bool PrintDescription(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
                {"type", type},
                {"kind", type == ID_TOLVANE ? std::string("arrow") : HostTypeWord(type)},
                {"arrow_type", ID_TOLVANE},
+               {"any_object", Obase},  // a link that accepts it takes any object
                {"params", DescriptionJson(*d)},
                {"types", TypesJson()},
                {"units", UnitsJson()}});

@@ -33,9 +33,9 @@ void SendError(HttpResponse& res, int status, const std::string& message) {
   SendJson(res, status, Json{{"ok", false}, {"error", message}});
 }
 
-CommandResult Workbench::Impl::Run(const std::vector<std::string>& words, bool logged, const std::string& shown) {
+CommandResult Workbench::Impl::Run(const std::vector<std::string>& words, bool toLog, const std::string& shown) {
   CommandResult r = console->Run(words);
-  if (logged) Log(shown.empty() ? ScriptConsole::JoinLine(words) : shown, r);
+  if (toLog) Log(shown.empty() ? ScriptConsole::JoinLine(words) : shown, r);
   if (r.Ok() && !ChangesNothing(words)) Changed();
   return r;
 }

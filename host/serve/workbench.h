@@ -48,9 +48,9 @@ struct Workbench::Impl {
   Session& S() { return *console->LoadedSession(); }
 
   // workbench.cpp: commands, the log and the recovery copy.
-  // Runs a line given as words; `logged` puts it in the page's log. A command
+  // Runs a line given as words; `toLog` puts it in the page's log. A command
   // other than help and print counts as a change.
-  CommandResult Run(const std::vector<std::string>& words, bool logged, const std::string& shown = "");
+  CommandResult Run(const std::vector<std::string>& words, bool toLog, const std::string& shown = "");
   void Log(const std::string& line, const CommandResult& r);
   void Changed();
   void KeepRecovery(bool now);
