@@ -486,8 +486,11 @@ TEST_F(ServeTest, AnEditAnswersItsNotesAndTheStateInOneRequest) {
   EXPECT_EQ(answer["notes"][0], "ARROW_TAIL_TAPER: 150% is above the maximum 1 (100%), set to 1");
   const Json& active = answer["state"]["active"];
   EXPECT_EQ(active["name"], "A");
-  for (const Json& p : active["editor"]["params"])
-    if (p["name"] == "ARROW_TAIL_TAPER") EXPECT_EQ(p["value"], 1.0);
+  for (const Json& p : active["editor"]["params"]) {
+    if (p["name"] == "ARROW_TAIL_TAPER") {
+      EXPECT_EQ(p["value"], 1.0);
+    }
+  }
   EXPECT_NE(active["preview"].get<std::string>().find("id=\"outline\""), std::string::npos);
   EXPECT_TRUE(active["view3d"]["lines"].is_array());
   EXPECT_EQ(active["view3d"]["lines"].size(), 1u);

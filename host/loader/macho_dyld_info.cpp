@@ -72,19 +72,22 @@ bool Damaged(std::string* error, const std::string& what, std::size_t at) {
   return false;
 }
 
+// Hands `count` entries to `each`, `step` bytes apart, moving the entry's
+// offset past them; false as soon as `each` answers false.
+bool Emit(DyldEntry& e, const DyldVisitor& each, uint64_t count, uint64_t step) {
+  for (uint64_t k = 0; k < count; ++k) {
+    if (!each(e)) return false;
+    e.offset += step;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadRebaseTable(const uint8_t* bytes, std::size_t size, const DyldVisitor& each, std::string* error) {
   Stream in(bytes, size);
   DyldEntry e;
-  // Emits `count` entries, `step` bytes apart after each.
-  const auto emit = [&](uint64_t count, uint64_t step) {
-    for (uint64_t k = 0; k < count; ++k) {
-      if (!each(e)) return false;
-      e.offset += step;
-    }
-    return true;
-  };
+  const auto emit = [&](uint64_t count, uint64_t step) { return Emit(e, each, count, step); };
   while (!in.AtEnd()) {
     const std::size_t start = in.Offset();
     const uint8_t byte = in.Byte();
@@ -135,13 +138,7 @@ bool ReadBindTable(const uint8_t* bytes, std::size_t size, BindKind kind, const 
   Stream in(bytes, size);
   DyldEntry e;
   if (kind == BindKind::kLazy) e.type = 1;  // lazy bindings are pointers and name no type
-  const auto emit = [&](uint64_t count, uint64_t step) {
-    for (uint64_t k = 0; k < count; ++k) {
-      if (!each(e)) return false;
-      e.offset += step;
-    }
-    return true;
-  };
+  const auto emit = [&](uint64_t count, uint64_t step) { return Emit(e, each, count, step); };
   while (!in.AtEnd()) {
     const std::size_t start = in.Offset();
     const uint8_t byte = in.Byte();

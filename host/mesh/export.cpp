@@ -88,17 +88,28 @@ std::string FormatOfFile(const std::string& path) {
 
 bool IsFormat(const std::string& format) { return FindFormat(format) != nullptr; }
 
-bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& format, const std::string& path,
-               std::string* error) {
+namespace {
+
+// The format of an export, when the mesh can be written in it.
+const FormatInfo* ExportFormat(const Mesh& mesh, const std::string& format, std::string* error) {
   const FormatInfo* info = FindFormat(format);
   if (info == nullptr) {
     *error = "unknown mesh format '" + format + "': expected glb, gltf, obj, stl or ply";
-    return false;
+    return nullptr;
   }
   if (mesh.triangles.empty()) {
     *error = "the mesh has no triangles";
-    return false;
+    return nullptr;
   }
+  return info;
+}
+
+}  // namespace
+
+bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& format, const std::string& path,
+               std::string* error) {
+  const FormatInfo* info = ExportFormat(mesh, format, error);
+  if (info == nullptr) return false;
   std::unique_ptr<aiScene> scene = SceneOf(mesh, name);
   Assimp::Exporter exporter;
   if (exporter.Export(scene.get(), info->exporter, path) != aiReturn_SUCCESS) {
@@ -138,15 +149,8 @@ std::string BlobText(const aiExportDataBlob* blob) {
 
 bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& format, std::string* bytes,
                std::string* error) {
-  const FormatInfo* info = FindFormat(format);
-  if (info == nullptr) {
-    *error = "unknown mesh format '" + format + "': expected glb, gltf, obj, stl or ply";
-    return false;
-  }
-  if (mesh.triangles.empty()) {
-    *error = "the mesh has no triangles";
-    return false;
-  }
+  const FormatInfo* info = ExportFormat(mesh, format, error);
+  if (info == nullptr) return false;
   std::unique_ptr<aiScene> scene = SceneOf(mesh, name);
   Assimp::Exporter exporter;
   const aiExportDataBlob* blob = exporter.ExportToBlob(scene.get(), info->exporter);
