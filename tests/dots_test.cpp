@@ -12,6 +12,7 @@
 
 #include "core.h"
 #include "dots_helpers.h"
+#include "plugin_folders.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core.h"
+#include "plugin_folders.h"
 
 #if !defined(_WIN32)
 #include <sys/wait.h>

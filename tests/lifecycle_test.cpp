@@ -9,6 +9,7 @@
 #include "fixture.h"
 #if defined(TOLVANE_MACHO_LOADER)
 #include "macho_plan.h"
+#include "plugin_folders.h"
 #endif
 
 #if defined(_WIN32)

@@ -8,6 +8,7 @@
 #include "files.h"
 #include "ids.h"
 #include "scene_kit.h"
+#include "plugin_folders.h"
 
 namespace {
 

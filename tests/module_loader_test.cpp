@@ -21,6 +21,7 @@
 #include "macho_imports.h"
 #include "macho_plan.h"
 #include "module_library.h"
+#include "plugin_folders.h"
 
 namespace {
 

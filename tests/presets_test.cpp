@@ -9,6 +9,7 @@
 
 #include "files.h"
 #include "fixture.h"
+#include "plugin_folders.h"
 
 namespace {
 
@@ -407,6 +408,29 @@ TEST_P(Presets, CancelledDialogsChangeNothing) {
   EXPECT_EQ(Values(), before);
   EXPECT_EQ(session_->Doc()->UndoSteps().size(), steps);
   EXPECT_TRUE(host::FilesOpened().empty());
+}
+
+// A load or save whose button press fails (here: the plug-in is not loaded
+// yet, so there is no button to press) must not leave its answer queued: the
+// next dialog, the arrow's own load or save, would take it and load or write
+// that file.
+TEST(PresetDialogs, AFailedPressLeavesNoAnswerForTheNextDialog) {
+  TempDir tmp;
+  host::Session s(host::SessionOptions{16, "", 0});
+  std::string error;
+  const std::string never = tmp.File("never.tlv");
+  EXPECT_FALSE(s.LoadPreset(nullptr, s.FindPreset("classic"), &error));
+  EXPECT_FALSE(s.SavePreset(nullptr, never, nullptr, &error));
+  ASSERT_TRUE(s.Open(&error)) << error;
+  host::Object* arrow = s.NewArrow(false, &error);
+  ASSERT_NE(arrow, nullptr) << error;
+  const Json before = s.ParamsJson(arrow);
+  ASSERT_TRUE(s.PressButton(arrow, "ARROW_LOAD_PRESET", &error)) << error;
+  ASSERT_TRUE(s.PressButton(arrow, "ARROW_SAVE_PRESET", &error)) << error;
+  EXPECT_EQ(s.ParamsJson(arrow), before);
+  EXPECT_TRUE(host::FilesOpened().empty());
+  EXPECT_FALSE(std::filesystem::exists(never));
+  ExpectCleanShutdown(s.GetHost());
 }
 
 TEST_P(Presets, DialogsStartInThePresetsFolderOrThePluginFolder) {

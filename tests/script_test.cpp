@@ -20,6 +20,7 @@
 #include "fixture.h"
 #include "files.h"
 #include "script.h"
+#include "plugin_folders.h"
 
 namespace {
 

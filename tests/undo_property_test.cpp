@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "script.h"
-#include "script_gui.h"
+#include "script_userdata.h"
 #include "fixture.h"
 
 namespace {

@@ -10,7 +10,11 @@
 #include "custom_values.h"
 #include "files.h"
 #include "host_descriptions.h"
-#include "script_gui.h"
+#include "script_element.h"
+#include "script_scene.h"
+#include "script_userdata.h"
+#include "parse.h"
+#include "outputs.h"
 
 namespace host {
 
@@ -369,7 +373,7 @@ bool PrintParams(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 
 // `print editor NAME`: the object's attribute editor, every parameter of
 // its description with its value and whether it is enabled, and the buttons.
-bool PrintEditor(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
+bool PrintAttributeEditor(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   Object* op = c.FindObject(a[0], e);
   if (op == nullptr) return false;
   Session& s = *c.LoadedSession();
@@ -594,7 +598,7 @@ const BuiltIn kPrints[] = {
      "the object tree; serials: with each object's identity (@N names it)", kOpen},
     {"params", "print params NAME [names]", 1, 2, PrintParams,
      "an object's parameters by numeric ID; names: an arrow's by ARROW_ name", kOpen},
-    {"editor", "print editor NAME", 1, 1, PrintEditor,
+    {"editor", "print editor NAME", 1, 1, PrintAttributeEditor,
      "the attribute editor of an object with a description: every parameter's value, unit, limits, "
      "choices and whether it is enabled, and the buttons", kOpen},
     {"description", "print description [TYPE]", 0, 1, PrintDescription,
@@ -652,7 +656,9 @@ ScriptConsole::ScriptConsole(const std::vector<ConsoleExtension>& extensions) {
                          return c.RunPrint(a, e);
                        },
                        true, "write what the host holds as JSON: one of the subjects below", kOpen});
-  AddGuiCommands(*this);
+  AddUserDataCommands(*this);
+  AddElementCommands(*this);
+  AddSceneCommands(*this);
   for (ConsoleExtension extend : extensions) extend(*this);
 }
 

@@ -30,7 +30,8 @@
 //                              on) or file operation from now on fails
 //   print tree|params NAME|contour NAME|console|undo|messages|boxes|
 //         selection|dialogs
-//   userdata, gui, save-scene, load-scene, print gui: see script_gui.h
+//   userdata: see script_userdata.h; gui, print gui: script_element.h;
+//   save-scene, load-scene: script_scene.h
 //
 // For an arrow, PARAM is an ARROW_ name or the numeric ID of one of its
 // description's parameters, and VALUE is written as that parameter's type

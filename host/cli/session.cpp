@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +13,10 @@
 
 #include "files.h"
 #include "suites.h"
+#include "parse.h"
+#include "plugin_folders.h"
+#include "safe_writer.h"
+#include "outputs.h"
 
 namespace host {
 
@@ -23,63 +26,6 @@ constexpr int32_t kArrowPluginId = ID_TOLVANE;
 
 }  // namespace
 
-bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long long* out) {
-  if (text.empty() || text[0] == ' ' || text[0] == '\t') return false;
-  errno = 0;
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || end == nullptr || *end != '\0' || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
-bool ParseNumber(std::string text, double* out) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.erase(text.begin());
-  while (!text.empty() && blank(text.back())) text.pop_back();
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (errno == ERANGE || end == nullptr || *end != '\0') return false;
-  *out = v;
-  return true;
-}
-
-std::string PluginsDir() {
-#ifdef TOLVANE_PLUGINS_DIR
-  return TOLVANE_PLUGINS_DIR;
-#else
-  return "plugins";
-#endif
-}
-
-std::string PluginFolder(int release) {
-  // TOLVANE_PLUGIN_R12 (or _R16) names another built folder of that release,
-  // such as the macOS module's, so that the same tests run against it.
-  const std::string variable = "TOLVANE_PLUGIN_R" + std::to_string(release);
-  if (const char* folder = std::getenv(variable.c_str()); folder != nullptr && *folder != '\0') return folder;
-  return (std::filesystem::path(PluginsDir()) / ("Tolvane-R" + std::to_string(release))).string();
-}
-
-bool ParseBool(const std::string& text, int32_t* out) {
-  if (text == "true" || text == "1") *out = 1;
-  else if (text == "false" || text == "0") *out = 0;
-  else return false;
-  return true;
-}
-
-bool ParseRelease(const std::string& text, int* release) {
-  if (text != "16" && text != "12") return false;
-  *release = text == "16" ? 16 : 12;
-  return true;
-}
-
-Json DoubleJson(double value) {
-  if (std::isfinite(value)) return Json(value);
-  return Json(FormatDouble(value));
-}
-
 Session::Session(const SessionOptions& options) : options_(options) {
   HostOptions ho = HostOptions::ForRelease(options.release);
   if (options.hostVersion != 0) ho.interfaceVersion = options.hostVersion;
@@ -87,48 +33,6 @@ Session::Session(const SessionOptions& options) : options_(options) {
 }
 
 Session::~Session() = default;
-
-std::string FileProblem(const std::string& path, bool forWriting) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path p = fs::u8path(path);
-  if (fs::is_directory(p, ec)) return "it is a folder";
-  if (!forWriting) {
-    if (!fs::exists(p, ec)) return "no such file";
-    std::ifstream in(p, std::ios::binary);
-    return in ? "" : std::strerror(errno);
-  }
-  const fs::path parent = p.has_parent_path() ? p.parent_path() : fs::path(".");
-  if (!fs::exists(parent, ec)) return "the folder " + parent.u8string() + " does not exist";
-  if (!fs::is_directory(parent, ec)) return parent.u8string() + " is not a folder";
-  return "";
-}
-
-bool ReadPresetHeader(const std::string& path, std::vector<std::string>* lines, std::string* error) {
-  const std::string problem = FileProblem(path, false);
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!problem.empty() || !in) {
-    *error = "cannot read " + path + ": " + (problem.empty() ? std::strerror(errno) : problem);
-    return false;
-  }
-  lines->clear();
-  for (int k = 0; k < 3; ++k) {
-    unsigned char count[4];
-    if (!in.read(reinterpret_cast<char*>(count), 4)) break;
-    const uint32_t n = (uint32_t{count[0]} << 24) | (uint32_t{count[1]} << 16) |
-                       (uint32_t{count[2]} << 8) | count[3];
-    if (n == 0 || n > 4096) break;  // header lines are short texts
-    std::string text(n, '\0');
-    if (!in.read(text.data(), n)) break;
-    text.pop_back();  // the closing zero byte
-    lines->push_back(text);
-  }
-  if (lines->size() != 3) {
-    *error = path + " is not a preset file: it does not start with three header lines";
-    return false;
-  }
-  return true;
-}
 
 std::string Session::PluginDir() const {
   return options_.pluginDir.empty() ? PluginFolder(options_.release) : options_.pluginDir;
@@ -304,8 +208,9 @@ bool Session::PressButton(Object* op, const std::string& button, std::string* er
 bool Session::LoadPreset(Object* op, const std::string& path, std::string* error) {
   QueueDialogAnswer(path);
   const std::size_t before = host_->Messages().size();
-  if (!PressButton(op, "ARROW_LOAD_PRESET", error)) return false;
-  ClearDialogQueue();
+  const bool pressed = PressButton(op, "ARROW_LOAD_PRESET", error);
+  ClearDialogQueue();  // an answer no dialog took must not reach the next one
+  if (!pressed) return false;
   const auto& messages = host_->Messages();
   for (std::size_t i = before; i < messages.size(); ++i) {
     if (messages[i].serial == op->Serial() && messages[i].type == HA_MSG_UPDATE) return true;
@@ -330,8 +235,9 @@ bool Session::SavePreset(Object* op, const std::string& path, std::string* writt
   const std::size_t before = FilesWritten().size();
   ClearLastRenameError();
   QueueDialogAnswer(path);
-  if (!PressButton(op, "ARROW_SAVE_PRESET", error)) return false;
-  ClearDialogQueue();
+  const bool pressed = PressButton(op, "ARROW_SAVE_PRESET", error);
+  ClearDialogQueue();  // an answer no dialog took must not reach the next one
+  if (!pressed) return false;
   const auto& done = FilesWritten();
   if (std::find(done.begin() + static_cast<std::ptrdiff_t>(before), done.end(), target) == done.end()) {
     // The file layer's reason when the last step failed, else what the
@@ -350,7 +256,7 @@ Json Session::ValueJson(const Value& value) const {
     case HA_TYPE_INT32: return value.i;
     case HA_TYPE_FLOAT: return DoubleJson(value.f);
     case HA_TYPE_VECTOR:
-      return Json::array({DoubleJson(value.AsVector().x), DoubleJson(value.AsVector().y), DoubleJson(value.AsVector().z)});
+      return VectorJson(value.AsVector());
     case HA_TYPE_STRING: return value.AsString();
     case HA_TYPE_LINK: {
       const Object* target = value.link != 0 ? Object::FindSerial(value.link) : nullptr;
@@ -467,7 +373,7 @@ Json Session::ContourJson(Object* op) {
   };
   Json points = Json::array();
   for (const ha_vector& p : spline->Points())
-    points.push_back(Json::array({DoubleJson(p.x), DoubleJson(p.y), DoubleJson(p.z)}));
+    points.push_back(VectorJson(p));
   return Json{{"release", options_.release},
               {"closed", intOf(SPLINEOBJECT_CLOSED) != 0},
               {"spline_type", spline->SplineType()},

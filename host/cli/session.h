@@ -8,45 +8,13 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "editor.h"
+#include "attribute_editor.h"
 #include "host.h"
 #include "outline_svg.h"
 #include "outputs.h"
 #include "resources.h"
 
 namespace host {
-
-using Json = nlohmann::ordered_json;
-
-// Where the built plug-in folders are.
-std::string PluginsDir();
-// The built plug-in folder of a release (16 or 12), or the folder the
-// environment variable TOLVANE_PLUGIN_R16 or TOLVANE_PLUGIN_R12 names.
-std::string PluginFolder(int release);
-
-// Parses a whole number in [lo, hi] written in decimal with nothing around it.
-bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long long* out);
-// Parses a number (blanks around it allowed); false for text that is not
-// wholly a number or lies beyond the range of a double.
-bool ParseNumber(std::string text, double* out);
-// Parses a boolean: "true" or "1", "false" or "0".
-bool ParseBool(const std::string& text, int32_t* out);
-// Parses a host release: "16" or "12".
-bool ParseRelease(const std::string& text, int* release);
-
-// A double as JSON: a number, or the string "nan", "inf" or "-inf".
-Json DoubleJson(double value);
-// What keeps a file from being read (`forWriting` false) or written: "no
-// such file", "it is a folder", the system's reason; empty when nothing
-// visible does.
-std::string FileProblem(const std::string& path, bool forWriting);
-
-// The three header lines of a preset file (its version in the second);
-// false with the reason when the file does not start with three texts.
-bool ReadPresetHeader(const std::string& path, std::vector<std::string>* lines, std::string* error);
-
 
 struct SessionOptions {
   int release = 16;         // picks the built folder and the host version

@@ -21,4 +21,11 @@ std::string JsonText(const Json& json) {
 }
 
 
+Json DoubleJson(double value) {
+  if (std::isfinite(value)) return Json(value);
+  return Json(FormatDouble(value));
+}
+
+Json VectorJson(const ha_vector& v) { return Json::array({DoubleJson(v.x), DoubleJson(v.y), DoubleJson(v.z)}); }
+
 }  // namespace host

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ha_types.h"
+
 namespace host {
 
 using Json = nlohmann::ordered_json;
@@ -17,6 +19,10 @@ std::string FormatDouble(double value);
 // valid UTF-8 (a name typed as raw bytes, a preset read as UTF-8 that is
 // not): each malformed byte is written as U+FFFD instead of failing.
 std::string JsonText(const Json& json);
+// A double as JSON: a number, or the string "nan", "inf" or "-inf".
+Json DoubleJson(double value);
+// A vector as JSON: [x, y, z], each as DoubleJson writes it.
+Json VectorJson(const ha_vector& v);
 
 }  // namespace host
 

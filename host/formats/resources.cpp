@@ -13,17 +13,16 @@
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <system_error>
 
 #include <nlohmann/json.hpp>
 
 #include "baseline_tiff.h"
 #include "core.h"
+#include "safe_writer.h"
 #include "state.h"
 
 namespace host {
@@ -39,16 +38,6 @@ constexpr uint32_t kMaxIconSide = 4096;
 bool Fail(std::string* error, const std::string& message) {
   if (error) *error = message;
   return false;
-}
-
-bool ReadWholeFile(const fs::path& path, std::string* text, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Fail(error, path.string() + ": cannot be opened");
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return Fail(error, path.string() + ": cannot be read");
-  *text = buffer.str();
-  return true;
 }
 
 // Parses JSON text, refusing objects that name a member twice (the parser
@@ -290,14 +279,13 @@ TiffStatus DecodeWithLibtiff(const std::string& path, uint32_t maxSide, TiffRgba
 
 TiffStatus DecodeWithBaselineReader(const std::string& path, uint32_t maxSide, TiffRgba* out,
                                     std::string* message) {
-  std::ifstream in(fs::u8path(path), std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (!in) {
+  std::string bytes;
+  std::string problem;
+  if (!ReadWholeFile(path, &bytes, &problem)) {
     *message = "cannot read the file";
     return TiffStatus::kNotReadable;
   }
-  return DecodeBaselineTiff(bytes.str(), maxSide, out, message);
+  return DecodeBaselineTiff(bytes, maxSide, out, message);
 }
 
 using TiffDecoder = TiffStatus (*)(const std::string&, uint32_t, TiffRgba*, std::string*);
@@ -471,7 +459,7 @@ std::unique_ptr<ResourceFolder> ResourceFolder::Load(const std::string& pluginDi
     return nullptr;
   }
   std::string text;
-  if (!ReadWholeFile(stringsFile, &text, error)) return nullptr;
+  if (!ReadWholeFile(stringsFile.u8string(), &text, error)) return nullptr;
   if (!ParseStrings(text, stringsFile.string(), &folder->strings_, error)) return nullptr;
 
   const fs::path descDir = dir / "description";
@@ -490,7 +478,7 @@ std::unique_ptr<ResourceFolder> ResourceFolder::Load(const std::string& pluginDi
     }
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
-      if (!ReadWholeFile(file, &text, error)) return nullptr;
+      if (!ReadWholeFile(file.u8string(), &text, error)) return nullptr;
       Description desc;
       desc.name = file.stem().string();
       if (!ParseDescription(text, file.string(), &desc, error)) return nullptr;

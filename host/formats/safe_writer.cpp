@@ -336,13 +336,8 @@ bool ReplaceWithFile(const std::string& temporary, const std::string& target, st
       return false;
     }
   }
-  std::ifstream in(ToPath(temporary), std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.is_open() || in.bad()) {
-    *error = "cannot read " + temporary;
-    return false;
-  }
-  in.close();
+  std::string bytes;
+  if (!ReadWholeFile(temporary, &bytes, error)) return false;
   if (!Save(target, false, error).Run(bytes)) return false;
   RemoveQuietly(temporary);
   return true;
@@ -366,6 +361,21 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
     return false;
   }
   return true;
+}
+
+std::string FileProblem(const std::string& path, bool forWriting) {
+  std::error_code ec;
+  const fs::path p = fs::u8path(path);
+  if (fs::is_directory(p, ec)) return "it is a folder";
+  if (!forWriting) {
+    if (!fs::exists(p, ec)) return "no such file";
+    std::ifstream in(p, std::ios::binary);
+    return in ? "" : std::strerror(errno);
+  }
+  const fs::path parent = p.has_parent_path() ? p.parent_path() : fs::path(".");
+  if (!fs::exists(parent, ec)) return "the folder " + parent.u8string() + " does not exist";
+  if (!fs::is_directory(parent, ec)) return parent.u8string() + " is not a folder";
+  return "";
 }
 
 }  // namespace host

@@ -43,6 +43,11 @@ bool ReplaceWithFile(const std::string& temporary, const std::string& target, st
 // reason (no such file, a folder, the system's reason) when it cannot.
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
 
+// What keeps a file from being read (`forWriting` false) or written: "no
+// such file", "it is a folder", the system's reason; empty when nothing
+// visible does.
+std::string FileProblem(const std::string& path, bool forWriting);
+
 }  // namespace host
 
 #endif

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "mesh_internal.h"
+#include "parse.h"
+#include "outputs.h"
 
 namespace host {
 namespace mesh {

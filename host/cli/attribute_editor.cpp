@@ -1,4 +1,4 @@
-#include "editor.h"
+#include "attribute_editor.h"
 
 #include <cmath>
 #include <cstdio>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "session.h"
+#include "parse.h"
 
 namespace host {
 

@@ -1,11 +1,11 @@
-#include "script_gui.h"
+#include "script_element.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "gui.h"
+#include "outputs.h"
+#include "parse.h"
 #include "scenefile.h"
 
 namespace host {
@@ -17,10 +17,6 @@ bool ParseInt32(const std::string& text, int32_t* out) {
   if (!ParseWholeNumber(text, INT32_MIN, INT32_MAX, &v)) return false;
   *out = static_cast<int32_t>(v);
   return true;
-}
-
-Json PointJson(const ha_vector& p) {
-  return Json::array({DoubleJson(p.x), DoubleJson(p.y), DoubleJson(p.z)});
 }
 
 // What the console remembers of the element it opened.
@@ -69,34 +65,6 @@ const FieldInfo* FirstField(ElementEditor* editor, std::vector<FieldInfo>* field
     return nullptr;
   }
   return &fields->front();
-}
-
-bool CmdUserData(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
-  Object* op = c.FindObject(a[0], e);
-  if (op == nullptr) return false;
-  static const std::pair<const char*, int32_t> kPlain[] = {{"int", HA_TYPE_INT32},
-                                                          {"float", HA_TYPE_FLOAT},
-                                                          {"vector", HA_TYPE_VECTOR},
-                                                          {"string", HA_TYPE_STRING},
-                                                          {"link", HA_TYPE_LINK}};
-  int32_t type = 0;
-  for (const auto& [word, id] : kPlain)
-    if (a[1] == word) type = id;
-  if (type == 0) {
-    const CustomTypeRef custom = FindCustomDataTypeBySymbol(a[1]);
-    if (custom == nullptr) {
-      std::string symbols;
-      for (const CustomTypeRef& t : CustomDataTypes()) symbols += ", " + t->symbol;
-      return Fail(e, "unknown data type " + Quoted(a[1]) + ": expected int, float, vector, string, link" +
-                         symbols);
-    }
-    type = custom->id;
-  }
-  std::string reason;
-  const int32_t id = AddUserData(op, a[2], type, &reason);
-  if (id == 0) return Fail(e, "cannot add " + Quoted(a[2]) + " to " + Quoted(a[0]) + ": " + reason, kScriptFailed);
-  c.Print(Json{{"object", op->Name()}, {"id", id}, {"name", a[2]}, {"type", type}});
-  return true;
 }
 
 bool GuiOpen(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError* e) {
@@ -196,7 +164,7 @@ bool PrintGui(ScriptConsole& c, GuiState& state, ScriptError* e) {
   std::vector<ha_vector> list;
   if (editor->TakeValue(&value, nullptr) && PointsOf(value, &list)) {
     points = Json::array();
-    for (const ha_vector& p : list) points.push_back(PointJson(p));
+    for (const ha_vector& p : list) points.push_back(VectorJson(p));
   }
   Json inputs = Json::array();
   for (const GuiState::Input& in : state.inputs) {
@@ -221,43 +189,10 @@ bool PrintGui(ScriptConsole& c, GuiState& state, ScriptError* e) {
   return true;
 }
 
-bool CmdSaveScene(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
-  Session& s = *c.LoadedSession();
-  std::string reason;
-  if (!SaveScene(s.GetHost().Options().interfaceVersion, *s.Doc(), a[0], &reason)) return Fail(e, reason, kScriptFailed);
-  return true;
-}
-
-bool CmdLoadScene(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
-  Session& s = *c.LoadedSession();
-  std::string reason;
-  std::unique_ptr<Document> doc = LoadScene(a[0], &reason);
-  if (doc == nullptr) return Fail(e, reason, kScriptFailed);
-  Document* now = ReplaceDocument(s.GetHost(), s.Doc(), std::move(doc));
-  if (now == nullptr) return Fail(e, "the session's document is not one of the host's", kScriptFailed);
-  s.SetDoc(now);
-  return true;
-}
-
 }  // namespace
 
-Json CustomValueJson(const Value& value) {
-  Json out{{"type", value.type}};
-  std::vector<ha_vector> points;
-  if (PointsOf(value, &points)) {
-    out["points"] = Json::array();
-    for (const ha_vector& p : points) out["points"].push_back(PointJson(p));
-  }
-  return out;
-}
-
-void AddGuiCommands(ScriptConsole& console) {
+void AddElementCommands(ScriptConsole& console) {
   auto state = std::make_shared<GuiState>();
-  const std::string namesAFile =
-      "names a file on the server: files travel by the workbench's uploads and downloads";
-  ScriptCommand userdata{"userdata NAME TYPE LABEL", 3, 3, CmdUserData};
-  userdata.closedToRequests = "";
-  console.AddCommand("userdata", userdata);
   ScriptCommand gui{"gui open NAME PARAM | gui click X Y | gui key [KEY] | gui png FILE | gui close", 1, 3,
                     [state](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) { return CmdGui(c, a, *state, e); }};
   gui.closedToRequests = "";
@@ -266,14 +201,8 @@ void AddGuiCommands(ScriptConsole& console) {
   ScriptCommand png{"gui png FILE", 1, 1, [state](ScriptConsole&, const ScriptArgs& a, ScriptError* e) {
                       return GuiPng({"png", a[0]}, *state, e);
                     }};
-  png.closedToRequests = namesAFile;
+  png.closedToRequests = "names a file on the server: files travel by the workbench's uploads and downloads";
   console.AddCommand("gui png", png);
-  ScriptCommand save{"save-scene FILE", 1, 1, CmdSaveScene};
-  save.closedToRequests = namesAFile;
-  console.AddCommand("save-scene", save);
-  ScriptCommand load{"load-scene FILE", 1, 1, CmdLoadScene};
-  load.closedToRequests = namesAFile;
-  console.AddCommand("load-scene", load);
   ScriptCommand print{"print gui", 0, 0, [state](ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
                         return PrintGui(c, *state, e);
                       }};

@@ -6,8 +6,8 @@
 // them in the unit a user reads ("25%", "5deg"), keeps numbers inside the
 // description's limits (a number beyond a limit becomes that limit, and the
 // caller is told so), and takes only the listed choices.
-#ifndef HOST_EDITOR_H
-#define HOST_EDITOR_H
+#ifndef HOST_ATTRIBUTE_EDITOR_H
+#define HOST_ATTRIBUTE_EDITOR_H
 
 #include <string>
 #include <vector>

@@ -1,0 +1,17 @@
+// The header of a preset file as the host's program shows it: the three
+// texts a preset file starts with (its version in the second).
+#ifndef HOST_PRESET_HEADER_H
+#define HOST_PRESET_HEADER_H
+
+#include <string>
+#include <vector>
+
+namespace host {
+
+// The three header lines of a preset file; false with the reason when the
+// file cannot be read or does not start with three texts.
+bool ReadPresetHeader(const std::string& path, std::vector<std::string>* lines, std::string* error);
+
+}  // namespace host
+
+#endif

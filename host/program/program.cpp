@@ -1,0 +1,82 @@
+#include "program.h"
+
+#include <iostream>
+
+#include "parse.h"
+#if defined(TOLVANE_HAVE_MESH)
+#include "mesh_console.h"
+#endif
+
+namespace program {
+
+const char kHelpHint[] = "Run 'tolvane-host --help' or 'tolvane-host COMMAND --help' for the options.\n";
+
+int Fail(const std::string& message) {
+  std::cerr << "tolvane-host: " << message << "\n";
+  return kExitFailed;
+}
+
+host::Object* PrepareArrow(host::Session& session, const ArrowOptions& o, std::string* error) {
+  if (!session.Open(error)) return nullptr;
+  host::Object* arrow = session.NewArrow(false, error);
+  if (arrow == nullptr) return nullptr;
+  // The preset first, so that every --set changes the loaded values.
+  if (!o.preset.empty() && !session.LoadPreset(arrow, session.FindPreset(o.preset), error))
+    return nullptr;
+  const host::EditMode mode = o.raw ? host::EditMode::kRaw : host::EditMode::kEditor;
+  for (const std::string& s : o.sets) {
+    // A setting the description does not know, or a value of the wrong
+    // form, is a mistake in the command line.
+    std::string note;
+    if (!session.ApplySetting(arrow, s, error, mode, &note)) throw UsageError{*error};
+    if (!note.empty()) std::cerr << "tolvane-host: " << note << "\n";
+  }
+  return arrow;
+}
+
+const CLI::Validator kNonEmpty(
+    [](std::string& value) { return value.empty() ? std::string("needs a value, not an empty word") : std::string(); },
+    "", "non-empty");
+
+void AddPluginOptions(CLI::App* command, host::SessionOptions* session) {
+  command->add_option_function<std::string>(
+             "--release", [session](const std::string& r) { host::ParseRelease(r, &session->release); },
+             "the built plug-in folder and host of release 16 (product 1.3, the default) or 12 (1.2)")
+      ->check(CLI::IsMember({"16", "12"}));
+  command->add_option("--plugin", session->pluginDir, "load the plug-in folder DIR instead")
+      ->type_name("DIR")
+      ->check(kNonEmpty);
+}
+
+void AddArrowOptions(CLI::App* command, std::vector<std::string>* sets, bool* raw) {
+  command
+      ->add_option("--set", *sets,
+                   "set a parameter as the attribute editor does: NAME is an ARROW_ name or an ID; "
+                   "numbers beyond the limits become the limit (with a note), choices must be "
+                   "listed, 25% for percentages, 5deg for angles; repeat for more")
+      ->type_name("NAME=VALUE")
+      ->allow_extra_args(false)
+      ->check(kNonEmpty);
+  command->add_flag("--raw", *raw,
+                    "store --set values as typed, in stored units and without limits "
+                    "(as a preset file or another program may; nan and inf too)");
+}
+
+void AddPresetOption(CLI::App* command, std::string* preset) {
+  command
+      ->add_option("--preset", *preset,
+                   "load this preset file (or a preset of the plug-in's presets folder by name) "
+                   "into the arrow before the --set values")
+      ->type_name("FILE|NAME")
+      ->check(kNonEmpty);
+}
+
+std::vector<host::ConsoleExtension> ConsoleExtensions() {
+#if defined(TOLVANE_HAVE_MESH)
+  return {&host::mesh::AddMeshCommands};
+#else
+  return {};
+#endif
+}
+
+}  // namespace program
