@@ -222,6 +222,100 @@ void RunCommand(SMPlugin& self, GeListNode* node, Int32 button) {
 // set-up agree, the set-up is untouched, and nothing but the host's own
 // entry for the arrow is recorded. The arrow's parameter is written in place
 // (no memory needed) and no message is sent for it.
+//
+// Each reaction below keeps one set-up in step with one parameter (or, for
+// the spline wrap's spline and mode, a pair); ParameterChanged reads what
+// they share once and hands the change to the one that follows it.
+
+// A changed parameter of an arrow in a document, and the set-ups around it.
+struct Change {
+  SMPlugin& self;
+  GeListNode* node;
+  BaseObject* arrow;
+  BaseDocument* doc;
+  BaseContainer* bc;
+  BaseObject* parent;
+  BaseObject* cloner;         // ClonerOf(parent)
+  const BaseContainer* held;  // the cloner's container, read in place; null without a cloner
+  Bool objectMode;            // the cloner clones along an object
+  Int32 id;
+};
+
+// The extrusion: the fillet caps.
+void ExtrusionFollowsFillet(const Change& c) {
+  if (!IsType(c.parent, Oextrude)) return;
+  if (!c.self.FilletCaps(c.parent, c.bc->GetBool(ARROW_EXTRUDE_FILLET) ? 1 : 0, c.doc)) {
+    c.bc->SetBool(ARROW_EXTRUDE_FILLET, SMPlugin::HasFilletCaps(c.parent));  // put back
+  }
+}
+
+// The cloner: the number of clones, in whichever mode it is.
+void ClonerFollowsCount(const Change& c) {
+  if (c.cloner != nullptr && !c.self.SetClonerCount(c.cloner, c.bc->GetInt32(ARROW_CLONE_COUNT), c.doc)) {
+    const Int32 heldCount = c.objectMode ? CLONER_OBJECT_COUNT : CLONER_LINEAR_COUNT;
+    c.bc->SetInt32(ARROW_CLONE_COUNT, c.held->GetInt32(heldCount));
+  }
+}
+
+// The cloner: the path it clones along. A cloner in another mode keeps its
+// path and needs no copy.
+void ClonerFollowsSpline(const Change& c) {
+  BaseObject* path = c.bc->GetObjectLink(ARROW_CLONE_SPLINE, c.doc);
+  if (c.cloner != nullptr && !c.self.SetClonerSpline(c.cloner, path, c.doc)) {
+    c.bc->SetLink(ARROW_CLONE_SPLINE, c.held->GetObjectLink(CLONER_OBJECT_LINK, c.doc));
+  }
+}
+
+// The cloner: the rate along the path. As the path: only a cloner in object
+// mode takes the rate.
+void ClonerFollowsRate(const Change& c) {
+  if (c.cloner != nullptr && !c.self.SetClonerRate(c.cloner, c.bc->GetFloat(ARROW_CLONE_RATE), c.doc)) {
+    c.bc->SetFloat(ARROW_CLONE_RATE, c.held->GetFloat(CLONER_OBJECT_RATE));
+  }
+}
+
+// Clones on a path: the arrow's plane turns to the path when aligned.
+void ClonesFollowAlign(const Change& c) {
+  if (c.bc->GetBool(ARROW_CLONE_ON_SPLINE) && c.bc->GetObjectLink(ARROW_CLONE_SPLINE, c.doc) != nullptr) {
+    c.bc->SetInt32(ARROW_PLANE, c.bc->GetBool(ARROW_CLONE_ALIGN) ? 1 : 0);
+    c.arrow->Message(HA_MSG_UPDATE);
+  }
+}
+
+// The spline wrap deformer: its spline or its mode, whichever changed.
+void SplineWrapFollowsSettings(const Change& c) {
+  BaseObject* deformer = c.self.GetSplineWrapDeformer(c.node);
+  if (deformer == nullptr) return;
+  const Bool spline = c.id == ARROW_WRAP_SPLINE;
+  AutoContainer settings(deformer->GetDataCopy());
+  if (!settings) {
+    const BaseContainer* wrap = deformer->GetDataInstance();
+    if (spline) {
+      c.bc->SetLink(ARROW_WRAP_SPLINE, wrap->GetObjectLink(SPLINEWRAP_SPLINE, c.doc));
+    } else {
+      c.bc->SetBool(ARROW_WRAP_MODE, wrap->GetInt32(SPLINEWRAP_MODE) != 0);
+    }
+    return;
+  }
+  if (spline) {
+    settings->SetLink(SPLINEWRAP_SPLINE, c.bc->GetObjectLink(ARROW_WRAP_SPLINE, c.doc));
+  } else {
+    settings->SetInt32(SPLINEWRAP_MODE, c.bc->GetInt32(ARROW_WRAP_MODE) != 0 ? 1 : 0);
+  }
+  c.doc->AddUndo(HA_UNDO_CHANGE, deformer);
+  deformer->SetData(*settings.Get());
+  deformer->Message(HA_MSG_CHANGE);
+}
+
+// The spline wrap: a wrapped arrow's point interpolation.
+void SplineWrapFollowsNaturalPoints(const Change& c) {
+  if (c.self.GetSplineWrapDeformer(c.node) != nullptr) {
+    c.doc->AddUndo(HA_UNDO_CHANGE, c.arrow);
+    c.bc->SetInt32(ARROW_POINT_INTERPOLATION, c.bc->GetBool(ARROW_WRAP_NATURAL_POINTS) ? 1 : 3);
+    c.arrow->Message(HA_MSG_UPDATE);
+  }
+}
+
 void ParameterChanged(SMPlugin& self, GeListNode* node, Int32 id) {
   BaseObject* arrow = ObjectOf(node);
   BaseDocument* doc = arrow->GetDocument();
@@ -229,74 +323,20 @@ void ParameterChanged(SMPlugin& self, GeListNode* node, Int32 id) {
   BaseContainer* bc = arrow->GetDataInstance();
   BaseObject* parent = arrow->GetUp();
   BaseObject* cloner = ClonerOf(parent);
-  // What the set-up holds, read in place.
   const BaseContainer* held = cloner != nullptr ? cloner->GetDataInstance() : nullptr;
   const Bool objectMode = held != nullptr && held->GetInt32(CLONER_MODE) == 0;
+  const Change change{self, node, arrow, doc, bc, parent, cloner, held, objectMode, id};
 
   switch (id) {
-    case ARROW_EXTRUDE_FILLET:
-      if (IsType(parent, Oextrude) && !self.FilletCaps(parent, bc->GetBool(ARROW_EXTRUDE_FILLET) ? 1 : 0, doc)) {
-        bc->SetBool(ARROW_EXTRUDE_FILLET, SMPlugin::HasFilletCaps(parent));  // put back
-      }
-      break;
-    case ARROW_CLONE_COUNT:
-      if (cloner != nullptr && !self.SetClonerCount(cloner, bc->GetInt32(ARROW_CLONE_COUNT), doc)) {
-        bc->SetInt32(ARROW_CLONE_COUNT, held->GetInt32(objectMode ? CLONER_OBJECT_COUNT : CLONER_LINEAR_COUNT));
-      }
-      break;
-    case ARROW_CLONE_SPLINE: {
-      // A cloner in another mode keeps its path and needs no copy.
-      BaseObject* path = bc->GetObjectLink(ARROW_CLONE_SPLINE, doc);
-      if (cloner != nullptr && !self.SetClonerSpline(cloner, path, doc)) {
-        bc->SetLink(ARROW_CLONE_SPLINE, held->GetObjectLink(CLONER_OBJECT_LINK, doc));
-      }
-      break;
-    }
-    case ARROW_CLONE_ALIGN:
-      if (bc->GetBool(ARROW_CLONE_ON_SPLINE) && bc->GetObjectLink(ARROW_CLONE_SPLINE, doc) != nullptr) {
-        bc->SetInt32(ARROW_PLANE, bc->GetBool(ARROW_CLONE_ALIGN) ? 1 : 0);
-        arrow->Message(HA_MSG_UPDATE);
-      }
-      break;
-    case ARROW_CLONE_RATE:
-      // As the path: only a cloner in object mode takes the rate.
-      if (cloner != nullptr && !self.SetClonerRate(cloner, bc->GetFloat(ARROW_CLONE_RATE), doc)) {
-        bc->SetFloat(ARROW_CLONE_RATE, held->GetFloat(CLONER_OBJECT_RATE));
-      }
-      break;
+    case ARROW_EXTRUDE_FILLET: ExtrusionFollowsFillet(change); break;
+    case ARROW_CLONE_COUNT: ClonerFollowsCount(change); break;
+    case ARROW_CLONE_SPLINE: ClonerFollowsSpline(change); break;
+    case ARROW_CLONE_RATE: ClonerFollowsRate(change); break;
+    case ARROW_CLONE_ALIGN: ClonesFollowAlign(change); break;
     case ARROW_WRAP_SPLINE:
-    case ARROW_WRAP_MODE: {
-      BaseObject* deformer = self.GetSplineWrapDeformer(node);
-      if (deformer == nullptr) break;
-      AutoContainer settings(deformer->GetDataCopy());
-      if (!settings) {
-        const BaseContainer* wrap = deformer->GetDataInstance();
-        if (id == ARROW_WRAP_SPLINE) {
-          bc->SetLink(ARROW_WRAP_SPLINE, wrap->GetObjectLink(SPLINEWRAP_SPLINE, doc));
-        } else {
-          bc->SetBool(ARROW_WRAP_MODE, wrap->GetInt32(SPLINEWRAP_MODE) != 0);
-        }
-        break;
-      }
-      if (id == ARROW_WRAP_SPLINE) {
-        settings->SetLink(SPLINEWRAP_SPLINE, bc->GetObjectLink(ARROW_WRAP_SPLINE, doc));
-      } else {
-        settings->SetInt32(SPLINEWRAP_MODE, bc->GetInt32(ARROW_WRAP_MODE) != 0 ? 1 : 0);
-      }
-      doc->AddUndo(HA_UNDO_CHANGE, deformer);
-      deformer->SetData(*settings.Get());
-      deformer->Message(HA_MSG_CHANGE);
-      break;
-    }
-    case ARROW_WRAP_NATURAL_POINTS:
-      if (self.GetSplineWrapDeformer(node) != nullptr) {
-        doc->AddUndo(HA_UNDO_CHANGE, arrow);
-        bc->SetInt32(ARROW_POINT_INTERPOLATION, bc->GetBool(ARROW_WRAP_NATURAL_POINTS) ? 1 : 3);
-        arrow->Message(HA_MSG_UPDATE);
-      }
-      break;
-    default:
-      break;
+    case ARROW_WRAP_MODE: SplineWrapFollowsSettings(change); break;
+    case ARROW_WRAP_NATURAL_POINTS: SplineWrapFollowsNaturalPoints(change); break;
+    default: break;
   }
 }
 

@@ -615,6 +615,77 @@ TEST(DotsRegistration, TheReleaseSixteenModuleRegistersTypeLibraryAndElement) {
   EXPECT_TRUE(host::InstalledLibraries().empty());
 }
 
+// The classes of the data type, the element and its library, called as the
+// host calls them, with a null in place of each argument they cannot do
+// without: every call answers the failure value (0 or null, and no
+// several-values mark) and reaches neither the module's objects nor the
+// host's allocator. With their own class the same calls answer as usual.
+TEST(DotsRegistration, ClassCallbacksRefuseNullArguments) {
+  host::Session session(host::SessionOptions{});
+  std::string error;
+  ASSERT_TRUE(session.Open(&error)) << error;
+  const host::CustomTypeRef type = host::FindCustomDataType(dots::kDotsType);
+  const host::CustomGuiPlugin* gui = host::FindCustomGuiPlugin(dots::kDotsGui);
+  const host::InstalledLibrary* lib = host::FindLibrary(dots::kDotsGui);
+  ASSERT_NE(type, nullptr);
+  ASSERT_NE(gui, nullptr);
+  ASSERT_NE(lib, nullptr);
+  {
+    const CustomValue a = MakeDots({{1, 2, 0}});
+    const CustomValue b = MakeDots({{3, 4, 0}, {5, 6, 0}});
+    host::Container settings;
+    host::AddLiveContainer(&settings);
+    const ha_container bc = reinterpret_cast<ha_container>(&settings);
+    const long allocations = host::Failures().AllocationsCounted();
+
+    const ha_customdata_class& t = type->cls;
+    EXPECT_EQ(t.get_id(nullptr), 0);
+    EXPECT_EQ(t.alloc_data(nullptr), nullptr);
+    t.free_data(nullptr, a.Get());
+    EXPECT_EQ(t.copy_data(nullptr, a.Get(), b.Get(), nullptr), 0);
+    EXPECT_EQ(t.compare(nullptr, a.Get(), b.Get()), 0);
+    EXPECT_EQ(t.write_data(nullptr, a.Get(), nullptr), 0);
+    EXPECT_EQ(t.write_data(t.user, nullptr, nullptr), 0);
+    EXPECT_EQ(t.write_data(t.user, a.Get(), nullptr), 0);
+    EXPECT_EQ(t.read_data(t.user, b.Get(), nullptr, 1), 0);
+    EXPECT_EQ(t.read_data(t.user, nullptr, nullptr, 1), 0);
+    EXPECT_EQ(t.resource_symbol(nullptr), nullptr);
+    t.default_properties(nullptr, bc);
+    t.destroy(nullptr);
+    EXPECT_TRUE(settings.Entries().empty());
+
+    const ha_customgui_class& g = gui->cls;
+    const int32_t noTypes[1] = {0};
+    const int32_t* table = noTypes;  // the call must clear it
+    EXPECT_EQ(g.get_id(nullptr), 0);
+    EXPECT_EQ(g.alloc_instance(nullptr, bc), nullptr);
+    EXPECT_EQ(g.alloc_instance(g.user, nullptr), nullptr);
+    g.free_instance(nullptr, nullptr, nullptr);
+    EXPECT_EQ(g.resource_symbol(nullptr), nullptr);
+    EXPECT_EQ(g.get_properties(nullptr), nullptr);
+    EXPECT_EQ(g.supported_types(nullptr, &table), 0);
+    EXPECT_EQ(table, nullptr);
+    g.destroy(nullptr);
+
+    const auto* entries = static_cast<const ha_customgui_lib*>(lib->record);
+    int32_t tri = 1;
+    EXPECT_EQ(entries->set_data(nullptr, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(entries->get_data(nullptr, nullptr, &tri), nullptr);
+    EXPECT_EQ(tri, 0);
+    EXPECT_EQ(entries->get_data(nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(host::Failures().AllocationsCounted(), allocations);
+
+    // The values were left alone, and the classes answer their own calls.
+    EXPECT_TRUE(SamePoints(PointsOfCustom(a), {{1, 2, 0}}));
+    EXPECT_EQ(t.compare(t.user, a.Get(), b.Get()), -1);
+    EXPECT_EQ(t.get_id(t.user), dots::kDotsType);
+    EXPECT_EQ(g.get_id(g.user), dots::kDotsGui);
+    EXPECT_EQ(g.supported_types(g.user, nullptr), 1);
+    host::RemoveLiveContainer(&settings);
+  }
+  ExpectCleanShutdown(session.GetHost());
+}
+
 struct Refusal {
   const char* step;
   bool type, library, element;

@@ -441,4 +441,45 @@ TEST_P(ArrowParams, BadSettingsAreRefusedByName) {
   EXPECT_EQ(arrow_->Data().Find(Id("ARROW_SHAFT_LENGTH"))->f, 250.0);
 }
 
+// The arrow's class, called as the host calls it, with a null in place of
+// each argument it cannot do without (and a record it never handed out):
+// every call answers the failure value and reaches neither the arrow nor the
+// host's allocator, and the host sees no misuse. With every argument in
+// place the same calls reach the arrow.
+TEST_P(ArrowParams, ClassCallbacksRefuseNullArguments) {
+  const host::ObjectPlugin* plugin = host::FindObjectPlugin(ID_TOLVANE);
+  ASSERT_NE(plugin, nullptr);
+  const ha_object_plugin_class& cls = plugin->cls;
+  const ha_nodedata data = arrow_->NodeData();
+  const ha_object op = arrow_->Handle();
+  ASSERT_NE(data, nullptr);
+  ha_descid descid{};
+  descid.depth = 1;
+  descid.level[0].id = Id("ARROW_POINT_ANGLE");  // enabled by default
+  const ha_data value = host::NewDataHandle(host::Value());
+  const long allocations = host::Failures().AllocationsCounted();
+
+  int notARecord = 0;
+  EXPECT_EQ(cls.alloc(nullptr), nullptr);
+  EXPECT_EQ(cls.alloc(&notARecord), nullptr);
+  cls.free(nullptr);
+  EXPECT_EQ(cls.init(nullptr, op), 0);
+  EXPECT_EQ(cls.init(data, nullptr), 0);
+  EXPECT_EQ(cls.message(nullptr, op, HA_MSG_UPDATE, nullptr), 0);
+  EXPECT_EQ(cls.get_d_enabling(nullptr, op, &descid, value, 0, nullptr), 0);
+  EXPECT_EQ(cls.get_d_enabling(data, nullptr, &descid, value, 0, nullptr), 0);
+  EXPECT_EQ(cls.get_d_enabling(data, op, nullptr, value, 0, nullptr), 0);
+  EXPECT_EQ(cls.get_d_enabling(data, op, &descid, nullptr, 0, nullptr), 0);
+  EXPECT_EQ(cls.get_contour(nullptr, op, nullptr, 1.0, nullptr), nullptr);
+  EXPECT_EQ(cls.get_contour(data, nullptr, nullptr, 1.0, nullptr), nullptr);
+  EXPECT_EQ(host::Failures().AllocationsCounted(), allocations);
+
+  EXPECT_EQ(cls.get_d_enabling(data, op, &descid, value, 0, nullptr), 1);
+  EXPECT_EQ(cls.message(data, op, HA_MSG_UPDATE, nullptr), 1);
+  host::FreeDataHandle(value);
+  ha_nodedata made = cls.alloc(cls.user);
+  EXPECT_NE(made, nullptr);
+  cls.free(made);
+}
+
 }  // namespace

@@ -4,9 +4,7 @@
 
 #include <cstring>
 
-#ifndef HA_INTERFACE_RELEASE
-#error "HA_INTERFACE_RELEASE must name the host release this layer is built for"
-#endif
+#include "api_release.h"
 
 namespace {
 
@@ -381,20 +379,85 @@ struct ClassRecord {
   ClassRecord* next;
 };
 
+// The records of the registered classes, kept where api_release.h says for
+// this release; only the storage of that one is instantiated.
+template <bool InHostMemory>
+class ClassRecords {
+ public:
+  // A new record, or null when none can be had.
+  static ClassRecord* New() {
+    if constexpr (InHostMemory) {
+      ClassRecord* record = NewObj(ClassRecord);
+      if (record == nullptr) return nullptr;
+      record->next = list_;
+      list_ = record;
+      return record;
+    } else {
+      if (count_ == api_release::kStaticClassSlots) return nullptr;
+      return &table_[count_++];
+    }
+  }
+  // Gives every record back to the host (records in static storage stay).
+  static void Release() {
+    if constexpr (InHostMemory) {
+      while (list_ != nullptr) {
+        ClassRecord* next = list_->next;
+        DeleteObj(list_);
+        list_ = next;
+      }
+    }
+  }
+  // The record `user` points at, when it is one of those handed out; null
+  // for any other pointer.
+  static const ClassRecord* Find(const void* user) {
+    if (user == nullptr) return nullptr;
+    if constexpr (InHostMemory) {
+      for (const ClassRecord* record = list_; record != nullptr; record = record->next) {
+        if (record == user) return record;
+      }
+    } else {
+      for (int i = 0; i < count_; ++i) {
+        if (&table_[i] == user) return &table_[i];
+      }
+    }
+    return nullptr;
+  }
+
+ private:
+  inline static ClassRecord* list_ = nullptr;
+  inline static ClassRecord table_[api_release::kStaticClassSlots] = {};
+  inline static int count_ = 0;
+};
+
+using Classes = ClassRecords<api_release::kClassRecordsInHostMemory>;
+
+// The trampolines through which the host reaches the arrow's class. Like the
+// host's own entries they check what they are handed before they use it: a
+// null node data, object, ID or value, or a class record the module did not
+// hand out, answers the failure value (0 or null) and reaches nothing. A null
+// document, thread or item description is passed on: the class takes those
+// as absent.
+
 ha_nodedata TrampAlloc(const void* user) {
-  const auto* record = static_cast<const ClassRecord*>(user);
+  const ClassRecord* record = Classes::Find(user);
+  if (record == nullptr || record->alloc == nullptr) return nullptr;
   return reinterpret_cast<ha_nodedata>(record->alloc());
 }
 void TrampFree(ha_nodedata d) {
   NodeData* data = Data(d);
-  DeleteObj(data);
+  DeleteObj(data);  // nothing for null
 }
-int32_t TrampInit(ha_nodedata d, ha_object node) { return Data(d)->Init(Node(node)) ? 1 : 0; }
+int32_t TrampInit(ha_nodedata d, ha_object node) {
+  if (d == nullptr || node == nullptr) return 0;
+  return Data(d)->Init(Node(node)) ? 1 : 0;
+}
 int32_t TrampMessage(ha_nodedata d, ha_object node, int32_t type, void* msg) {
+  if (d == nullptr) return 0;
   return Data(d)->Message(Node(node), type, msg) ? 1 : 0;
 }
 int32_t TrampEnabling(ha_nodedata d, ha_object node, const ha_descid* id, ha_data value,
                       int32_t flags, ha_container desc) {
+  if (d == nullptr || node == nullptr || id == nullptr || value == nullptr) return 0;
   return Data(d)->GetDEnabling(Node(node), *reinterpret_cast<const DescID*>(id),
                                GeData::FromHandle(value), flags,
                                desc != nullptr ? BaseContainer::FromHandle(desc) : nullptr)
@@ -402,51 +465,20 @@ int32_t TrampEnabling(ha_nodedata d, ha_object node, const ha_descid* id, ha_dat
              : 0;
 }
 ha_object TrampContour(ha_nodedata d, ha_object op, ha_document doc, double lod, ha_thread bt) {
+  if (d == nullptr || op == nullptr) return nullptr;
   auto* data = static_cast<ObjectData*>(Data(d));
   SplineObject* spline = data->GetContour(BaseObject::FromHandle(op), BaseDocument::FromHandle(doc),
                                           lod, reinterpret_cast<BaseThread*>(bt));
   return spline != nullptr ? spline->Handle() : nullptr;
 }
 
-#if HA_INTERFACE_RELEASE >= 16
-// Release 16: registered classes live in a module-wide list in host memory,
-// released by the end action.
-ClassRecord* g_classes = nullptr;
-
-ClassRecord* NewClassRecord() {
-  ClassRecord* record = NewObj(ClassRecord);
-  if (record == nullptr) return nullptr;
-  record->next = g_classes;
-  g_classes = record;
-  return record;
-}
-#else
-// Release 12: a fixed table in static storage; nothing to release.
-constexpr int kMaxClasses = 8;
-ClassRecord g_classes[kMaxClasses];
-int g_class_count = 0;
-
-ClassRecord* NewClassRecord() {
-  if (g_class_count == kMaxClasses) return nullptr;
-  return &g_classes[g_class_count++];
-}
-#endif
-
 }  // namespace
 
-void ReleaseHostLists() {
-#if HA_INTERFACE_RELEASE >= 16
-  while (g_classes != nullptr) {
-    ClassRecord* next = g_classes->next;
-    DeleteObj(g_classes);
-    g_classes = next;
-  }
-#endif
-}
+void ReleaseHostLists() { Classes::Release(); }
 
 Int32 RegisterObjectPlugin(Int32 id, const String& name, Int32 info, DataAllocator* alloc,
                            const String& description, const AutoBitmap* icon, Int32 diskLevel) {
-  ClassRecord* record = NewClassRecord();
+  ClassRecord* record = Classes::New();
   if (record == nullptr) return 0;
   record->alloc = alloc;
   ha_object_plugin_class* cls = &record->cls;

@@ -119,28 +119,39 @@ namespace {
 
 CustomDataTypeClass* Cls(void* user) { return static_cast<CustomDataTypeClass*>(user); }
 
-int32_t TrampGetId(void* user) { return Cls(user)->GetId(); }
-ha_customdata TrampAlloc(void* user) { return CdHandle(Cls(user)->AllocData()); }
-void TrampFree(void* user, ha_customdata d) { Cls(user)->FreeData(CdOf(d)); }
+// The trampolines through which the host reaches a data type's class. Each
+// checks what it is handed before it uses it: without its class (a null
+// `user`), or without the scene file a value is written to or read from,
+// it answers the failure value (0 or null) and reaches nothing. Null values
+// are passed on to the class, which refuses or ignores them.
+
+int32_t TrampGetId(void* user) { return user != nullptr ? Cls(user)->GetId() : 0; }
+ha_customdata TrampAlloc(void* user) { return user != nullptr ? CdHandle(Cls(user)->AllocData()) : nullptr; }
+void TrampFree(void* user, ha_customdata d) {
+  if (user != nullptr) Cls(user)->FreeData(CdOf(d));
+}
 int32_t TrampCopy(void* user, ha_customdata src, ha_customdata dst, ha_aliastrans trans) {
+  if (user == nullptr) return 0;
   return Cls(user)->CopyData(CdOf(src), CdOf(dst), reinterpret_cast<AliasTrans*>(trans)) ? 1 : 0;
 }
 int32_t TrampCompare(void* user, ha_customdata a, ha_customdata b) {
-  return Cls(user)->Compare(CdOf(a), CdOf(b));
+  return user != nullptr ? Cls(user)->Compare(CdOf(a), CdOf(b)) : 0;
 }
 int32_t TrampWrite(void* user, ha_customdata d, ha_hyperfile hf) {
+  if (user == nullptr || d == nullptr || hf == nullptr) return 0;
   return Cls(user)->WriteData(CdOf(d), HyperFile::FromHandle(hf)) ? 1 : 0;
 }
 int32_t TrampRead(void* user, ha_customdata d, ha_hyperfile hf, int32_t level) {
+  if (user == nullptr || d == nullptr || hf == nullptr) return 0;
   return Cls(user)->ReadData(CdOf(d), HyperFile::FromHandle(hf), level) ? 1 : 0;
 }
-const char* TrampSymbol(void* user) { return Cls(user)->GetResourceSym(); }
+const char* TrampSymbol(void* user) { return user != nullptr ? Cls(user)->GetResourceSym() : nullptr; }
 void TrampDefaults(void* user, ha_container bc) {
-  if (bc != nullptr) Cls(user)->GetDefaultProperties(*BaseContainer::FromHandle(bc));
+  if (user != nullptr && bc != nullptr) Cls(user)->GetDefaultProperties(*BaseContainer::FromHandle(bc));
 }
 void TrampDestroy(void* user) {
   CustomDataTypeClass* cls = Cls(user);
-  DeleteObj(cls);
+  DeleteObj(cls);  // nothing for null
 }
 
 }  // namespace

@@ -13,21 +13,33 @@ GeDialog* DialogOf(void* user) { return static_cast<GeDialog*>(user); }
 GeUserArea* AreaOf(void* user) { return static_cast<GeUserArea*>(user); }
 const BaseContainer& Msg(ha_container bc) { return *BaseContainer::FromHandle(bc); }
 
+// Every trampoline below checks what it is handed before it uses it: without
+// the module's object (a null `user` or `instance`), a message container or
+// the place an answer goes, it answers the failure value (0 or null) and
+// reaches nothing. The dialog and user area handles are not used here.
+
 // --- dialogs ----------------------------------------------------------------
 
-int32_t DlgCreateLayout(void* user, ha_dialog) { return DialogOf(user)->CreateLayout() ? 1 : 0; }
-int32_t DlgInitValues(void* user, ha_dialog) { return DialogOf(user)->InitValues() ? 1 : 0; }
+int32_t DlgCreateLayout(void* user, ha_dialog) {
+  return user != nullptr && DialogOf(user)->CreateLayout() ? 1 : 0;
+}
+int32_t DlgInitValues(void* user, ha_dialog) {
+  return user != nullptr && DialogOf(user)->InitValues() ? 1 : 0;
+}
 int32_t DlgCommand(void* user, ha_dialog, int32_t id, ha_container msg) {
-  return msg != nullptr && DialogOf(user)->Command(id, Msg(msg)) ? 1 : 0;
+  return user != nullptr && msg != nullptr && DialogOf(user)->Command(id, Msg(msg)) ? 1 : 0;
 }
 const ha_dialog_class kDialogClass = {sizeof(ha_dialog_class), DlgCreateLayout, DlgInitValues,
                                       DlgCommand};
 
 // --- user areas -------------------------------------------------------------
 
-int32_t UaInit(void* user, ha_userarea) { return AreaOf(user)->Init() ? 1 : 0; }
-int32_t UaInitValues(void* user, ha_userarea) { return AreaOf(user)->InitValues() ? 1 : 0; }
+int32_t UaInit(void* user, ha_userarea) { return user != nullptr && AreaOf(user)->Init() ? 1 : 0; }
+int32_t UaInitValues(void* user, ha_userarea) {
+  return user != nullptr && AreaOf(user)->InitValues() ? 1 : 0;
+}
 int32_t UaMinSize(void* user, ha_userarea, int32_t* w, int32_t* h) {
+  if (user == nullptr || w == nullptr || h == nullptr) return 0;
   Int32 width = 0, height = 0;
   if (!AreaOf(user)->GetMinSize(width, height)) return 0;
   *w = width;
@@ -36,10 +48,10 @@ int32_t UaMinSize(void* user, ha_userarea, int32_t* w, int32_t* h) {
 }
 void UaDraw(void* user, ha_userarea, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
             ha_container msg) {
-  if (msg != nullptr) AreaOf(user)->DrawMsg(x1, y1, x2, y2, Msg(msg));
+  if (user != nullptr && msg != nullptr) AreaOf(user)->DrawMsg(x1, y1, x2, y2, Msg(msg));
 }
 int32_t UaInput(void* user, ha_userarea, ha_container msg) {
-  return msg != nullptr && AreaOf(user)->InputEvent(Msg(msg)) ? 1 : 0;
+  return user != nullptr && msg != nullptr && AreaOf(user)->InputEvent(Msg(msg)) ? 1 : 0;
 }
 const ha_userarea_class kUserAreaClass = {sizeof(ha_userarea_class), UaInit, UaInitValues,
                                           UaMinSize, UaDraw, UaInput};
@@ -49,10 +61,13 @@ const ha_userarea_class kUserAreaClass = {sizeof(ha_userarea_class), UaInit, UaI
 iCustomGui* InstanceOf(void* instance) { return static_cast<iCustomGui*>(DialogOf(instance)); }
 
 int32_t LibSetData(void* instance, ha_dialog, ha_data value, int32_t tri) {
+  if (instance == nullptr) return 0;
   const TriState<GeData> tristate(value != nullptr ? &GeData::FromHandle(value) : nullptr, tri != 0);
   return InstanceOf(instance)->SetData(tristate) ? 1 : 0;
 }
 ha_data LibGetData(void* instance, ha_dialog, int32_t* tri) {
+  if (tri != nullptr) *tri = 0;
+  if (instance == nullptr) return nullptr;
   TriState<GeData> tristate = InstanceOf(instance)->GetData();
   if (tri != nullptr) *tri = tristate.GetTri() ? 1 : 0;
   GeData* value = tristate.Release();
@@ -63,19 +78,22 @@ ha_data LibGetData(void* instance, ha_dialog, int32_t* tri) {
 
 CustomGuiData* GuiOf(void* user) { return static_cast<CustomGuiData*>(user); }
 
-int32_t GuiGetId(void* user) { return GuiOf(user)->GetId(); }
+int32_t GuiGetId(void* user) { return user != nullptr ? GuiOf(user)->GetId() : 0; }
 ha_dialog GuiAlloc(void* user, ha_container settings) {
-  if (settings == nullptr) return nullptr;
+  if (user == nullptr || settings == nullptr) return nullptr;
   CDialog* dlg = GuiOf(user)->Alloc(Msg(settings));
   return dlg != nullptr ? dlg->Handle() : nullptr;
 }
 void GuiFree(void* user, ha_dialog dlg, void* instance) {
+  if (user == nullptr) return;
   GuiOf(user)->Free(dlg != nullptr ? CDialog::FromHandle(dlg) : nullptr,
                     instance != nullptr ? static_cast<void*>(InstanceOf(instance)) : nullptr);
 }
-const char* GuiSymbol(void* user) { return GuiOf(user)->GetResourceSym(); }
-const void* GuiProperties(void* user) { return GuiOf(user)->GetProperties(); }
+const char* GuiSymbol(void* user) { return user != nullptr ? GuiOf(user)->GetResourceSym() : nullptr; }
+const void* GuiProperties(void* user) { return user != nullptr ? GuiOf(user)->GetProperties() : nullptr; }
 int32_t GuiTypes(void* user, const int32_t** table) {
+  if (table != nullptr) *table = nullptr;
+  if (user == nullptr) return 0;
   Int32* types = nullptr;
   const Int32 count = GuiOf(user)->GetResourceDataType(types);
   if (table != nullptr) *table = types;
@@ -83,7 +101,7 @@ int32_t GuiTypes(void* user, const int32_t** table) {
 }
 void GuiDestroy(void* user) {
   CustomGuiData* gui = GuiOf(user);
-  DeleteObj(gui);
+  DeleteObj(gui);  // nothing for null
 }
 
 }  // namespace
