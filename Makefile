@@ -11,43 +11,136 @@
 #   make fuzz  - the libFuzzer targets of fuzz/, each run FUZZ_SECONDS
 #   make bench - a Release build of the benchmarks, every one run, one table of
 #                figures and targets (also bench/results.json)
-BUILD ?= build
-ASAN_BUILD ?= build-asan
+#
+# Every build is a preset of CMakePresets.json (its folder, toolchain, build
+# type and cache settings); the targets below only call them. What may be
+# given on the command line:
+#   JOBS=N              parallel jobs of every build and test run (2)
+#   CMAKE_FLAGS=-D...   extra cache settings of the normal build (build/)
+#   WIN_FLAGS=-D...     extra cache settings of both Windows builds
+#   I386_RUN=auto|native|qemu   how the 32-bit Linux programs run
+#   FUZZ_SECONDS, FUZZ_SMOKE_SECONDS   each fuzz target's time in make fuzz,
+#                       and in make test
+#   BENCH_REPS, BENCH_REPS_LARGE (environment)   see bench/run.sh
+# The build folders are the presets' (build/, build-asan/, ...). For a
+# folder or settings of your own, write a preset in CMakeUserPresets.json
+# that inherits one of these, and run cmake --preset / cmake --build --preset.
 JOBS ?= 2
-CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
-HOSTPROG = $(BUILD)/tolvane-host
-
-# Windows builds, cross-compiled with MinGW-w64: optimised, no debug info;
-# every test program of them runs under Wine.
-WIN64_BUILD ?= build-win64
-WIN32_BUILD ?= build-win32
-WIN_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-O2 -DCMAKE_CXX_FLAGS_RELEASE=-O2 \
-             -DTOLVANE_BENCH=OFF
-# The macOS module, cross-built with clang and ld64.lld; the 32-bit Linux
-# build of everything, its programs run directly where this machine runs
-# 32-bit programs, else under qemu-i386 (I386_RUN=auto, native or qemu).
-MAC_BUILD ?= build-mac
-I386_BUILD ?= build-i386
+CMAKE_FLAGS ?=
+WIN_FLAGS ?=
 I386_RUN ?= auto
+FUZZ_SECONDS ?= 600
+FUZZ_SMOKE_SECONDS ?= 10
 
-.PHONY: all run test deps build build-asan test-normal test-asan normal-checks asan-checks bench clean \
-        configure-win64 build-win64 win64-module build-win32 test-windows dist \
-        build-fuzz fuzz test-fuzz fuzz-checks
+# Every preset's folder, as CMakePresets.json names it.
+BUILD_DIRS := $(shell sed -n 's|.*"binaryDir": *"$${sourceDir}/\([^"]*\)".*|\1|p' CMakePresets.json)
+HOSTPROG = build/tolvane-host
+
+# The extra cache settings of each configure preset.
+configure-extra.normal = $(CMAKE_FLAGS)
+configure-extra.win64 = $(WIN_FLAGS)
+configure-extra.win32 = $(WIN_FLAGS)
+configure-extra.i386 = -DTOLVANE_I386_RUN=$(I386_RUN)
+
+configure = $(strip cmake --preset $(1) $(configure-extra.$(1)))
+build-preset = cmake --build --preset $(1) -j $(JOBS)
+define configure-and-build
+$(call configure,$(1))
+$(call build-preset,$(1))
+endef
+
+.PHONY: all deps run test clean dist dist-check bench fuzz \
+        build build-asan configure-win64 build-win64 win64-module configure-win32 build-win32 win32-module \
+        build-mac build-i386 build-fuzz \
+        normal-checks asan-checks win64-checks win32-checks mac-checks i386-checks fuzz-checks web-checks \
+        test-normal test-asan test-win64 test-win32 test-windows test-mac test-i386 test-fuzz test-web
 
 all: build
 
 deps:
 	@bash tools/install-deps.sh
 
-build: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS)
+# ---------------------------------------------------------------------------
+# Builds: one preset each. Windows: each build holds both flavours' modules,
+# the stand-in host and every test program; the 64-bit one ships
+# Tolvane.cdl64 (release 16), the 32-bit one Tolvane.cdl (release 12), and
+# `make dist` builds only the shipped module there (win64-module,
+# win32-module), the same target in the same folder.
+#
+# target            prerequisites       recipe
+build:              deps              ; $(call configure-and-build,normal)
+build-asan:         deps              ; $(call configure-and-build,asan)
+configure-win64:    deps              ; $(call configure,win64)
+build-win64:        configure-win64   ; $(call build-preset,win64)
+win64-module:       configure-win64   ; $(call build-preset,win64-module)
+configure-win32:    deps              ; $(call configure,win32)
+build-win32:        configure-win32   ; $(call build-preset,win32)
+win32-module:       configure-win32   ; $(call build-preset,win32-module)
+build-mac:          deps              ; $(call configure-and-build,mac)
+build-i386:         deps              ; $(call configure-and-build,i386)
+build-fuzz:         deps              ; $(call configure-and-build,fuzz)
 
-build-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTOLVANE_SANITIZE=ON -DTOLVANE_BENCH=OFF
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
+# ---------------------------------------------------------------------------
+# The checks of each part of `make test`. A part that runs a deliverable's
+# own module file records its SHA-256 in the build folder
+# (tested-modules.sha256), which tools/make-dist.sh checks when it packs
+# that file. The Windows checks (tools/windows-checks.sh): the PE checks,
+# the whole suite under Wine, the presets and outlines compared byte for
+# byte with the Linux build's. The macOS checks (tools/mac-checks.sh): the
+# Mach-O checks and two deliberately wrong modules that must fail them, the
+# whole suite of the normal build with this module as the release-12
+# plug-in, the comparison with the Linux module. Fuzzing (fuzz/README.md):
+# each target for FUZZ_SMOKE_SECONDS.
+#
+# target            prerequisites       recipe
+normal-checks:      build             ; ctest --preset normal -j $(JOBS)
+asan-checks:        build-asan        ; ctest --preset asan -j $(JOBS)
+win64-checks:       build-win64 build ; bash tools/windows-checks.sh 64 $(JOBS)
+win32-checks:       build-win32 build ; bash tools/windows-checks.sh 32 $(JOBS)
+mac-checks:         build-mac build   ; bash tools/mac-checks.sh $(JOBS)
+fuzz-checks:        build-fuzz        ; bash fuzz/run.sh build-fuzz $(FUZZ_SMOKE_SECONDS)
 
+# 32-bit Linux: the host, both modules and every test program with 4-byte
+# pointers; the whole suite runs, then how it ran (native or qemu-i386).
+i386-checks: build-i386
+	ctest --preset i386 -j $(JOBS)
+	@echo "32-bit programs ran $$(cat build-i386/i386-run-mode.txt)"
+
+# The workbench page in the system's Chromium, headless, driven by
+# playwright-core (npm ci in tests/web/); the screenshots stay in
+# build/web-shots.
+web-checks: build
+	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	TOLVANE_SERVE=$(abspath $(HOSTPROG)) TOLVANE_SHOTS=$(abspath build/web-shots) \
+	  node --test --test-reporter=spec tests/web/workbench.test.mjs
+
+# Each part runs its checks, build included, under tools/part.sh, which
+# prints the part's time and test count.
+PARTS = normal asan win64 win32 mac i386 fuzz web
+part-name.normal = Normal
+part-name.asan = Sanitizer
+part-name.win64 = Windows 64-bit
+part-name.win32 = Windows 32-bit
+part-name.mac = macOS
+part-name.i386 = 32-bit Linux
+part-name.fuzz = Fuzz
+part-name.web = Browser
+$(PARTS:%=test-%): test-%: deps
+	@bash tools/part.sh "$(part-name.$*)" $(MAKE) --no-print-directory $*-checks
+
+test-windows: test-win64 test-win32
+
+# The last step of `make test`: the packages `make dist` would write, in a
+# scratch folder, each Windows and macOS module checked to be the very file
+# the suite ran against.
+DELIVERABLE_BUILDS = build build-win64 build-win32 build-mac
+
+test: test-normal test-asan test-win64 test-win32 test-mac test-fuzz test-web dist-check
+
+dist-check:
+	TOLVANE_DIST_REQUIRE_TESTED=1 bash tools/make-dist.sh build/dist-check $(DELIVERABLE_BUILDS)
+
+# ---------------------------------------------------------------------------
 run: build
 	$(HOSTPROG) info
 	$(HOSTPROG) params
@@ -57,179 +150,24 @@ run: build
 	@echo "The workbench in a browser (Ctrl-C stops it): $(HOSTPROG) serve --release 16 --port 8080," \
 	  "then open http://127.0.0.1:8080/"
 
-# Each part of `make test` prints its time (its build included) and its
-# test count (tools/part.sh). A part that runs a deliverable's own module
-# file records its SHA-256 in the build folder (tested-modules.sha256), which
-# tools/make-dist.sh checks when it packs that file.
-PART = bash tools/part.sh
-record-tested = sha256sum $(abspath $(2)) >$(1)/tested-modules.sha256
-
-normal-checks: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
-
-test-normal: deps
-	@$(PART) Normal $(MAKE) --no-print-directory normal-checks
-
-asan-checks: build-asan
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
-
-test-asan: deps
-	@$(PART) Sanitizer $(MAKE) --no-print-directory asan-checks
-
-# Windows, cross-compiled with MinGW-w64, run under Wine: each build holds
-# both flavours' modules, the stand-in host and every test program. The
-# 64-bit one ships Tolvane.cdl64 (release 16), the 32-bit one Tolvane.cdl
-# (release 12); the other module of each is for the tests only.
-configure-win64: deps
-	cmake -S . -B $(WIN64_BUILD) --toolchain cmake/mingw-w64-x86_64.cmake $(WIN_FLAGS)
-
-build-win64: configure-win64
-	cmake --build $(WIN64_BUILD) -j $(JOBS)
-
-win64-module: configure-win64
-	cmake --build $(WIN64_BUILD) -j $(JOBS) --target tolvane_r16
-
-configure-win32: deps
-	cmake -S . -B $(WIN32_BUILD) --toolchain cmake/mingw-w64-i686.cmake $(WIN_FLAGS) -DTOLVANE_HOST=ON \
-	  "-DTOLVANE_RELEASES=16;12"
-
-build-win32: configure-win32
-	cmake --build $(WIN32_BUILD) -j $(JOBS)
-
-win32-module: configure-win32
-	cmake --build $(WIN32_BUILD) -j $(JOBS) --target tolvane_r12
-
-# The module checks (a PE32+ or PE32 DLL with one export and system imports;
-# the check refuses the other width), the whole suite under Wine, and the
-# presets and outlines compared byte for byte with the Linux build's.
-win64-checks: build-win64 build
-	bash tools/check-pe.sh $(WIN64_BUILD)/plugins/Tolvane-R16/Tolvane.cdl64 64
-	! bash tools/check-pe.sh $(WIN64_BUILD)/plugins/Tolvane-R16/Tolvane.cdl64 32 2>/dev/null
-	rm -rf $(WIN64_BUILD)/gtest-results
-	ctest --test-dir $(WIN64_BUILD) --output-on-failure -j $(JOBS)
-	bash tools/gtest-count.sh $(WIN64_BUILD)/gtest-results
-	bash tools/compare-builds.sh $(WIN64_BUILD)/compare $(HOSTPROG) \
-	  wine:$(WIN64_BUILD)/wineprefix:$(WIN64_BUILD)/tolvane-host.exe
-	$(call record-tested,$(WIN64_BUILD),$(WIN64_BUILD)/plugins/Tolvane-R16/Tolvane.cdl64)
-
-win32-checks: build-win32 build
-	bash tools/check-pe.sh $(WIN32_BUILD)/plugins/Tolvane-R12/Tolvane.cdl 32
-	! bash tools/check-pe.sh $(WIN32_BUILD)/plugins/Tolvane-R12/Tolvane.cdl 64 2>/dev/null
-	rm -rf $(WIN32_BUILD)/gtest-results
-	ctest --test-dir $(WIN32_BUILD) --output-on-failure -j $(JOBS)
-	bash tools/gtest-count.sh $(WIN32_BUILD)/gtest-results
-	bash tools/compare-builds.sh $(WIN32_BUILD)/compare $(HOSTPROG) \
-	  wine:$(WIN32_BUILD)/wineprefix:$(WIN32_BUILD)/tolvane-host.exe
-	$(call record-tested,$(WIN32_BUILD),$(WIN32_BUILD)/plugins/Tolvane-R12/Tolvane.cdl)
-
-test-win64: deps
-	@$(PART) "Windows 64-bit" $(MAKE) --no-print-directory win64-checks
-
-test-win32: deps
-	@$(PART) "Windows 32-bit" $(MAKE) --no-print-directory win32-checks
-
-test-windows: test-win64 test-win32
-
-.PHONY: build-mac mac-checks test-mac build-i386 i386-checks test-i386 configure-win32 win32-module \
-        win64-checks win32-checks test-win64 test-win32 dist-check
-
-# macOS: the release-12 module Tolvane.dylib, cross-built (no SDK) and
-# checked with LLVM's tools; two deliberately wrong modules show that the
-# checks bite: one more export fails the Mach-O check, a symbol of Linux's C
-# library fails the link against the stub of the system library. Then the
-# stand-in host's Mach-O loader runs the whole suite of the Linux build with
-# this module as the release-12 plug-in, and its presets and outlines are
-# compared with the Linux module's.
-build-mac: deps
-	cmake -S . -B $(MAC_BUILD) --toolchain cmake/macos-x86_64-cross.cmake -DCMAKE_BUILD_TYPE=Release \
-	  -DTOLVANE_BENCH=OFF
-	cmake --build $(MAC_BUILD) -j $(JOBS)
-
-mac-checks: build-mac build
-	bash tools/check-macho.sh $(MAC_BUILD)/plugins/Tolvane-R12/Tolvane.dylib 12
-	cmake --build $(MAC_BUILD) -j $(JOBS) --target tolvane_r12_extra_export
-	bash tools/check-macho.sh $(MAC_BUILD)/wrong-extra_export/Tolvane.dylib 12 2>&1 | \
-	  grep "exports '_c4d_main _tolvane_extra_export', expected exactly '_c4d_main'"
-	cmake --build $(MAC_BUILD) --target tolvane_r12_linux_only 2>&1 | \
-	  grep "undefined symbol: ___errno_location"
-	! test -e $(MAC_BUILD)/wrong-linux_only/Tolvane.dylib
-	TOLVANE_PLUGIN_R12=$(abspath $(MAC_BUILD))/plugins/Tolvane-R12 \
-	  ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
-	bash tools/compare-builds.sh $(MAC_BUILD)/compare $(HOSTPROG) r12:$(MAC_BUILD)/plugins/Tolvane-R12
-	$(call record-tested,$(MAC_BUILD),$(MAC_BUILD)/plugins/Tolvane-R12/Tolvane.dylib)
-
-test-mac: deps
-	@$(PART) macOS $(MAKE) --no-print-directory mac-checks
-
-# 32-bit Linux: the host, both modules and every test program with 4-byte
-# pointers; the whole suite runs.
-build-i386: deps
-	cmake -S . -B $(I386_BUILD) --toolchain cmake/linux-i386.cmake -DCMAKE_BUILD_TYPE=Release \
-	  -DTOLVANE_BENCH=OFF -DTOLVANE_I386_RUN=$(I386_RUN)
-	cmake --build $(I386_BUILD) -j $(JOBS)
-
-i386-checks: build-i386
-	ctest --test-dir $(I386_BUILD) --output-on-failure -j $(JOBS)
-	@echo "32-bit programs ran $$(cat $(I386_BUILD)/i386-run-mode.txt)"
-
-test-i386: deps
-	@$(PART) "32-bit Linux" $(MAKE) --no-print-directory i386-checks
-
-# The last step of `make test`: the packages `make dist` would write, in a
-# scratch folder, each Windows and macOS module checked to be the very file
-# the suite ran against.
-dist-check:
-	TOLVANE_DIST_REQUIRE_TESTED=1 bash tools/make-dist.sh $(BUILD)/dist-check $(BUILD) $(WIN64_BUILD) \
-	  $(WIN32_BUILD) $(MAC_BUILD)
-
-# Benchmarks (bench/README.md), timed in a Release build of their own; not
-# part of `make test`, which depends on no timing. BENCH_REPS repetitions
-# (BENCH_REPS_LARGE of the 100,000-object scene), medians.
-BENCH_BUILD ?= build-bench-release
-
-bench: deps
-	bash bench/run.sh $(BENCH_BUILD) $(JOBS)
-
-# Fuzzing (fuzz/README.md): Debian's clang-14 with libFuzzer, the modules
-# and the host sanitised and coverage-instrumented. `make fuzz` runs every
-# target FUZZ_SECONDS, two at a time; `make test` runs each for a smoke of
-# FUZZ_SMOKE_SECONDS. New corpus entries stay in the build folder.
-FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 600
-FUZZ_SMOKE_SECONDS ?= 10
-
-build-fuzz: deps
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_FUZZ=ON \
-	  -DTOLVANE_TESTS=OFF -DTOLVANE_BENCH=OFF -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
-
-fuzz: build-fuzz
-	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
-
-fuzz-checks: build-fuzz
-	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
-
-test-fuzz: deps
-	@$(PART) Fuzz $(MAKE) --no-print-directory fuzz-checks
-
-# The workbench page in the system's Chromium, headless, driven by
-# playwright-core (npm ci in tests/web/); the screenshots stay in
-# $(BUILD)/web-shots.
-.PHONY: web-checks test-web
-web-checks: build
-	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
-	TOLVANE_SERVE=$(abspath $(BUILD))/tolvane-host TOLVANE_SHOTS=$(abspath $(BUILD))/web-shots \
-	  node --test --test-reporter=spec tests/web/workbench.test.mjs
-
-test-web: deps
-	@$(PART) Browser $(MAKE) --no-print-directory web-checks
-
-test: test-normal test-asan test-win64 test-win32 test-mac test-fuzz test-web dist-check
-
 # Plug-in folders and zip files of every deliverable built here.
 dist: build win64-module win32-module build-mac
-	bash tools/make-dist.sh dist $(BUILD) $(WIN64_BUILD) $(WIN32_BUILD) $(MAC_BUILD)
+	bash tools/make-dist.sh dist $(DELIVERABLE_BUILDS)
 
+# Benchmarks (bench/README.md), timed in the bench preset's Release build;
+# not part of `make test`, which depends on no timing.
+bench: deps
+	bash bench/run.sh build-bench-release $(JOBS)
+
+# Fuzzing (fuzz/README.md): Debian's clang-14 with libFuzzer, the modules
+# and the host sanitised and coverage-instrumented; every target
+# FUZZ_SECONDS, two at a time. New corpus entries stay in the build folder.
+fuzz: build-fuzz
+	bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+# Everything the targets above write: the build folders, the packages, the
+# outline of `make run`, the figures of `make bench` and the browser tests'
+# npm folder. The installed dependencies (Debian packages, the npm folders
+# of tools/mesh/ and web/ from tools/install-deps.sh) stay.
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN64_BUILD) $(WIN32_BUILD) $(FUZZ_BUILD) $(MAC_BUILD) $(I386_BUILD) dist
+	rm -rf $(BUILD_DIRS) dist arrow.svg bench/results.json tests/web/node_modules

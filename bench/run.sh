@@ -15,7 +15,8 @@ jobs=${2:-2}
 reps=${BENCH_REPS:-5}
 reps_large=${BENCH_REPS_LARGE:-3}
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTOLVANE_TESTS=OFF -DTOLVANE_BENCH=ON >/dev/null
+# The bench preset (CMakePresets.json), in BUILD.
+cmake --preset bench -B "$build" >/dev/null
 targets=(scene_bench bench_report contour_bench)
 known=$(cmake --build "$build" --target help)
 if grep -qw mesh_bench <<<"$known"; then targets+=(mesh_bench); fi
