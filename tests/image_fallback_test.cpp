@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "baseline_tiff.h"
+#include "checksums.h"
 #include "fixture.h"
 #include "gui.h"
 #include "host.h"
