@@ -29,7 +29,7 @@
 #include "custom_values.h"
 #include "fuzz_support.h"
 #include "scenefile.h"
-#include "stored_png.h"
+#include "checksums.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "fixture.h"
 #include "gui.h"
 #include "mesh_console.h"
+#include "png_codec.h"
 #include "recovery.h"
 #include "script.h"
 #include "serve.h"
@@ -316,11 +317,9 @@ TEST_F(ServeTest, FilesTravelByUploadAndDownload) {
   const auto png = client_->Get("/api/dots.png");
   ASSERT_TRUE(png && png->status == 200);
   EXPECT_EQ(png->get_header_value("Content-Type"), "image/png");
-  testkit::TempDir dir;
-  std::ofstream(dir.File("f.png"), std::ios::binary) << png->body;
   host::Raster raster;
   std::string error;
-  ASSERT_TRUE(host::ReadPng(dir.File("f.png"), &raster, &error)) << error;
+  ASSERT_TRUE(host::DecodePng(png->body, &raster.width, &raster.height, &raster.rgb, &error)) << error;
   for (const auto& [x, y] : clicks) EXPECT_EQ(raster.At(x, y), (host::Rgb{0, 0, 0})) << x << "," << y;
   EXPECT_EQ(raster.At(150, 15), (host::Rgb{255, 255, 255}));
   EXPECT_EQ(Printed("print gui")["points"].size(), 3u);

@@ -76,7 +76,7 @@ struct Bitmap {
 // Reads a TIFF file into a Bitmap. Null (with `error` set, when given) when
 // the file is missing, is not a readable TIFF or is implausibly large.
 // Builds with libtiff read with it; others with the baseline reader, which
-// takes uncompressed 8-bit RGB and RGBA images only (host/baseline_tiff.h).
+// takes uncompressed 8-bit RGB and RGBA images only (baseline_tiff.h).
 std::unique_ptr<Bitmap> ReadTiff(const std::string& path, std::string* error);
 // The same with the baseline reader, whatever the build has.
 std::unique_ptr<Bitmap> ReadBaselineTiff(const std::string& path, std::string* error);

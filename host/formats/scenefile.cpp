@@ -11,7 +11,7 @@
 #include "scene.h"
 #include "plugins.h"
 #include "safe_writer.h"
-#include "stored_png.h"
+#include "checksums.h"
 
 namespace host {
 

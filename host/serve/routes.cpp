@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "files.h"
+#include "gui.h"
+#include "png_codec.h"
 #include "safe_writer.h"
 #include "web_assets.h"
 #include "workbench.h"
@@ -204,14 +206,15 @@ void Workbench::Impl::GetExport(const HttpRequest& req, HttpResponse& res) {
 
 void Workbench::Impl::GetDotsPng(const HttpRequest&, HttpResponse& res) {
   OnHost(res, [&] {
-    const std::string file = tempDir + "/field.png";
-    CommandResult r = Run({"gui", "png", file}, false);
+    // `print gui` refuses as `gui png` does (no element open, or one without
+    // a field); the picture is then the field's raster, encoded in memory.
+    ScriptError why;
+    if (console->PrintedDocument("gui", &why).is_null())
+      return SendError(res, why.status == kScriptFailed ? 422 : 409, why.message);
+    ElementEditor* editor = OpenElements().back();
+    const Raster* raster = editor->FieldRaster(editor->Fields().front().id);
     std::string bytes, error;
-    const bool read = r.Ok() && ReadWholeFile(file, &bytes, &error);
-    std::filesystem::remove(file);
-    r.error = Unpath(r.error, file, "the field's picture");
-    if (!r.Ok()) return SendError(res, r.status == kScriptFailed ? 422 : 409, r.error);
-    if (!read) return SendError(res, 500, "the field's picture could not be read back");
+    if (!EncodePng(raster->width, raster->height, raster->rgb, &bytes, &error)) return SendError(res, 422, error);
     res.contentType = "image/png";
     res.body = bytes;
   });

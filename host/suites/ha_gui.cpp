@@ -1,16 +1,16 @@
 // The interface element suite: element registration, libraries, dialogs,
-// layout, user areas and drawing (ui/gui.cpp does the work).
+// layout, user areas and drawing (ui/element_entries.cpp does the work).
 #include "suites.h"
 
 #include <cstdint>
 
 #include "entry.h"
-#include "gui_entries.h"
+#include "element_entries.h"
 
 namespace host {
 namespace {
 
-using namespace gui_entries;
+using namespace element_entries;
 
 const ha_gui_suite kGui = MakeSuite<ha_gui_suite,
     Entry<&RegisterCustomGui>,

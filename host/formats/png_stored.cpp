@@ -1,38 +1,17 @@
-// The PNG writer and reader of hosts built without libpng.
-#include "stored_png.h"
+// The host's own PNG back-end, used where libpng is missing: a writer of
+// stored (uncompressed) deflate blocks and a reader of such files.
+#include "png_codec.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "checksums.h"
 
 namespace host {
 namespace {
 
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::size_t kMaxStored = 65535;  // bytes in one stored deflate block
-
-// Eight tables for taking the CRC eight bytes at a time: table k maps a byte
-// to its remainder after k further zero bytes. The bytes are read one by one,
-// so the result is the same on every byte order.
-using CrcTables = std::array<std::array<uint32_t, 256>, 8>;
-
-const CrcTables& CrcTable() {
-  static const CrcTables tables = [] {
-    CrcTables t{};
-    for (uint32_t n = 0; n < 256; ++n) {
-      uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[0][n] = c;
-    }
-    for (uint32_t n = 0; n < 256; ++n)
-      for (std::size_t k = 1; k < 8; ++k) t[k][n] = t[0][t[k - 1][n] & 0xFF] ^ (t[k - 1][n] >> 8);
-    return t;
-  }();
-  return tables;
-}
 
 void PutU32(std::string* out, uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<char>((v >> shift) & 0xFF));
@@ -69,34 +48,8 @@ int Paeth(int a, int b, int c) {
 
 }  // namespace
 
-uint32_t Crc32(const uint8_t* data, std::size_t size, uint32_t crc) {
-  const CrcTables& t = CrcTable();
-  crc = ~crc;
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    const uint8_t* p = data + i;
-    const uint32_t lo = crc ^ (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
-                               uint32_t{p[3]} << 24);
-    crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-          t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
-  }
-  for (; i < size; ++i) crc = t[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
-
-uint32_t Adler32(const uint8_t* data, std::size_t size, uint32_t adler) {
-  uint32_t a = adler & 0xFFFF, b = adler >> 16;
-  for (std::size_t i = 0; i < size; ++i) {
-    a = (a + data[i]) % 65521;
-    b = (b + a) % 65521;
-  }
-  return b << 16 | a;
-}
-
 std::string EncodeStoredPng(int width, int height, const std::vector<uint8_t>& rgb) {
-  if (width <= 0 || height <= 0) return "";
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-  if (rgb.size() != rowBytes * static_cast<std::size_t>(height)) return "";
 
   // The filtered image: each row starts with filter type 0 (none).
   std::string raw;
@@ -135,8 +88,9 @@ std::string EncodeStoredPng(int width, int height, const std::vector<uint8_t>& r
   return png;
 }
 
-bool DecodeStoredPng(const std::string& bytes, int* width, int* height, std::vector<uint8_t>* rgb,
+bool DecodeStoredPng(const std::string& png, int* width, int* height, std::vector<uint8_t>* rgb,
                      std::string* error) {
+  const std::string& bytes = png;
   if (bytes.size() < sizeof kSignature || bytes.compare(0, sizeof kSignature,
                                                         reinterpret_cast<const char*>(kSignature),
                                                         sizeof kSignature) != 0)
@@ -232,17 +186,6 @@ bool DecodeStoredPng(const std::string& bytes, int* width, int* height, std::vec
   }
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
-  return true;
-}
-
-bool ReadStoredPngFile(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb,
-                       std::string* error) {
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!in) return Fail(error, path + ": cannot open the file");
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  std::string reason;
-  if (!DecodeStoredPng(bytes.str(), width, height, rgb, &reason)) return Fail(error, path + ": " + reason);
   return true;
 }
 

@@ -1,12 +1,12 @@
 // The functions of the interface element suite, as the table's entries call
-// them. The table is made in suites/ha_gui.cpp.
-#ifndef HOST_GUI_ENTRIES_H
-#define HOST_GUI_ENTRIES_H
+// them (element_entries.cpp). The table is made in suites/ha_gui.cpp.
+#ifndef HOST_ELEMENT_ENTRIES_H
+#define HOST_ELEMENT_ENTRIES_H
 
 #include "hostapi.h"
 
 namespace host {
-namespace gui_entries {
+namespace element_entries {
 
 int32_t RegisterCustomGui(const ha_customgui_info* info);
 int32_t InstallLibrary(int32_t id, const void* lib, int32_t version, int32_t size);
@@ -31,7 +31,7 @@ void OffscreenOn(ha_userarea h);
 void DrawSetPen(ha_userarea h, const ha_vector* color);
 void DrawRectangle(ha_userarea h, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
-}  // namespace gui_entries
+}  // namespace element_entries
 }  // namespace host
 
 #endif
