@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "fixture.h"
+#include "png_codec.h"
+#include "safe_writer.h"
+#include "svg_png.h"
 
 namespace {
 
@@ -385,7 +388,16 @@ TEST(ProgramOutline, BadArgumentsAreUsageErrors) {
       {"outline --bogus", {"--bogus"}},
       {"outline --release 13", {"--release", "13"}},
       {"outline --release", {"--release"}},
-      {"outline --format png", {"png"}},
+      {"outline --format png", {"png", "-o"}},
+      {"outline --format svg --fill 'x\"/>'", {"--fill", "colour"}},
+      {"outline --format svg --stroke bleu", {"--stroke", "bleu"}},
+      {"outline --format svg --background none", {"--background", "none"}},
+      {"outline --format svg --size 0", {"--size", "0"}},
+      {"outline --format svg --size 20000", {"--size"}},
+      {"outline --format svg --size 640x", {"--size", "640x"}},
+      {"outline --format svg --margin -3", {"--margin"}},
+      {"outline --format svg --margin ten%", {"--margin", "ten%"}},
+      {"outline --format svg --stroke-width -1", {"--stroke-width"}},
       {"outline --set ARROW_SHAFT_LENGTH=abc", {"ARROW_SHAFT_LENGTH", "abc"}},
       {"outline --set ARROW_CHEVRON=maybe", {"ARROW_CHEVRON", "maybe"}},
       {"outline --set ARROW_NO_SUCH_THING=1", {"ARROW_NO_SUCH_THING"}},
@@ -404,6 +416,59 @@ TEST(ProgramOutline, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(r.out, "");
     for (const std::string& n : c.named) EXPECT_NE(r.err.find(n), std::string::npos) << r.err;
   }
+}
+
+// The picture's look as asked: each option shows in the drawing, and the
+// defaults stay as they were.
+TEST(ProgramOutline, SvgTakesItsColoursSizeAndMargin) {
+  struct Case {
+    std::string args;
+    std::vector<std::string> has;  // texts the drawing must hold
+  };
+  const std::vector<Case> cases = {
+      {"", {"width=\"800\" height=\"364\"", "fill=\"#cfe3f7\"", "stroke=\"#1d4f80\"", "stroke-width=\"2.0\""}},
+      {"--fill tomato --stroke '#000'", {"fill=\"tomato\"", "stroke=\"#000\""}},
+      {"--fill none --stroke-width 7.5", {"fill=\"none\"", "stroke-width=\"7.5\""}},
+      {"--stroke-width 0", {"stroke=\"none\""}},
+      {"--background white", {"<rect", "fill=\"white\""}},
+      {"--size 400", {"width=\"400\" height=\"182\""}},
+      {"--size 640x480", {"width=\"640\" height=\"480\""}},
+      // The box is 500 x 200: 10 units around it, or a tenth of 500.
+      {"--margin 10", {"viewBox=\"-260.0 -110.0 520.0 220.0\""}},
+      {"--margin 10%", {"viewBox=\"-300.0 -150.0 600.0 300.0\""}},
+      // A stroke wider than the margin gets room for its outer half.
+      {"--margin 0 --stroke-width 40", {"viewBox=\"-270.0 -120.0 540.0 240.0\""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto r = RunProgram("outline --format svg " + c.args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string& h : c.has) EXPECT_NE(r.out.find(h), std::string::npos) << h << "\n" << r.out;
+  }
+}
+
+// A PNG is the SVG rendered: the size asked, the fill inside the arrow, the
+// background around it.
+TEST(ProgramOutline, PngIsTheDrawingRenderedAtTheSizeAsked) {
+  if (!host::CanRenderSvg()) GTEST_SKIP() << "this build renders no SVG";
+  TempDir tmp;
+  const std::string file = tmp.File("arrow.png");
+  const auto r = RunProgram("outline --format png --size 500 --margin 0 --fill '#ff0000' --stroke none "
+                            "--background '#0000ff' -o " + Quoted(file));
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string bytes, error;
+  ASSERT_TRUE(host::ReadWholeFile(file, &bytes, &error)) << error;
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  ASSERT_TRUE(host::DecodePng(bytes, &w, &h, &rgb, &error)) << error;
+  EXPECT_EQ(w, 500);
+  EXPECT_EQ(h, 200);
+  const auto pixel = [&](int x, int y) {
+    const size_t at = (static_cast<size_t>(y) * w + x) * 3;
+    return std::vector<int>{rgb[at], rgb[at + 1], rgb[at + 2]};
+  };
+  EXPECT_EQ(pixel(250, 100), (std::vector<int>{255, 0, 0}));  // the shaft at the origin
+  EXPECT_EQ(pixel(10, 10), (std::vector<int>{0, 0, 255}));    // beside the shaft, behind the barbs
 }
 
 // A preset is loaded before the settings, so every --set wins over the file.

@@ -1,7 +1,9 @@
 #include "outline_svg.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <iterator>
 #include <cstdio>
 #include <sstream>
 
@@ -126,8 +128,11 @@ bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg,
   for (const auto& p : outline.points) pts.push_back({p[kH[plane]], p[kV[plane]]});
   const Box b = BoxOf(pts);
   const double extent = std::max({b.maxH - b.minH, b.maxV - b.minV, 1.0});
-  const double margin = extent * style.margin;
   const double stroke = style.strokeWidth > 0 ? style.strokeWidth : extent / 250.0;
+  // At least room for the half of the stroke that lies outside the outline,
+  // so that a wide stroke is not cut off at the picture's edge.
+  const double margin = std::max(style.marginLength >= 0 ? style.marginLength : extent * style.margin,
+                                 style.stroke == "none" ? 0.0 : stroke / 2);
   // The view box: the outline's box and the margin, y pointing down.
   const double vx = b.minH - margin, vy = -b.maxV - margin;
   const double vw = b.maxH - b.minH + 2 * margin, vh = b.maxV - b.minV + 2 * margin;
@@ -165,6 +170,43 @@ bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg,
   out << "/>\n</svg>\n";
   *svg = out.str();
   return true;
+}
+
+bool CheckSvgColour(const std::string& what, const std::string& text, bool noneToo, std::string* error) {
+  // The colour keywords of CSS, which every SVG renderer knows.
+  static const char* const kNames[] = {
+    "aliceblue", "antiquewhite", "aqua", "aquamarine", "azure", "beige", "bisque", "black", "blanchedalmond",
+    "blue", "blueviolet", "brown", "burlywood", "cadetblue", "chartreuse", "chocolate", "coral",
+    "cornflowerblue", "cornsilk", "crimson", "cyan", "darkblue", "darkcyan", "darkgoldenrod", "darkgray",
+    "darkgreen", "darkgrey", "darkkhaki", "darkmagenta", "darkolivegreen", "darkorange", "darkorchid",
+    "darkred", "darksalmon", "darkseagreen", "darkslateblue", "darkslategray", "darkslategrey",
+    "darkturquoise", "darkviolet", "deeppink", "deepskyblue", "dimgray", "dimgrey", "dodgerblue", "firebrick",
+    "floralwhite", "forestgreen", "fuchsia", "gainsboro", "ghostwhite", "gold", "goldenrod", "gray", "green",
+    "greenyellow", "grey", "honeydew", "hotpink", "indianred", "indigo", "ivory", "khaki", "lavender",
+    "lavenderblush", "lawngreen", "lemonchiffon", "lightblue", "lightcoral", "lightcyan",
+    "lightgoldenrodyellow", "lightgray", "lightgreen", "lightgrey", "lightpink", "lightsalmon",
+    "lightseagreen", "lightskyblue", "lightslategray", "lightslategrey", "lightsteelblue", "lightyellow",
+    "lime", "limegreen", "linen", "magenta", "maroon", "mediumaquamarine", "mediumblue", "mediumorchid",
+    "mediumpurple", "mediumseagreen", "mediumslateblue", "mediumspringgreen", "mediumturquoise",
+    "mediumvioletred", "midnightblue", "mintcream", "mistyrose", "moccasin", "navajowhite", "navy", "oldlace",
+    "olive", "olivedrab", "orange", "orangered", "orchid", "palegoldenrod", "palegreen", "paleturquoise",
+    "palevioletred", "papayawhip", "peachpuff", "peru", "pink", "plum", "powderblue", "purple",
+    "rebeccapurple", "red", "rosybrown", "royalblue", "saddlebrown", "salmon", "sandybrown", "seagreen",
+    "seashell", "sienna", "silver", "skyblue", "slateblue", "slategray", "slategrey", "snow", "springgreen",
+    "steelblue", "tan", "teal", "thistle", "tomato", "turquoise", "violet", "wheat", "white", "whitesmoke",
+    "yellow", "yellowgreen",
+  };
+  std::string lower;
+  for (char ch : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const std::size_t digits = lower.size() - 1;
+  const bool hex = lower.size() > 1 && lower[0] == '#' && (digits == 3 || digits == 4 || digits == 6 || digits == 8) &&
+                   std::all_of(lower.begin() + 1, lower.end(), [](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)) != 0; });
+  if (hex || (noneToo && lower == "none") ||
+      std::any_of(std::begin(kNames), std::end(kNames), [&](const char* name) { return lower == name; }))
+    return true;
+  *error = what + " takes a colour: #rgb, #rrggbb, #rrggbbaa or a name such as steelblue" +
+           (noneToo ? std::string(", or none") : std::string()) + "; not '" + text + "'";
+  return false;
 }
 
 std::string NoteSvg(const std::string& note, int width, int height, const std::string& id) {

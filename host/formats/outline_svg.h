@@ -24,6 +24,7 @@ struct SvgStyle {
   int width = 800;
   int height = 0;            // 0: from the box's aspect
   double margin = 0.05;      // around the box, a fraction of its larger side
+  double marginLength = -1;  // around the box in scene units, in place of `margin` when >= 0
   std::string fill = "#cfe3f7";
   std::string stroke = "#1d4f80";
   double strokeWidth = 0.0;  // in scene units; 0: the box's larger side / 250
@@ -43,6 +44,12 @@ int PlaneOf(const Outline& outline);
 // False with the reason when a coordinate is not finite or there is no
 // point (nothing is drawn).
 bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg, std::string* error);
+// Whether `text` is a colour an SVG drawing takes: "#rgb", "#rgba",
+// "#rrggbb", "#rrggbbaa", one of the colour keywords of CSS ("red",
+// "steelblue", ...), or "none" when `noneToo`. False with a message naming
+// `what` and the text otherwise.
+bool CheckSvgColour(const std::string& what, const std::string& text, bool noneToo, std::string* error);
+
 // A picture of `width` x `height` pixels holding only a line of text.
 std::string NoteSvg(const std::string& note, int width, int height, const std::string& id = "");
 // A header line "x,y,z", then one "x,y,z" line a point.

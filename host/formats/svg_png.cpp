@@ -21,17 +21,22 @@ cairo_status_t Append(void* closure, const unsigned char* data, unsigned int len
 bool CanRenderSvg() { return true; }
 
 bool SvgToPng(const std::string& svg, int width, int height, std::string* png, std::string* error) {
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
-    *error = "a picture is 1 to 16384 pixels wide and high, not " + std::to_string(width) + " x " +
-             std::to_string(height);
-    return false;
-  }
   GError* gerror = nullptr;
   RsvgHandle* handle =
       rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &gerror);
   if (handle == nullptr) {
     *error = std::string("the drawing cannot be read: ") + (gerror != nullptr ? gerror->message : "unknown");
     if (gerror != nullptr) g_error_free(gerror);
+    return false;
+  }
+  double ownWidth = 0, ownHeight = 0;
+  if (height == 0 && width > 0 && rsvg_handle_get_intrinsic_size_in_pixels(handle, &ownWidth, &ownHeight) &&
+      ownWidth > 0 && ownHeight > 0 && ownHeight / ownWidth * width < 16384.5)
+    height = static_cast<int>(ownHeight / ownWidth * width + 0.5);
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    *error = "a picture is 1 to 16384 pixels wide and high, not " + std::to_string(width) + " x " +
+             std::to_string(height);
+    g_object_unref(handle);
     return false;
   }
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);

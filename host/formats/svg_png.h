@@ -12,7 +12,7 @@ namespace host {
 bool CanRenderSvg();
 
 // Renders `svg` into a `width` x `height` PNG (the drawing fitted and
-// centred); false with the reason when the drawing cannot be read or this
+// centred; `height` 0: as high as the drawing's own aspect makes it); false with the reason when the drawing cannot be read or this
 // build has no renderer.
 bool SvgToPng(const std::string& svg, int width, int height, std::string* png, std::string* error);
 
