@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "extrude.h"
 #include "fixture.h"
 #include "mesh.h"
 #include "mesh_console.h"
@@ -114,6 +115,7 @@ TEST_P(MeshTest, EveryOutlineKindGivesAClosedOrientedSolid) {
       {{"ARROW_FLETCHING=true", "ARROW_TAIL_NOTCH=40", "ARROW_CHEVRON=true"}, z},
       {{"ARROW_CHEVRON=true", "ARROW_CHEVRON_SQUARE_ENDS=true"}, z},
       {{"ARROW_HEAD_TAPER=0.5", "ARROW_TAIL_TAPER=0.3", "ARROW_BARB_SWEEP=30"}, z},
+      {{"ARROW_HEAD_TAPER=1"}, z},  // the shaft pinched to a point at the head: two lobes
       {{"ARROW_SHAFT_WIDTH=4", "ARROW_BARB_WIDTH=3"}, z},  // thinner than the rounding
       {{"ARROW_REVERSE=true"}, z},
       {{"ARROW_POINT_INTERPOLATION=1"}, z},  // intermediate points on every edge
@@ -205,6 +207,66 @@ TEST_P(MeshTest, BadOutlinesGiveNoMeshAndTheReason) {
     EXPECT_FALSE(eval.ok);
     EXPECT_TRUE(eval.mesh.vertices.empty() && eval.mesh.triangles.empty());
     EXPECT_EQ(eval.reason.rfind(c.reason, 0), 0u) << eval.reason;
+  }
+}
+
+// An outline that touches itself at single points is cut there into lobes,
+// each its own closed solid; one that crosses itself, or turns a part inside
+// out, has no mesh.
+TEST(MeshOutline, TouchingOutlinesComeApartIntoLobes) {
+  struct Case {
+    const char* label;
+    std::vector<Vec3> points;
+    std::size_t solids;  // 0: no mesh, for the reason below
+    const char* reason = "";
+  };
+  const Case cases[] = {
+      {"square", {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}}, 1},
+      {"two squares at a corner",
+       {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {20, 10, 0}, {20, 20, 0}, {10, 20, 0}, {10, 10, 0}, {0, 10, 0}},
+       2},
+      {"a corner on an edge", {{0, 0, 0}, {20, 0, 0}, {10, 10, 0}, {20, 20, 0}, {0, 20, 0}, {10, 10, 0}}, 2},
+      {"a point touching an edge", {{0, 0, 0}, {20, 0, 0}, {20, 20, 0}, {10, 0, 0}, {0, 20, 0}}, 2},
+      {"bow tie", {{0, 0, 0}, {10, 10, 0}, {10, 0, 0}, {0, 10, 0}}, 0, "the outline encloses no area"},
+      {"uneven bow tie", {{0, 0, 0}, {20, 10, 0}, {20, 0, 0}, {0, 10, 0}, {-5, 5, 0}}, 0,
+       "the outline crosses or touches itself (edges "},
+      {"inside out", {{0, 10, 0}, {10, 10, 0}, {10, 2, 0}, {14, 6, 0}, {10, 8, 0}, {10, 0, 0}, {0, 0, 0}}, 0,
+       "the outline crosses or touches itself (edges "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    host::mesh::CapSettings flat;
+    const Evaluation eval = host::mesh::Extrude(c.points, {0.0, 0.0, 5.0}, flat, flat);
+    std::string why;
+    EXPECT_EQ(host::mesh::CheckOutline(c.points, &why), c.solids > 0) << why;
+    if (c.solids == 0) {
+      EXPECT_FALSE(eval.ok);
+      EXPECT_EQ(eval.reason.rfind(c.reason, 0), 0u) << eval.reason;
+      continue;
+    }
+    ASSERT_TRUE(eval.ok) << eval.reason;
+    const Measures m = Measure(eval.mesh);
+    EXPECT_TRUE(m.closed && m.oriented);
+    // Separate solids: vertices joined only by triangles.
+    std::vector<uint32_t> part(eval.mesh.vertices.size());
+    for (uint32_t i = 0; i < part.size(); ++i) part[i] = i;
+    const auto find = [&part](uint32_t i) {
+      while (part[i] != i) i = part[i] = part[part[i]];
+      return i;
+    };
+    for (const auto& t : eval.mesh.triangles) {
+      part[find(t[1])] = find(t[0]);
+      part[find(t[2])] = find(t[0]);
+    }
+    std::size_t solids = 0;
+    for (uint32_t i = 0; i < part.size(); ++i) solids += find(i) == i ? 1 : 0;
+    EXPECT_EQ(solids, c.solids);
+    double area = 0.0;
+    for (std::size_t i = 0; i < c.points.size(); ++i) {
+      const Vec3 a = c.points[i], b = c.points[(i + 1) % c.points.size()];
+      area += 0.5 * (a.x * b.y - b.x * a.y);
+    }
+    EXPECT_NEAR(m.volume, 5.0 * area, 1e-9 * area);
   }
 }
 
@@ -647,7 +709,7 @@ TEST_P(MeshProgram, TheSuffixPicksTheFormatAndFormatOverrides) {
 }
 
 // glTF counts in metres: positions are scene units times --unit (1 mm by
-// default, so the default arrow is 0.6 m long); the other formats keep the
+// default, so the default arrow, 500 units, is 0.5 m long); the other formats keep the
 // scene's units and name the unit.
 TEST_P(MeshProgram, TheUnitScalesGltfAndIsNamedElsewhere) {
   testkit::TempDir dir;
@@ -658,12 +720,12 @@ TEST_P(MeshProgram, TheUnitScalesGltfAndIsNamedElsewhere) {
     const char* note;
   };
   const Case cases[] = {
-      {"glb", host::mesh::kDefaultUnit, 0.6, ""},
-      {"glb", 0.01, 6.0, ""},
-      {"gltf", 1.0, 600.0, ""},
-      {"obj", 0.01, 600.0, "# Tolvane mesh, 1 unit = 0.01 m\n"},
-      {"ply", 0.0254, 600.0, "comment Tolvane mesh, 1 unit = 0.0254 m\n"},
-      {"stl", 1.0, 600.0, "Tolvane mesh, 1 unit = 1 m"},
+      {"glb", host::mesh::kDefaultUnit, 0.5, ""},
+      {"glb", 0.01, 5.0, ""},
+      {"gltf", 1.0, 500.0, ""},
+      {"obj", 0.01, 500.0, "# Tolvane mesh, 1 unit = 0.01 m\n"},
+      {"ply", 0.0254, 500.0, "comment Tolvane mesh, 1 unit = 0.0254 m\n"},
+      {"stl", 1.0, 500.0, "Tolvane mesh, 1 unit = 1 m"},
   };
   int serial = 0;
   for (const Case& c : cases) {
@@ -772,9 +834,11 @@ TEST_P(MeshProgram, SceneObjectsExportAsTheyStand) {
   testkit::TempDir dir;
   const std::string scene = dir.File("row.tlvscene");
   const std::string script = testkit::ReadFileBytes(TOLVANE_SOURCE_DIR "/examples/cloner-along-path.script");
-  const testkit::ProgramResult saved = testkit::RunProgram(
-      "run -", std::string("plugin release ") + std::to_string(GetParam()) + "\n" + script +
-                   "print mesh Cloner\nsave-scene \"" + scene + "\"\n");
+  std::string forRelease = script;
+  const std::string line = "plugin release 16\n";
+  forRelease.replace(forRelease.find(line), line.size(), "plugin release " + std::to_string(GetParam()) + "\n");
+  const testkit::ProgramResult saved =
+      testkit::RunProgram("run -", forRelease + "print mesh Cloner\nsave-scene \"" + scene + "\"\n");
   ASSERT_EQ(saved.status, 0) << saved.err;
   const std::string last = saved.out.substr(saved.out.rfind("{\"name\":\"Cloner\",\"vertices\""));
 

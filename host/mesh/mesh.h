@@ -125,7 +125,7 @@ bool IsFormat(const std::string& format);
 bool ChooseFormat(const std::string& path, const std::string& requested, std::string* format, std::string* error);
 
 // Metres per scene unit. The default makes one unit a millimetre: the
-// default arrow (600 units) arrives 0.6 m long, and STL files, which
+// default arrow (500 units) arrives 0.5 m long, and STL files, which
 // carry no unit, are in the millimetres that printing programs assume.
 constexpr double kDefaultUnit = 0.001;
 bool IsUnit(double unit);  // finite and positive

@@ -32,7 +32,7 @@ Command AddMeshCommand(CLI::App& app) {
   mesh->add_option("--format", o->format, "glb, gltf, obj, stl or ply (by default the file's suffix)")
       ->check(CLI::IsMember({"glb", "gltf", "obj", "stl", "ply"}));
   mesh->add_option("--unit", o->unit,
-                   "metres per scene unit (0.001 by default: the default arrow is 0.6 m long); "
+                   "metres per scene unit (0.001 by default: the default arrow is 0.5 m long); "
                    "glTF positions are scaled to metres, OBJ, PLY and STL name the unit")
       ->type_name("M");
   mesh->add_option("-o", o->output, "the file to write")->type_name("FILE")->required()->check(kNonEmpty);
