@@ -283,30 +283,33 @@ ShadedMesh Shade(const Mesh& mesh, double creaseDegrees) {
   const double cosCrease = std::cos(creaseDegrees * 3.14159265358979323846 / 180.0);
   const std::size_t nt = mesh.triangles.size();
   std::vector<Vec3> faceNormal(nt);
-  std::vector<std::array<double, 3>> cornerAngle(nt);
+  std::vector<std::array<double, 3>> cornerWeight(nt);
   std::vector<std::vector<std::pair<uint32_t, int>>> around(mesh.vertices.size());  // (triangle, corner)
   for (std::size_t t = 0; t < nt; ++t) {
     const auto& tri = mesh.triangles[t];
     const Vec3 a = mesh.vertices[tri[0]], b = mesh.vertices[tri[1]], c = mesh.vertices[tri[2]];
-    faceNormal[t] = Normalized(Cross(b - a, c - a));
+    const Vec3 twiceArea = Cross(b - a, c - a);
+    faceNormal[t] = Normalized(twiceArea);
     for (int k = 0; k < 3; ++k) {
       const Vec3 p = mesh.vertices[tri[k]];
       const Vec3 u = Normalized(mesh.vertices[tri[(k + 1) % 3]] - p), w = Normalized(mesh.vertices[tri[(k + 2) % 3]] - p);
-      cornerAngle[t][k] = std::acos(std::clamp(Dot(u, w), -1.0, 1.0));
+      cornerWeight[t][k] = std::acos(std::clamp(Dot(u, w), -1.0, 1.0)) * Length(twiceArea);
       around[tri[k]].push_back({static_cast<uint32_t>(t), k});
     }
   }
   ShadedMesh out;
   out.triangles = mesh.triangles;
   for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
-    // Each corner's normal: the angle-weighted mean of the faces round the
-    // vertex that lie within the crease angle of its own face. Corners whose
-    // normals agree share one vertex of the output.
+    // Each corner's normal: the mean of the faces round the vertex that lie
+    // within the crease angle of its own face, weighted by their corner
+    // angle and area (so that a flat cap or a side wall keeps its own normal
+    // where a narrow rounded rim meets it). Corners whose normals agree share
+    // one vertex of the output.
     std::vector<std::pair<Vec3, uint32_t>> made;
     for (const auto& [t, k] : around[v]) {
       Vec3 sum;
       for (const auto& [g, j] : around[v]) {
-        if (Dot(faceNormal[t], faceNormal[g]) >= cosCrease) sum = sum + faceNormal[g] * cornerAngle[g][j];
+        if (Dot(faceNormal[t], faceNormal[g]) >= cosCrease) sum = sum + faceNormal[g] * cornerWeight[g][j];
       }
       Vec3 n = Normalized(sum);
       if (!(Length(n) > 0.5)) n = Length(faceNormal[t]) > 0.5 ? faceNormal[t] : Vec3{0.0, 0.0, 1.0};
