@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # glTF files of the stand-in host checked by the Khronos glTF validator: the
-# extruded arrow (flat and rounded caps) and the two path examples' set-ups
-# (each given a path), as .glb and .gltf, written by the console's export.
+# extruded arrow (flat and rounded caps, in the default unit and in another)
+# and the two path examples' set-ups, as .glb and .gltf, written by the
+# console's export and the program's mesh command; all carry normals.
 #
 #   bash tests/mesh_gltf_validator.sh TOLVANE-HOST WORK-FOLDER
 set -euo pipefail
@@ -27,13 +28,24 @@ set Round ARROW_EXTRUDE_FILLET true
 press Round ARROW_MAKE_EXTRUDE
 export "Extrude NURBS" round.glb
 export "Extrude NURBS" round.gltf
+export "Extrude NURBS" round-cm.glb --unit 0.01
 END
+"$host" mesh --rounded --set ARROW_CHEVRON=true -o chevron.glb
+"$host" mesh --format gltf -o flat-program.data
 { cat "$root/examples/cloner-along-path.script"
-  echo 'points Path cubic 0,0,0 400,0,300 800,0,-200 1200,0,0'
   echo 'export Cloner cloner.glb'
   echo 'export Cloner cloner.gltf'; } | "$host" run - >/dev/null
 { cat "$root/examples/wrap-along-path.script"
-  echo 'points Path cubic 0,0,0 300,200,0 600,-100,0 900,150,0'
   echo 'export "Extrude NURBS" wrap.glb'
   echo 'export "Extrude NURBS" wrap.gltf'; } | "$host" run - >/dev/null
-node "$root/tools/mesh/validate-gltf.mjs" flat.glb flat.gltf round.glb round.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf
+mv flat-program.data flat-program.gltf
+status=0
+report="$(node "$root/tools/mesh/validate-gltf.mjs" flat.glb flat.gltf round.glb round.gltf round-cm.glb chevron.glb \
+  flat-program.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf)" || status=$?
+echo "$report"
+[ "$status" -eq 0 ] || exit 1
+# No errors and no warnings either.
+if echo "$report" | grep -v '^  ' | grep -qv ': 0 errors, 0 warnings,'; then
+  echo "mesh_gltf_validator: a file has errors or warnings" >&2
+  exit 1
+fi

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "extrude.h"
 #include "fixture.h"
 #include "mesh.h"
 #include "mesh_console.h"
@@ -114,6 +115,7 @@ TEST_P(MeshTest, EveryOutlineKindGivesAClosedOrientedSolid) {
       {{"ARROW_FLETCHING=true", "ARROW_TAIL_NOTCH=40", "ARROW_CHEVRON=true"}, z},
       {{"ARROW_CHEVRON=true", "ARROW_CHEVRON_SQUARE_ENDS=true"}, z},
       {{"ARROW_HEAD_TAPER=0.5", "ARROW_TAIL_TAPER=0.3", "ARROW_BARB_SWEEP=30"}, z},
+      {{"ARROW_HEAD_TAPER=1"}, z},  // the shaft pinched to a point at the head: two lobes
       {{"ARROW_SHAFT_WIDTH=4", "ARROW_BARB_WIDTH=3"}, z},  // thinner than the rounding
       {{"ARROW_REVERSE=true"}, z},
       {{"ARROW_POINT_INTERPOLATION=1"}, z},  // intermediate points on every edge
@@ -205,6 +207,66 @@ TEST_P(MeshTest, BadOutlinesGiveNoMeshAndTheReason) {
     EXPECT_FALSE(eval.ok);
     EXPECT_TRUE(eval.mesh.vertices.empty() && eval.mesh.triangles.empty());
     EXPECT_EQ(eval.reason.rfind(c.reason, 0), 0u) << eval.reason;
+  }
+}
+
+// An outline that touches itself at single points is cut there into lobes,
+// each its own closed solid; one that crosses itself, or turns a part inside
+// out, has no mesh.
+TEST(MeshOutline, TouchingOutlinesComeApartIntoLobes) {
+  struct Case {
+    const char* label;
+    std::vector<Vec3> points;
+    std::size_t solids;  // 0: no mesh, for the reason below
+    const char* reason = "";
+  };
+  const Case cases[] = {
+      {"square", {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}}, 1},
+      {"two squares at a corner",
+       {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {20, 10, 0}, {20, 20, 0}, {10, 20, 0}, {10, 10, 0}, {0, 10, 0}},
+       2},
+      {"a corner on an edge", {{0, 0, 0}, {20, 0, 0}, {10, 10, 0}, {20, 20, 0}, {0, 20, 0}, {10, 10, 0}}, 2},
+      {"a point touching an edge", {{0, 0, 0}, {20, 0, 0}, {20, 20, 0}, {10, 0, 0}, {0, 20, 0}}, 2},
+      {"bow tie", {{0, 0, 0}, {10, 10, 0}, {10, 0, 0}, {0, 10, 0}}, 0, "the outline encloses no area"},
+      {"uneven bow tie", {{0, 0, 0}, {20, 10, 0}, {20, 0, 0}, {0, 10, 0}, {-5, 5, 0}}, 0,
+       "the outline crosses or touches itself (edges "},
+      {"inside out", {{0, 10, 0}, {10, 10, 0}, {10, 2, 0}, {14, 6, 0}, {10, 8, 0}, {10, 0, 0}, {0, 0, 0}}, 0,
+       "the outline crosses or touches itself (edges "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    host::mesh::CapSettings flat;
+    const Evaluation eval = host::mesh::Extrude(c.points, {0.0, 0.0, 5.0}, flat, flat);
+    std::string why;
+    EXPECT_EQ(host::mesh::CheckOutline(c.points, &why), c.solids > 0) << why;
+    if (c.solids == 0) {
+      EXPECT_FALSE(eval.ok);
+      EXPECT_EQ(eval.reason.rfind(c.reason, 0), 0u) << eval.reason;
+      continue;
+    }
+    ASSERT_TRUE(eval.ok) << eval.reason;
+    const Measures m = Measure(eval.mesh);
+    EXPECT_TRUE(m.closed && m.oriented);
+    // Separate solids: vertices joined only by triangles.
+    std::vector<uint32_t> part(eval.mesh.vertices.size());
+    for (uint32_t i = 0; i < part.size(); ++i) part[i] = i;
+    const auto find = [&part](uint32_t i) {
+      while (part[i] != i) i = part[i] = part[part[i]];
+      return i;
+    };
+    for (const auto& t : eval.mesh.triangles) {
+      part[find(t[1])] = find(t[0]);
+      part[find(t[2])] = find(t[0]);
+    }
+    std::size_t solids = 0;
+    for (uint32_t i = 0; i < part.size(); ++i) solids += find(i) == i ? 1 : 0;
+    EXPECT_EQ(solids, c.solids);
+    double area = 0.0;
+    for (std::size_t i = 0; i < c.points.size(); ++i) {
+      const Vec3 a = c.points[i], b = c.points[(i + 1) % c.points.size()];
+      area += 0.5 * (a.x * b.y - b.x * a.y);
+    }
+    EXPECT_NEAR(m.volume, 5.0 * area, 1e-9 * area);
   }
 }
 
@@ -312,29 +374,43 @@ TEST_P(MeshProgram, FilesReadBackWithTheSameCounts) {
       EXPECT_EQ(got.triangles, w.triangles);
       EXPECT_TRUE(got.closed);
       EXPECT_TRUE(got.oriented);
-      EXPECT_NEAR(got.volume, w.volume, 1e-5 * w.volume);
+      // glTF counts in metres: its positions come scaled by the unit.
+      const bool gltf = std::string(format) == "glb" || std::string(format) == "gltf";
+      const double cube = gltf ? std::pow(host::mesh::kDefaultUnit, 3) : 1.0;
+      EXPECT_NEAR(got.volume, w.volume * cube, 1e-5 * w.volume * cube);
     }
   }
   struct Wrong {
     std::string format, output, set;
-    double depth;
-    const char* message;
+    double depth, unit;
+    std::string message;
   };
+  const double unit = host::mesh::kDefaultUnit;
   const Wrong wrong[] = {
-      {"dxf", "a.dxf", "", 20.0, "unknown mesh format 'dxf': expected glb, gltf, obj, stl or ply"},
-      {"glb", "", "", 20.0, "mesh needs -o FILE"},
-      {"glb", "a.glb", "", NAN, "--depth takes a finite number"},
-      {"glb", "a.glb", "ARROW_NO_SUCH=1", 20.0, "unknown parameter 'ARROW_NO_SUCH'"},
+      {"dxf", "a.dxf", "", 20.0, unit, "unknown mesh format 'dxf': expected glb, gltf, obj, stl or ply"},
+      {"glb", "", "", 20.0, unit, "mesh needs -o FILE"},
+      {"glb", "a.glb", "", NAN, unit, "--depth takes a finite number"},
+      {"glb", "a.glb", "ARROW_NO_SUCH=1", 20.0, unit, "unknown parameter 'ARROW_NO_SUCH'"},
+      {"", "a.dae", "", 20.0, unit,
+       "cannot tell the format of '" + dir.File("a.dae") +
+           "': the file must end in .glb, .gltf, .obj, .stl or .ply, or the format be given"},
+      {"", "a", "", 20.0, unit,
+       "cannot tell the format of '" + dir.File("a") +
+           "': the file must end in .glb, .gltf, .obj, .stl or .ply, or the format be given"},
+      {"", "a.glb", "", 20.0, 0.0, "--unit takes a positive number of metres per scene unit"},
+      {"", "a.glb", "", 20.0, -0.01, "--unit takes a positive number of metres per scene unit"},
+      {"", "a.glb", "", 20.0, NAN, "--unit takes a positive number of metres per scene unit"},
   };
   for (const Wrong& w : wrong) {
     host::mesh::MeshOptions o;
     o.format = w.format;
     o.output = w.output.empty() ? "" : dir.File(w.output);
     o.depth = w.depth;
+    o.unit = w.unit;
     if (!w.set.empty()) o.sets = {w.set};
     std::string err;
     EXPECT_EQ(Run(o, &err), 2) << w.message;
-    EXPECT_EQ(err, std::string("tolvane-host: ") + w.message + "\n");
+    EXPECT_EQ(err, "tolvane-host: " + w.message + "\n");
     if (!o.output.empty()) {
       EXPECT_FALSE(std::filesystem::exists(o.output));
     }
@@ -520,8 +596,7 @@ TEST(MeshConsole, ExportsTheExampleSetUp) {
   const std::string script = testkit::ReadFileBytes(TOLVANE_SOURCE_DIR "/examples/cloner-along-path.script");
   const std::string file = dir.File("row.glb");
   const testkit::ProgramResult r = testkit::RunProgram(
-      "run -", script + "points Path cubic 0,0,0 400,0,300 800,0,-200 1200,0,0\nprint mesh Cloner\nexport Cloner \"" +
-                   file + "\"\n");
+      "run -", script + "print mesh Cloner\nexport Cloner \"" + file + "\"\n");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string last = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
   EXPECT_EQ(last.rfind("{\"name\":\"Cloner\",", 0), 0u) << last;
@@ -538,7 +613,16 @@ TEST(MeshConsole, ExportsTheExampleSetUp) {
   };
   const Wrong wrong[] = {
       {"export Arrow a.dae", 2,
-       "<stdin>:3: cannot tell the format of 'a.dae': the file must end in .glb, .gltf, .obj, .stl or .ply\n"},
+       "<stdin>:3: cannot tell the format of 'a.dae': the file must end in .glb, .gltf, .obj, .stl or .ply, "
+       "or the format be given\n"},
+      {"export Arrow a.glb --format dae", 2,
+       "<stdin>:3: unknown mesh format 'dae': expected glb, gltf, obj, stl or ply\n"},
+      {"export Arrow a.glb --unit 0", 2,
+       "<stdin>:3: bad unit '0': expected a positive number of metres per scene unit\n"},
+      {"export Arrow a.glb --unit", 2,
+       "<stdin>:3: usage: export NAME FILE [--format glb|gltf|obj|stl|ply] [--unit METRES]\n"},
+      {"export Arrow a.glb --scale 2", 2,
+       "<stdin>:3: usage: export NAME FILE [--format glb|gltf|obj|stl|ply] [--unit METRES]\n"},
       {"print mesh Path", 1, "<stdin>:3: no mesh for 'Path': 'Path' is a spline: it has no mesh of its own\n"},
       {"points Arrow 0,0,0 1,1,1", 2, "<stdin>:3: 'Arrow' is not a spline object\n"},
       {"points Path 0,0,0 1,1", 2, "<stdin>:3: bad point '1,1': expected X,Y,Z with finite numbers\n"},
@@ -551,6 +635,326 @@ TEST(MeshConsole, ExportsTheExampleSetUp) {
     EXPECT_EQ(bad.status, w.status) << w.line;
     EXPECT_EQ(bad.err, w.err) << w.line;
   }
+}
+
+// What a file's bytes say its format is.
+std::string FormatOfBytes(const std::string& b) {
+  if (b.rfind("glTF", 0) == 0) return "glb";
+  if (b.rfind("ply\n", 0) == 0) return "ply";
+  if (!b.empty() && b[0] == '{' && b.find("\"asset\"") != std::string::npos) return "gltf";
+  if (b.find("\nv ") != std::string::npos && b.find("\nf ") != std::string::npos) return "obj";
+  if (b.size() >= 84) {
+    uint32_t n = 0;
+    for (int k = 3; k >= 0; --k) n = (n << 8) | static_cast<unsigned char>(b[80 + k]);
+    if (b.size() == 84 + 50 * static_cast<std::size_t>(n)) return "stl";
+  }
+  return "?";
+}
+
+// The file's suffix picks the format; --format overrides it (in the program
+// and the console alike), and each file is that format, with normals and its
+// unit named where the format has room.
+TEST_P(MeshProgram, TheSuffixPicksTheFormatAndFormatOverrides) {
+  testkit::TempDir dir;
+  struct Case {
+    const char* format;
+    const char* normals;  // what shows the normals in the file
+    const char* unitNote;  // what names the unit ("" where glTF's metres say it)
+  };
+  const Case cases[] = {
+      {"glb", "NORMAL", ""},
+      {"gltf", "NORMAL", ""},
+      {"obj", "\nvn ", "# Tolvane mesh, 1 unit = 0.001 m\n"},
+      {"stl", "", "Tolvane mesh, 1 unit = 0.001 m"},
+      {"ply", "property float nx", "comment Tolvane mesh, 1 unit = 0.001 m\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format);
+    for (bool overridden : {false, true}) {
+      host::mesh::MeshOptions o;
+      o.output = dir.File(std::string(overridden ? "other." : "a.") + (overridden ? "data" : c.format));
+      if (overridden) o.format = c.format;
+      std::string err;
+      ASSERT_EQ(Run(o, &err), 0) << err;
+      const std::string bytes = testkit::ReadFileBytes(o.output);
+      EXPECT_EQ(FormatOfBytes(bytes), c.format);
+      if (*c.normals != '\0') {
+        EXPECT_NE(bytes.find(c.normals), std::string::npos);
+      }
+      if (*c.unitNote != '\0') {
+        EXPECT_NE(bytes.find(c.unitNote), std::string::npos);
+      }
+    }
+    // A suffix naming another format: --format wins.
+    host::mesh::MeshOptions o;
+    o.output = dir.File(std::string("wrong.") + (std::string(c.format) == "stl" ? "ply" : "stl"));
+    o.format = c.format;
+    std::string err;
+    ASSERT_EQ(Run(o, &err), 0) << err;
+    EXPECT_EQ(FormatOfBytes(testkit::ReadFileBytes(o.output)), c.format);
+  }
+  if (GetParam() != 16) return;
+  // The console's export: the same rule.
+  const std::string setUp = "arrow Arrow\npress Arrow ARROW_MAKE_EXTRUDE\n";
+  for (const Case& c : cases) {
+    const std::string bySuffix = dir.File(std::string("console.") + c.format);
+    const std::string byOption = dir.File(std::string("console-") + c.format + ".data");
+    const testkit::ProgramResult r = testkit::RunProgram(
+        "run -", setUp + "export \"Extrude NURBS\" \"" + bySuffix + "\"\nexport \"Extrude NURBS\" \"" + byOption +
+                     "\" --format " + c.format + "\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FormatOfBytes(testkit::ReadFileBytes(bySuffix)), c.format);
+    EXPECT_EQ(FormatOfBytes(testkit::ReadFileBytes(byOption)), c.format);
+  }
+}
+
+// glTF counts in metres: positions are scene units times --unit (1 mm by
+// default, so the default arrow, 500 units, is 0.5 m long); the other formats keep the
+// scene's units and name the unit.
+TEST_P(MeshProgram, TheUnitScalesGltfAndIsNamedElsewhere) {
+  testkit::TempDir dir;
+  struct Case {
+    const char* format;
+    double unit;
+    double length;  // the arrow's length along x in the file
+    const char* note;
+  };
+  const Case cases[] = {
+      {"glb", host::mesh::kDefaultUnit, 0.5, ""},
+      {"glb", 0.01, 5.0, ""},
+      {"gltf", 1.0, 500.0, ""},
+      {"obj", 0.01, 500.0, "# Tolvane mesh, 1 unit = 0.01 m\n"},
+      {"ply", 0.0254, 500.0, "comment Tolvane mesh, 1 unit = 0.0254 m\n"},
+      {"stl", 1.0, 500.0, "Tolvane mesh, 1 unit = 1 m"},
+  };
+  int serial = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.format) + " unit " + std::to_string(c.unit));
+    host::mesh::MeshOptions o;
+    o.unit = c.unit;
+    o.output = dir.File("u" + std::to_string(++serial) + "." + c.format);
+    std::string err;
+    ASSERT_EQ(Run(o, &err), 0) << err;
+    Mesh back;
+    std::string why;
+    ASSERT_TRUE(host::mesh::ReadMeshFile(o.output, &back, &why)) << why;
+    const Measures m = Measure(back);
+    EXPECT_NEAR(m.max.x - m.min.x, c.length, 1e-5 * c.length);
+    if (*c.note != '\0') {
+      EXPECT_NE(testkit::ReadFileBytes(o.output).find(c.note), std::string::npos);
+    }
+  }
+}
+
+// Normals: a flat extrusion is shaded flat (every corner's normal is its
+// face's: vertices split at the hard edges); rounded caps are shaded smooth
+// (corners of the rim take the mean of the faces round them), and no corner
+// turns further from its face than the crease angle.
+TEST_P(MeshTest, NormalsAreFlatOnFlatFacesAndSmoothOnRoundedCaps) {
+  for (bool rounded : {false, true}) {
+    SCOPED_TRACE(rounded ? "rounded" : "flat");
+    Object* extrude = Extruded({"ARROW_FLETCHING=true"}, rounded, {0.0, 0.0, 20.0});
+    ASSERT_NE(extrude, nullptr);
+    const Evaluation eval = Evaluate(H(), extrude);
+    ASSERT_TRUE(eval.ok) << eval.reason;
+    const host::mesh::ShadedMesh shaded = host::mesh::Shade(eval.mesh, host::mesh::kCreaseDegrees);
+    ASSERT_EQ(shaded.triangles.size(), eval.mesh.triangles.size());
+    ASSERT_EQ(shaded.normals.size(), shaded.vertices.size());
+    std::size_t smooth = 0;
+    const double cosCrease = std::cos(host::mesh::kCreaseDegrees * M_PI / 180.0);
+    for (std::size_t t = 0; t < shaded.triangles.size(); ++t) {
+      const auto& tri = shaded.triangles[t];
+      const auto& was = eval.mesh.triangles[t];
+      const Vec3 a = shaded.vertices[tri[0]], b = shaded.vertices[tri[1]], d = shaded.vertices[tri[2]];
+      const Vec3 cross = Cross(Sub(b, a), Sub(d, a));
+      const Vec3 face{cross.x / Len(cross), cross.y / Len(cross), cross.z / Len(cross)};
+      for (int k = 0; k < 3; ++k) {
+        const Vec3 n = shaded.normals[tri[k]];
+        EXPECT_NEAR(Len(n), 1.0, 1e-9);
+        EXPECT_EQ(Len(Sub(shaded.vertices[tri[k]], eval.mesh.vertices[was[k]])), 0.0);  // same place
+        const double c = Dot(n, face);
+        EXPECT_GE(c, cosCrease - 1e-9);
+        if (c < 1.0 - 1e-6) ++smooth;
+      }
+    }
+    if (rounded) {
+      EXPECT_GT(smooth, shaded.triangles.size());  // the rim's corners
+    } else {
+      EXPECT_EQ(smooth, 0u);
+      EXPECT_GT(shaded.vertices.size(), eval.mesh.vertices.size());  // split at the hard edges
+    }
+  }
+}
+
+// --preset loads a preset (by name or file) into the arrow before the --set
+// values; a preset that cannot be loaded is named.
+TEST_P(MeshProgram, PresetsLoadBeforeTheSettings) {
+  testkit::TempDir dir;
+  Measures want;
+  {
+    host::Session session(host::SessionOptions{GetParam(), "", 0});
+    std::string error;
+    ASSERT_TRUE(session.Open(&error)) << error;
+    Object* arrow = session.NewArrow(false, &error);
+    ASSERT_NE(arrow, nullptr) << error;
+    ASSERT_TRUE(session.LoadPreset(arrow, session.FindPreset("fletched-notched"), &error)) << error;
+    ASSERT_TRUE(session.ApplySetting(arrow, "ARROW_SHAFT_LENGTH=300", &error)) << error;
+    ASSERT_TRUE(session.PressButton(arrow, "ARROW_MAKE_EXTRUDE", &error));
+    const Evaluation eval = Evaluate(session.GetHost(), arrow->Up());
+    ASSERT_TRUE(eval.ok) << eval.reason;
+    want = Measure(eval.mesh);
+    testkit::ExpectCleanShutdown(session.GetHost());
+  }
+  host::mesh::MeshOptions o;
+  o.preset = "fletched-notched";
+  o.sets = {"ARROW_SHAFT_LENGTH=300"};
+  o.unit = 1.0;
+  o.output = dir.File("preset.stl");
+  std::string err;
+  ASSERT_EQ(Run(o, &err), 0) << err;
+  Mesh back;
+  std::string why;
+  ASSERT_TRUE(host::mesh::ReadMeshFile(o.output, &back, &why)) << why;
+  const Measures got = Measure(back);
+  EXPECT_EQ(got.triangles, want.triangles);
+  EXPECT_NEAR(got.volume, want.volume, 1e-5 * want.volume);
+  EXPECT_NEAR(got.max.x - got.min.x, want.max.x - want.min.x, 1e-3);
+
+  o.preset = dir.File("no-such.tlv");
+  o.output = dir.File("none.stl");
+  EXPECT_EQ(Run(o, &err), 1);
+  EXPECT_NE(err.find("no-such.tlv"), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(o.output));
+}
+
+// --scene FILE --object NAME writes any object of a scene file that has a
+// mesh; a missing file, a missing object (the names listed) and an object
+// without a mesh are each said plainly.
+TEST_P(MeshProgram, SceneObjectsExportAsTheyStand) {
+  testkit::TempDir dir;
+  const std::string scene = dir.File("row.tlvscene");
+  const std::string script = testkit::ReadFileBytes(TOLVANE_SOURCE_DIR "/examples/cloner-along-path.script");
+  std::string forRelease = script;
+  const std::string line = "plugin release 16\n";
+  forRelease.replace(forRelease.find(line), line.size(), "plugin release " + std::to_string(GetParam()) + "\n");
+  const testkit::ProgramResult saved =
+      testkit::RunProgram("run -", forRelease + "print mesh Cloner\nsave-scene \"" + scene + "\"\n");
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  const std::string last = saved.out.substr(saved.out.rfind("{\"name\":\"Cloner\",\"vertices\""));
+
+  host::mesh::MeshOptions o;
+  o.scene = scene;
+  o.object = "Cloner";
+  o.output = dir.File("row.ply");
+  std::string err;
+  ASSERT_EQ(Run(o, &err), 0) << err;
+  Mesh back;
+  std::string why;
+  ASSERT_TRUE(host::mesh::ReadMeshFile(o.output, &back, &why)) << why;
+  EXPECT_NE(last.find("\"triangles\":" + std::to_string(back.triangles.size()) + ","), std::string::npos) << last;
+  EXPECT_TRUE(Measure(back).closed);
+
+  struct Wrong {
+    std::string scene, object;
+    int status;
+    std::string message;  // the start of the message
+  };
+  const Wrong wrong[] = {
+      {dir.File("missing.tlvscene"), "Cloner", 1, "tolvane-host: cannot load the scene: "},
+      {scene, "Nope", 1,
+       "tolvane-host: no object 'Nope' in the scene '" + scene +
+           "': it has 'Cloner', 'Extrude NURBS', 'Arrow', 'Path'\n"},
+      {scene, "Path", 1, "tolvane-host: no mesh for 'Path': 'Path' is a spline: it has no mesh of its own\n"},
+      {scene, "", 2, "tolvane-host: --scene FILE and --object NAME go together\n"},
+  };
+  for (const Wrong& w : wrong) {
+    SCOPED_TRACE(w.object);
+    o.scene = w.scene;
+    o.object = w.object;
+    o.output = dir.File("wrong.glb");
+    EXPECT_EQ(Run(o, &err), w.status);
+    EXPECT_EQ(err.rfind(w.message, 0), 0u) << err;
+    EXPECT_FALSE(std::filesystem::exists(o.output));
+  }
+  // A missing file says why.
+  o.scene = dir.File("missing.tlvscene");
+  o.object = "Cloner";
+  Run(o, &err);
+  EXPECT_NE(err.find("missing.tlvscene"), std::string::npos) << err;
+  o.scene = scene;
+  o.sets = {"ARROW_CHEVRON=true"};
+  EXPECT_EQ(Run(o, &err), 2);
+  EXPECT_EQ(err,
+            "tolvane-host: --scene exports the object as it stands: --preset, --set and --rounded make an arrow "
+            "of their own\n");
+}
+
+// Every example that builds a set-up exports it as it stands, in every
+// format, and the cloner example's clones do not overlap.
+TEST(MeshExamples, EveryExampleSetUpExportsInEveryFormat) {
+  testkit::TempDir dir;
+  struct Example {
+    const char* file;
+    const char* object;
+  };
+  const Example examples[] = {
+      {"cloner-along-path.script", "Cloner"},
+      {"wrap-along-path.script", "Extrude NURBS"},
+  };
+  // Each example that presses a set-up button is in the table.
+  for (const auto& entry : std::filesystem::directory_iterator(TOLVANE_SOURCE_DIR "/examples")) {
+    const std::string name = entry.path().filename().string();
+    if (testkit::ReadFileBytes(entry.path().string()).find("ARROW_MAKE_") == std::string::npos) continue;
+    EXPECT_TRUE(std::any_of(std::begin(examples), std::end(examples),
+                            [&](const Example& e) { return name == e.file; }))
+        << name << " builds a set-up the test does not export";
+  }
+  for (const Example& e : examples) {
+    SCOPED_TRACE(e.file);
+    std::string script = testkit::ReadFileBytes(std::string(TOLVANE_SOURCE_DIR "/examples/") + e.file);
+    std::vector<std::string> files;
+    for (const char* format : {"glb", "gltf", "obj", "stl", "ply"}) {
+      files.push_back(dir.File(std::string(e.file) + "." + format));
+      script += std::string("export \"") + e.object + "\" \"" + files.back() + "\"\n";
+    }
+    const testkit::ProgramResult r = testkit::RunProgram("run -", script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const std::string& f : files) {
+      Mesh back;
+      std::string why;
+      ASSERT_TRUE(host::mesh::ReadMeshFile(f, &back, &why)) << why;
+      const Measures m = Measure(back);
+      EXPECT_TRUE(m.closed && m.oriented) << f;
+    }
+  }
+  // The cloner's copies keep apart: five separate solids (joined where
+  // they share vertices), no vertex of one nearer than 100 units to another's.
+  Mesh row;
+  std::string why;
+  ASSERT_TRUE(host::mesh::ReadMeshFile(dir.File("cloner-along-path.script.stl"), &row, &why)) << why;
+  std::vector<uint32_t> part(row.vertices.size());
+  for (uint32_t i = 0; i < part.size(); ++i) part[i] = i;
+  const auto find = [&part](uint32_t i) {
+    while (part[i] != i) i = part[i] = part[part[i]];
+    return i;
+  };
+  for (const auto& t : row.triangles) {
+    part[find(t[1])] = find(t[0]);
+    part[find(t[2])] = find(t[0]);
+  }
+  std::vector<uint32_t> roots;
+  for (uint32_t i = 0; i < part.size(); ++i) {
+    if (find(i) == i) roots.push_back(i);
+  }
+  EXPECT_EQ(roots.size(), 5u);
+  double nearest = INFINITY;
+  for (std::size_t i = 0; i < row.vertices.size(); ++i) {
+    for (std::size_t j = i + 1; j < row.vertices.size(); ++j) {
+      if (find(static_cast<uint32_t>(i)) != find(static_cast<uint32_t>(j)))
+        nearest = std::fmin(nearest, Len(Sub(row.vertices[i], row.vertices[j])));
+    }
+  }
+  EXPECT_GT(nearest, 100.0);
 }
 
 }  // namespace

@@ -1,4 +1,11 @@
-// Writing meshes as 3-D files, and reading them back, through Assimp.
+// Writing meshes as 3-D files, and reading them back, through Assimp: each
+// file gets normals (split at hard edges) and says what one unit is.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,6 +18,7 @@
 #include <assimp/scene.h>
 
 #include "mesh.h"
+#include "vec.h"
 
 namespace host {
 namespace mesh {
@@ -38,8 +46,9 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// A scene of one node holding the mesh, with one plain material.
-std::unique_ptr<aiScene> SceneOf(const Mesh& mesh, const std::string& name) {
+// A scene of one node holding the mesh, with one plain material; positions
+// multiplied by `scale`.
+std::unique_ptr<aiScene> SceneOf(const ShadedMesh& mesh, const std::string& name, double scale) {
   auto scene = std::make_unique<aiScene>();
   scene->mRootNode = new aiNode(name.empty() ? "mesh" : name);
   scene->mRootNode->mNumMeshes = 1;
@@ -60,9 +69,11 @@ std::unique_ptr<aiScene> SceneOf(const Mesh& mesh, const std::string& name) {
   m->mMaterialIndex = 0;
   m->mNumVertices = static_cast<unsigned int>(mesh.vertices.size());
   m->mVertices = new aiVector3D[mesh.vertices.size()];
+  m->mNormals = new aiVector3D[mesh.vertices.size()];
   for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
-    const Vec3 v = mesh.vertices[i];
+    const Vec3 v = mesh.vertices[i] * scale, n = mesh.normals[i];
     m->mVertices[i] = aiVector3D(static_cast<ai_real>(v.x), static_cast<ai_real>(v.y), static_cast<ai_real>(v.z));
+    m->mNormals[i] = aiVector3D(static_cast<ai_real>(n.x), static_cast<ai_real>(n.y), static_cast<ai_real>(n.z));
   }
   m->mNumFaces = static_cast<unsigned int>(mesh.triangles.size());
   m->mFaces = new aiFace[mesh.triangles.size()];
@@ -74,6 +85,52 @@ std::unique_ptr<aiScene> SceneOf(const Mesh& mesh, const std::string& name) {
   scene->mNumMeshes = 1;
   scene->mMeshes = new aiMesh*[1]{m};
   return scene;
+}
+
+std::string UnitText(double unit) {
+  char text[64];
+  std::snprintf(text, sizeof text, "1 unit = %g m", unit);
+  return text;
+}
+
+// glTF counts in metres: its positions are scaled. The other formats keep
+// the scene's units and say what one is, where the format has room for it.
+double PositionScale(const std::string& format, double unit) {
+  return format == "glb" || format == "gltf" ? unit : 1.0;
+}
+
+// Writes the unit into a file's bytes: a comment line for OBJ and PLY, the
+// header text of a binary STL.
+void NoteUnit(const std::string& format, double unit, std::string* bytes) {
+  const std::string note = "Tolvane mesh, " + UnitText(unit);
+  if (format == "obj") {
+    bytes->insert(0, "# " + note + "\n");
+  } else if (format == "ply") {
+    const std::size_t format_line = bytes->find("\nformat ");
+    if (format_line == std::string::npos) return;
+    const std::size_t end = bytes->find('\n', format_line + 1);
+    if (end == std::string::npos) return;
+    bytes->insert(end + 1, "comment " + note + "\n");
+  } else if (format == "stl" && bytes->size() >= 80) {
+    // 80 bytes of header text; it must not begin with "solid" (that marks a
+    // text STL), and this does not.
+    std::string header = note;
+    header.resize(80, ' ');
+    bytes->replace(0, 80, header);
+  }
+}
+
+bool ReadBytes(const std::string& path, std::string* bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out.flush());
 }
 
 }  // namespace
@@ -91,10 +148,14 @@ bool IsFormat(const std::string& format) { return FindFormat(format) != nullptr;
 namespace {
 
 // The format of an export, when the mesh can be written in it.
-const FormatInfo* ExportFormat(const Mesh& mesh, const std::string& format, std::string* error) {
+const FormatInfo* ExportFormat(const Mesh& mesh, const std::string& format, double unit, std::string* error) {
   const FormatInfo* info = FindFormat(format);
   if (info == nullptr) {
     *error = "unknown mesh format '" + format + "': expected glb, gltf, obj, stl or ply";
+    return nullptr;
+  }
+  if (!IsUnit(unit)) {
+    *error = "the unit must be a positive number of metres per scene unit";
     return nullptr;
   }
   if (mesh.triangles.empty()) {
@@ -107,17 +168,49 @@ const FormatInfo* ExportFormat(const Mesh& mesh, const std::string& format, std:
 }  // namespace
 
 bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& format, const std::string& path,
-               std::string* error) {
-  const FormatInfo* info = ExportFormat(mesh, format, error);
+               std::string* error, double unit) {
+  const FormatInfo* info = ExportFormat(mesh, format, unit, error);
   if (info == nullptr) return false;
-  std::unique_ptr<aiScene> scene = SceneOf(mesh, name);
+  std::unique_ptr<aiScene> scene = SceneOf(Shade(mesh, kCreaseDegrees), name, PositionScale(format, unit));
   Assimp::Exporter exporter;
   if (exporter.Export(scene.get(), info->exporter, path) != aiReturn_SUCCESS) {
     *error = "cannot write '" + path + "': " + exporter.GetErrorString();
     return false;
   }
+  if (format == "obj" || format == "ply" || format == "stl") {
+    std::string bytes;
+    if (!ReadBytes(path, &bytes)) {
+      *error = "cannot read back '" + path + "' to note its unit";
+      return false;
+    }
+    NoteUnit(format, unit, &bytes);
+    if (!WriteBytes(path, bytes)) {
+      *error = "cannot write '" + path + "'";
+      return false;
+    }
+  }
   return true;
 }
+
+bool ChooseFormat(const std::string& path, const std::string& requested, std::string* format, std::string* error) {
+  if (!requested.empty()) {
+    if (!IsFormat(requested)) {
+      *error = "unknown mesh format '" + requested + "': expected glb, gltf, obj, stl or ply";
+      return false;
+    }
+    *format = requested;
+    return true;
+  }
+  *format = FormatOfFile(path);
+  if (format->empty()) {
+    *error = "cannot tell the format of '" + path +
+             "': the file must end in .glb, .gltf, .obj, .stl or .ply, or the format be given";
+    return false;
+  }
+  return true;
+}
+
+bool IsUnit(double unit) { return std::isfinite(unit) && unit > 0.0; }
 
 namespace {
 
@@ -148,10 +241,10 @@ std::string BlobText(const aiExportDataBlob* blob) {
 }  // namespace
 
 bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& format, std::string* bytes,
-               std::string* error) {
-  const FormatInfo* info = ExportFormat(mesh, format, error);
+               std::string* error, double unit) {
+  const FormatInfo* info = ExportFormat(mesh, format, unit, error);
   if (info == nullptr) return false;
-  std::unique_ptr<aiScene> scene = SceneOf(mesh, name);
+  std::unique_ptr<aiScene> scene = SceneOf(Shade(mesh, kCreaseDegrees), name, PositionScale(format, unit));
   Assimp::Exporter exporter;
   const aiExportDataBlob* blob = exporter.ExportToBlob(scene.get(), info->exporter);
   if (blob == nullptr) {
@@ -182,7 +275,63 @@ bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& for
     }
     *bytes = kept;
   }
+  NoteUnit(format, unit, bytes);
   return true;
+}
+
+ShadedMesh Shade(const Mesh& mesh, double creaseDegrees) {
+  const double cosCrease = std::cos(creaseDegrees * 3.14159265358979323846 / 180.0);
+  const std::size_t nt = mesh.triangles.size();
+  std::vector<Vec3> faceNormal(nt);
+  std::vector<std::array<double, 3>> cornerWeight(nt);
+  std::vector<std::vector<std::pair<uint32_t, int>>> around(mesh.vertices.size());  // (triangle, corner)
+  for (std::size_t t = 0; t < nt; ++t) {
+    const auto& tri = mesh.triangles[t];
+    const Vec3 a = mesh.vertices[tri[0]], b = mesh.vertices[tri[1]], c = mesh.vertices[tri[2]];
+    const Vec3 twiceArea = Cross(b - a, c - a);
+    faceNormal[t] = Normalized(twiceArea);
+    for (int k = 0; k < 3; ++k) {
+      const Vec3 p = mesh.vertices[tri[k]];
+      const Vec3 u = Normalized(mesh.vertices[tri[(k + 1) % 3]] - p), w = Normalized(mesh.vertices[tri[(k + 2) % 3]] - p);
+      cornerWeight[t][k] = std::acos(std::clamp(Dot(u, w), -1.0, 1.0)) * Length(twiceArea);
+      around[tri[k]].push_back({static_cast<uint32_t>(t), k});
+    }
+  }
+  ShadedMesh out;
+  out.triangles = mesh.triangles;
+  for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+    // Each corner's normal: the mean of the faces round the vertex that lie
+    // within the crease angle of its own face, weighted by their corner
+    // angle and area (so that a flat cap or a side wall keeps its own normal
+    // where a narrow rounded rim meets it). Corners whose normals agree share
+    // one vertex of the output.
+    std::vector<std::pair<Vec3, uint32_t>> made;
+    for (const auto& [t, k] : around[v]) {
+      Vec3 sum;
+      for (const auto& [g, j] : around[v]) {
+        if (Dot(faceNormal[t], faceNormal[g]) >= cosCrease) sum = sum + faceNormal[g] * cornerWeight[g][j];
+      }
+      Vec3 n = Normalized(sum);
+      if (!(Length(n) > 0.5)) n = Length(faceNormal[t]) > 0.5 ? faceNormal[t] : Vec3{0.0, 0.0, 1.0};
+      uint32_t index = 0;
+      bool found = false;
+      for (const auto& [normal, i] : made) {
+        if (Dot(normal, n) > 1.0 - 1e-9) {
+          index = i;
+          found = true;
+          break;
+        }
+      }
+      if (!found) {
+        index = static_cast<uint32_t>(out.vertices.size());
+        out.vertices.push_back(mesh.vertices[v]);
+        out.normals.push_back(n);
+        made.push_back({n, index});
+      }
+      out.triangles[t][k] = index;
+    }
+  }
+  return out;
 }
 
 bool ReadMeshFile(const std::string& path, Mesh* mesh, std::string* error) {

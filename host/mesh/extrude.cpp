@@ -188,12 +188,22 @@ bool Flatten(const std::vector<Vec3>& points, Plane2D* out, std::string* reason)
   const Vec3 v = Cross(n, u);
   Poly poly;
   for (const Vec3& p : pts) poly.push_back({Dot(p - centre, u), Dot(p - centre, v)});
-  // Edges meet only where neighbours share their point.
+  out->centre = centre;
+  out->u = u;
+  out->v = v;
+  out->normal = n;
+  out->poly = std::move(poly);
+  out->extent = extent;
+  return true;
+}
+
+// Whether the polygon is simple: edges meet only where neighbours share
+// their point, and neighbours do not run back over each other. Otherwise
+// false with the reason.
+bool IsSimple(const Poly& poly, double eps, std::string* reason) {
   const std::size_t count = poly.size();
-  const double eps = 1e-12 * extent * extent;
   for (std::size_t i = 0; i < count; ++i) {
     const P2 a = poly[i], b = poly[(i + 1) % count], c = poly[(i + 2) % count];
-    // Neighbours must not run back over each other.
     if (std::fabs(Cross2(a, b, c)) <= eps && (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y) < 0.0) {
       *reason = "folds back on itself at point " + std::to_string((i + 1) % count);
       return false;
@@ -206,13 +216,71 @@ bool Flatten(const std::vector<Vec3>& points, Plane2D* out, std::string* reason)
       }
     }
   }
-  out->centre = centre;
-  out->u = u;
-  out->v = v;
-  out->normal = n;
-  out->poly = std::move(poly);
-  out->extent = extent;
   return true;
+}
+
+// An outline that touches itself at single points (a pinch, a point on
+// another edge) is cut there into lobes, each a simple polygon with an
+// area, counter-clockwise like the whole. False with the reason of the first crossing when
+// the outline is not simple and does not come apart that way.
+bool SplitIntoLobes(Poly poly, double eps, double tol, int depth, std::vector<Poly>* lobes, std::string* reason) {
+  std::string why;
+  if (IsSimple(poly, eps, &why)) {
+    // A lobe that runs the other way round is the outline turned inside
+    // out there: a crossing, not a touch.
+    if (SignedArea(poly) <= eps) {
+      if (reason->empty()) *reason = "crosses or touches itself (a part of it runs the other way round)";
+      return false;
+    }
+    lobes->push_back(std::move(poly));
+    return true;
+  }
+  if (reason->empty()) *reason = why;
+  if (depth > 32) return false;
+  // A point that lies on an edge it does not end becomes a point of it too.
+  const std::size_t limit = 2 * poly.size() + 8;
+  for (bool inserted = true; inserted && poly.size() < limit;) {
+    inserted = false;
+    for (std::size_t k = 0; k < poly.size() && !inserted; ++k) {
+      for (std::size_t i = 0; i < poly.size() && !inserted; ++i) {
+        const std::size_t next = (i + 1) % poly.size();
+        if (k == i || k == next) continue;
+        const P2 a = poly[i], b = poly[next], p = poly[k];
+        const double len = Dist2(a, b);
+        if (!(len > 0.0) || Dist2(p, a) <= tol || Dist2(p, b) <= tol) continue;
+        const double t = ((p.x - a.x) * (b.x - a.x) + (p.y - a.y) * (b.y - a.y)) / (len * len);
+        if (t <= 0.0 || t >= 1.0 || std::fabs(Cross2(a, b, p)) / len > tol) continue;
+        poly.insert(poly.begin() + static_cast<std::ptrdiff_t>(i + 1), p);
+        inserted = true;
+      }
+    }
+  }
+  // Cut at the first point the outline passes twice.
+  const std::size_t n = poly.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = i + 2; j < n; ++j) {
+      if (i == 0 && j == n - 1) continue;
+      if (Dist2(poly[i], poly[j]) > tol) continue;
+      Poly first(poly.begin() + static_cast<std::ptrdiff_t>(i), poly.begin() + static_cast<std::ptrdiff_t>(j));
+      Poly second(poly.begin() + static_cast<std::ptrdiff_t>(j), poly.end());
+      second.insert(second.end(), poly.begin(), poly.begin() + static_cast<std::ptrdiff_t>(i));
+      if (first.size() < 3 || second.size() < 3) return false;
+      if (std::fabs(SignedArea(first)) <= eps || std::fabs(SignedArea(second)) <= eps) return false;
+      return SplitIntoLobes(std::move(first), eps, tol, depth + 1, lobes, reason) &&
+             SplitIntoLobes(std::move(second), eps, tol, depth + 1, lobes, reason);
+    }
+  }
+  return false;
+}
+
+// The lobes of a flattened outline (SplitIntoLobes).
+bool Lobes(const Plane2D& plane, std::vector<Poly>* lobes, std::string* reason) {
+  std::string why;
+  lobes->clear();
+  if (SplitIntoLobes(plane.poly, 1e-12 * plane.extent * plane.extent, 1e-9 * plane.extent, 0, lobes, &why))
+    return true;
+  *reason = why;
+  return false;
 }
 
 // Stitches ring `lower` to ring `upper` (both counter-clockwise), starting
@@ -244,32 +312,10 @@ void Stitch(const Ring& lower, const Ring& upper, Mesh* mesh) {
   }
 }
 
-}  // namespace
-
-bool CheckOutline(const std::vector<Vec3>& points, std::string* reason) {
-  Plane2D plane;
-  return Flatten(points, &plane, reason);
-}
-
-Evaluation Extrude(const std::vector<Vec3>& outline, Vec3 move, const CapSettings& startCap,
-                   const CapSettings& endCap) {
-  Evaluation result;
-  Plane2D plane;
-  std::string why;
-  if (!Flatten(outline, &plane, &why)) {
-    result.reason = "the outline " + why;
-    return result;
-  }
-  if (!Finite(move)) {
-    result.reason = "the movement " + PointText(move) + " is not finite";
-    return result;
-  }
-  const double d = Dot(move, plane.normal);
-  const double height = std::fabs(d);
-  if (!(height > 1e-9 * plane.extent)) {
-    result.reason = "the movement " + PointText(move) + " lies in the outline's plane";
-    return result;
-  }
+// The solid of one lobe, appended to `out` (facing outwards when the
+// movement runs along the plane's normal).
+void ExtrudeLobe(const Plane2D& plane, const Poly& lobe, Vec3 move, double height, const CapSettings& startCap,
+                 const CapSettings& endCap, Mesh* out) {
   const double scale = 1e9 / plane.extent;
 
   // Radii: together at most 90 % of the height; each halved until its inset
@@ -283,10 +329,10 @@ Evaluation Extrude(const std::vector<Vec3>& outline, Vec3 move, const CapSetting
     rStart *= k;
     rEnd *= k;
   }
-  const auto rings = [&](double r, int steps, bool start, std::vector<Ring>* out) {
-    out->clear();
+  const auto rings = [&](double r, int steps, bool start, std::vector<Ring>* made) {
+    made->clear();
     if (r <= 0.0 || steps < 1) {
-      out->push_back({plane.poly, start ? 0.0 : 1.0, 0});
+      made->push_back({lobe, start ? 0.0 : 1.0, 0});
       return true;
     }
     // A quarter circle from the cap (inset r) to the wall (inset 0).
@@ -296,11 +342,11 @@ Evaluation Extrude(const std::vector<Vec3>& outline, Vec3 move, const CapSetting
       const double h = r - r * std::cos(a);
       Ring ring;
       ring.t = start ? h / height : 1.0 - h / height;
-      ring.poly = inset > 1e-12 * plane.extent ? Inset(plane.poly, inset, scale) : plane.poly;
+      ring.poly = inset > 1e-12 * plane.extent ? Inset(lobe, inset, scale) : lobe;
       if (ring.poly.empty()) return false;
-      out->push_back(std::move(ring));
+      made->push_back(std::move(ring));
     }
-    if (!start) std::reverse(out->begin(), out->end());
+    if (!start) std::reverse(made->begin(), made->end());
     return true;
   };
   std::vector<Ring> bottom, top;
@@ -309,7 +355,7 @@ Evaluation Extrude(const std::vector<Vec3>& outline, Vec3 move, const CapSetting
 
   std::vector<Ring> stack = std::move(bottom);
   stack.insert(stack.end(), top.begin(), top.end());
-  Mesh& mesh = result.mesh;
+  Mesh& mesh = *out;
   for (Ring& ring : stack) {
     ring.first = static_cast<uint32_t>(mesh.vertices.size());
     for (const P2& p : ring.poly)
@@ -325,6 +371,39 @@ Evaluation Extrude(const std::vector<Vec3>& outline, Vec3 move, const CapSetting
     const uint32_t f = stack.back().first;
     mesh.triangles.push_back({f + t[0], f + t[1], f + t[2]});
   }
+}
+
+}  // namespace
+
+bool CheckOutline(const std::vector<Vec3>& points, std::string* reason) {
+  Plane2D plane;
+  std::vector<Poly> lobes;
+  return Flatten(points, &plane, reason) && Lobes(plane, &lobes, reason);
+}
+
+Evaluation Extrude(const std::vector<Vec3>& outline, Vec3 move, const CapSettings& startCap,
+                   const CapSettings& endCap) {
+  Evaluation result;
+  Plane2D plane;
+  std::string why;
+  std::vector<Poly> lobes;
+  if (!Flatten(outline, &plane, &why) || !Lobes(plane, &lobes, &why)) {
+    result.reason = "the outline " + why;
+    return result;
+  }
+  if (!Finite(move)) {
+    result.reason = "the movement " + PointText(move) + " is not finite";
+    return result;
+  }
+  const double d = Dot(move, plane.normal);
+  const double height = std::fabs(d);
+  if (!(height > 1e-9 * plane.extent)) {
+    result.reason = "the movement " + PointText(move) + " lies in the outline's plane";
+    return result;
+  }
+  // Each lobe its own closed solid.
+  for (const Poly& lobe : lobes) ExtrudeLobe(plane, lobe, move, height, startCap, endCap, &result.mesh);
+  Mesh& mesh = result.mesh;
   // Moving against the normal turns the solid inside out: turn it back.
   if (d < 0.0) {
     for (auto& t : mesh.triangles) std::swap(t[1], t[2]);

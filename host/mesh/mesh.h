@@ -105,18 +105,41 @@ void BendAlongPath(Mesh* mesh, const Path& path, Vec3 axis, bool fit);
 // point. False with the reason otherwise.
 bool CheckOutline(const std::vector<Vec3>& points, std::string* reason);
 
+// A mesh as the files carry it: a normal at every vertex, vertices split
+// where faces meet at more than the crease angle (flat faces stay flat, a
+// rounded cap is shaded smooth).
+struct ShadedMesh {
+  std::vector<Vec3> vertices, normals;  // normals of unit length
+  std::vector<std::array<uint32_t, 3>> triangles;
+};
+constexpr double kCreaseDegrees = 40.0;
+ShadedMesh Shade(const Mesh& mesh, double creaseDegrees);
+
 // Files. `format` is glb, gltf, obj, stl or ply; `FormatOfFile` takes it from
 // a file's suffix ("" when it has none of these).
 std::string FormatOfFile(const std::string& path);
 bool IsFormat(const std::string& format);
-// Writes the mesh as one node named `name`. A gltf file gets its buffer in
-// FILE.bin beside it, an obj file its materials in FILE.mtl.
+// The format of an export to `path`: `requested` when not empty (it must be
+// a format), else the file's suffix; false with the reason when neither
+// names one.
+bool ChooseFormat(const std::string& path, const std::string& requested, std::string* format, std::string* error);
+
+// Metres per scene unit. The default makes one unit a millimetre: the
+// default arrow (500 units) arrives 0.5 m long, and STL files, which
+// carry no unit, are in the millimetres that printing programs assume.
+constexpr double kDefaultUnit = 0.001;
+bool IsUnit(double unit);  // finite and positive
+// Writes the mesh as one node named `name`, with normals. glTF positions
+// are in metres (scene units times `unit`); OBJ, PLY and STL keep the
+// scene's units and name the unit in a comment line (OBJ, PLY) or the
+// header text (STL). A gltf file gets its buffer in FILE.bin beside it, an
+// obj file its materials in FILE.mtl.
 bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& format,
-               const std::string& path, std::string* error);
+               const std::string& path, std::string* error, double unit = kDefaultUnit);
 // The bytes of that file as one file, for a download: a gltf file holds its
 // buffer (as a data URI), an obj file comes without its materials.
 bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& format, std::string* bytes,
-               std::string* error);
+               std::string* error, double unit = kDefaultUnit);
 // Reads a file back through the same library, joining equal vertices; for
 // the tests. False with the reason when it cannot be read.
 bool ReadMeshFile(const std::string& path, Mesh* mesh, std::string* error);

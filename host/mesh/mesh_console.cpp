@@ -2,11 +2,13 @@
 #include "mesh_console.h"
 
 #include <cmath>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "mesh_internal.h"
+#include "scenefile.h"
 #include "parse.h"
 #include "outputs.h"
 
@@ -25,16 +27,25 @@ bool MeshOf(ScriptConsole& c, const std::string& name, Object** op, Evaluation* 
   return true;
 }
 
+const char kExportUsage[] = "usage: export NAME FILE [--format glb|gltf|obj|stl|ply] [--unit METRES]";
+
 bool CmdExport(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
-  const std::string format = FormatOfFile(a[1]);
-  if (format.empty())
-    return Fail(e, "cannot tell the format of " + Quote(a[1]) +
-                       ": the file must end in .glb, .gltf, .obj, .stl or .ply");
+  std::string requested;
+  double unit = kDefaultUnit;
+  for (std::size_t i = 2; i < a.size(); i += 2) {
+    if (i + 1 >= a.size() || (a[i] != "--format" && a[i] != "--unit")) return Fail(e, kExportUsage);
+    if (a[i] == "--format") {
+      requested = a[i + 1];
+    } else if (!ParseNumber(a[i + 1], &unit) || !IsUnit(unit)) {
+      return Fail(e, "bad unit " + Quote(a[i + 1]) + ": expected a positive number of metres per scene unit");
+    }
+  }
+  std::string format, error;
+  if (!ChooseFormat(a[1], requested, &format, &error)) return Fail(e, error);
   Object* op = nullptr;
   Evaluation eval;
   if (!MeshOf(c, a[0], &op, &eval, e)) return false;
-  std::string error;
-  if (!WriteMesh(eval.mesh, op->Name(), format, a[1], &error)) return Fail(e, error, kScriptFailed);
+  if (!WriteMesh(eval.mesh, op->Name(), format, a[1], &error, unit)) return Fail(e, error, kScriptFailed);
   return true;
 }
 
@@ -84,7 +95,36 @@ bool CmdPoints(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   return true;
 }
 
-int MakeAndWrite(Session& session, const MeshOptions& o, std::ostream& err) {
+// The names of a document's objects, quoted, in tree order.
+std::string NamesOf(const Document& doc) {
+  std::string names;
+  for (const Object* op : doc.TreeOrder()) names += (names.empty() ? "" : ", ") + Quote(op->Name());
+  return names.empty() ? "no objects" : names;
+}
+
+// The object NAME of a scene file, loaded into the session's document.
+int WriteSceneObject(Session& session, const MeshOptions& o, const std::string& format, std::ostream& err) {
+  const auto fail = [&err](int status, const std::string& message) {
+    err << "tolvane-host: " << message << "\n";
+    return status;
+  };
+  std::string error;
+  if (!session.Open(&error)) return fail(1, error);
+  std::unique_ptr<Document> doc = LoadScene(o.scene, &error);
+  if (doc == nullptr) return fail(1, "cannot load the scene: " + error);
+  Document* now = ReplaceDocument(session.GetHost(), session.Doc(), std::move(doc));
+  if (now == nullptr) return fail(1, "the session's document is not one of the host's");
+  session.SetDoc(now);
+  Object* op = now->FindNamed(o.object);
+  if (op == nullptr)
+    return fail(1, "no object " + Quote(o.object) + " in the scene " + Quote(o.scene) + ": it has " + NamesOf(*now));
+  const Evaluation eval = Evaluate(session.GetHost(), op);
+  if (!eval.ok) return fail(1, "no mesh for " + Quote(o.object) + ": " + eval.reason);
+  if (!WriteMesh(eval.mesh, op->Name(), format, o.output, &error, o.unit)) return fail(1, error);
+  return 0;
+}
+
+int MakeAndWrite(Session& session, const MeshOptions& o, const std::string& format, std::ostream& err) {
   const auto fail = [&err](int status, const std::string& message) {
     err << "tolvane-host: " << message << "\n";
     return status;
@@ -94,6 +134,8 @@ int MakeAndWrite(Session& session, const MeshOptions& o, std::ostream& err) {
   Object* arrow = session.NewArrow(false, &error);
   if (arrow == nullptr) return fail(1, error);
   arrow->SetName("Arrow");
+  // The preset first, so that every setting changes the loaded values.
+  if (!o.preset.empty() && !session.LoadPreset(arrow, session.FindPreset(o.preset), &error)) return fail(1, error);
   // A setting the description does not know, or a value of the wrong form,
   // is a mistake in the command line.
   const EditMode mode = o.raw ? EditMode::kRaw : EditMode::kEditor;
@@ -111,7 +153,7 @@ int MakeAndWrite(Session& session, const MeshOptions& o, std::ostream& err) {
   if (move.x != 0.0 || move.y != 0.0 || move.z != o.depth) return fail(1, "cannot set the extrusion's movement");
   const Evaluation eval = Evaluate(session.GetHost(), extrude);
   if (!eval.ok) return fail(1, "no mesh: " + eval.reason);
-  if (!WriteMesh(eval.mesh, "Arrow", o.format, o.output, &error)) return fail(1, error);
+  if (!WriteMesh(eval.mesh, "Arrow", format, o.output, &error, o.unit)) return fail(1, error);
   return 0;
 }
 
@@ -139,8 +181,9 @@ Json MeasuresJson(const std::string& name, const Measures& m) {
 }
 
 void AddMeshCommands(ScriptConsole& console) {
-  ScriptCommand exportCommand{"export NAME FILE", 2, 2, CmdExport};
-  exportCommand.summary = "write the mesh of NAME's subtree as .glb, .gltf, .obj, .stl or .ply";
+  ScriptCommand exportCommand{"export NAME FILE [--format F] [--unit M]", 2, 6, CmdExport};
+  exportCommand.summary =
+      "write the mesh of NAME's subtree as .glb, .gltf, .obj, .stl or .ply (or --format F), M metres a unit";
   exportCommand.closedToRequests =
       "names a file on the server: the workbench downloads an object's mesh from GET /api/export";
   console.AddCommand("export", exportCommand);
@@ -161,12 +204,20 @@ int MeshCommand(const MeshOptions& o, std::ostream& out, std::ostream& err) {
     err << "tolvane-host: " << message << "\n";
     return 2;
   };
-  if (!IsFormat(o.format)) return usage("unknown mesh format '" + o.format + "': expected glb, gltf, obj, stl or ply");
+  if (!o.format.empty() && !IsFormat(o.format))
+    return usage("unknown mesh format '" + o.format + "': expected glb, gltf, obj, stl or ply");
   if (o.output.empty()) return usage("mesh needs -o FILE");
+  std::string format, error;
+  if (!ChooseFormat(o.output, o.format, &format, &error)) return usage(error);
   if (!std::isfinite(o.depth)) return usage("--depth takes a finite number");
+  if (!IsUnit(o.unit)) return usage("--unit takes a positive number of metres per scene unit");
+  if (o.scene.empty() != o.object.empty()) return usage("--scene FILE and --object NAME go together");
+  if (!o.scene.empty() && (!o.sets.empty() || !o.preset.empty() || o.rounded))
+    return usage("--scene exports the object as it stands: --preset, --set and --rounded make an arrow of their own");
 
   Session session(o.session);
-  const int status = MakeAndWrite(session, o, err);
+  const int status =
+      o.scene.empty() ? MakeAndWrite(session, o, format, err) : WriteSceneObject(session, o, format, err);
   // The module must leave nothing behind and misuse nothing, whatever happened.
   const std::string findings = ShutDown(session.GetHost());
   if (findings.empty()) return status;
