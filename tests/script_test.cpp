@@ -44,6 +44,8 @@ std::string WithTypes(std::string text) {
   return text;
 }
 
+std::string ScriptConsoleWord(const std::string& word) { return host::ScriptConsole::QuoteWord(word); }
+
 // A console with its output captured; at the end the session must close
 // without leaks or misuse.
 class Console : public ::testing::Test {
@@ -297,8 +299,9 @@ TEST_F(Console, OtherObjectsTakeNumericIdsAndTypedValues) {
 
 TEST_F(Console, BadParametersAndValuesAreScriptErrors) {
   Script({"arrow A", "object null N"});
-  EXPECT_EQ(Error("set A ARROW_NOTHING 1"), "unknown parameter 'ARROW_NOTHING' of the arrow");
-  EXPECT_EQ(Error("set A 4242 1"), "unknown parameter '4242' of the arrow");
+  EXPECT_EQ(Error("set A ARROW_NOTHING_AT_ALL 1"),
+            "unknown parameter 'ARROW_NOTHING_AT_ALL' of the arrow ('print editor A' lists every name)");
+  EXPECT_EQ(Error("set A 4242 1"), "unknown parameter '4242' of the arrow ('print editor A' lists every name)");
   EXPECT_EQ(Error("set A ARROW_RESET 1"), "ARROW_RESET is a button: press it instead");
   EXPECT_EQ(Error("set A ARROW_SHAFT_LENGTH long"),
             "bad value 'long' for ARROW_SHAFT_LENGTH: expected a number");
@@ -598,8 +601,44 @@ TEST_F(Console, ExtraCommandsAndPrintSubjectsCanBeAdded) {
   EXPECT_NE(std::find(words.begin(), words.end(), "count"), words.end());
 }
 
+// A mistyped command, parameter, button or object name gets the name it most
+// likely meant; parameter names are taken whatever their case.
+TEST_F(Console, MistypedNamesGetSuggestions) {
+  Script({"arrow Arrow", "object null Holder"});
+  struct Case {
+    std::string line, error;
+  };
+  const std::vector<Case> cases = {
+      {"arow B", "unknown command 'arow': did you mean 'arrow'? ('help' lists the commands)"},
+      {"help slect", "unknown command 'slect': did you mean 'select'? ('help' lists the commands)"},
+      {"set Arrow ARROW_SHAFT_LENGHT 5",
+       "unknown parameter 'ARROW_SHAFT_LENGHT' of the arrow: did you mean 'ARROW_SHAFT_LENGTH'? "
+       "('print editor Arrow' lists every name)"},
+      {"press Arrow ARROW_RESTE", "unknown button 'ARROW_RESTE' of the arrow: did you mean 'ARROW_RESET'? "
+                                  "('print editor Arrow' lists the buttons)"},
+      {"select Arow", "no object 'Arow' in the document: did you mean 'Arrow'?"},
+      {"select Holdr", "no object 'Holdr' in the document: did you mean 'Holder'?"},
+      {"select B", "no object 'B' in the document"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Error(c.line), c.error);
+  Ok("set Arrow arrow_shaft_length 321");
+  Ok("press Arrow arrow_show_info");
+  EXPECT_EQ(Print("params Arrow names")["params"]["ARROW_SHAFT_LENGTH"], 321.0);
+}
+
+// A scene file that cannot be read says why.
+TEST_F(Console, LoadSceneOfAFileThatCannotBeReadSaysWhy) {
+  testkit::TempDir tmp;
+  Ok("arrow A");
+  EXPECT_EQ(Error("load-scene " + ScriptConsoleWord(tmp.File("none.scene")), kScriptFailed),
+            "cannot load the scene " + tmp.File("none.scene") + ": no such file");
+  EXPECT_EQ(Error("load-scene " + ScriptConsoleWord(tmp.Path()), kScriptFailed),
+            "cannot load the scene " + tmp.Path() + ": it is a folder");
+  EXPECT_EQ(Print("tree").size(), 1u);  // the document stays
+}
+
 TEST_F(Console, UnknownCommandsAndTheEndedSession) {
-  EXPECT_EQ(Error("explode A"), "unknown command 'explode'");
+  EXPECT_EQ(Error("explode A"), "unknown command 'explode' ('help' lists the commands)");
   Ok("   ");
   Ok("# nothing");
   Ok("arrow A");
