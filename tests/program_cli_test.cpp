@@ -338,8 +338,9 @@ TEST(ProgramCli, NotesForValuesThatWillNotCount) {
       {"preset save " + Quoted(tmp.File("b.tlv")) + " --set ARROW_SHAFT_LENGTH=300", {}},
       {"params --set ARROW_DOUBLE_HEADED=true --set ARROW_SHAFT_LENGTH=5",
        {"ARROW_SHAFT_LENGTH has no effect while ARROW_DOUBLE_HEADED is on"}},
-      {"params --set ARROW_FLETCHING_LENGTH=5 --set ARROW_DOUBLE_HEADED=true",
-       {"ARROW_FLETCHING_LENGTH has no effect while ARROW_DOUBLE_HEADED is on"}},
+      {"params --set ARROW_FLETCHING=true --set ARROW_DOUBLE_HEADED=true",
+       {"ARROW_FLETCHING has no effect while ARROW_DOUBLE_HEADED is on"}},
+      {"params --set ARROW_FLETCHING_LENGTH=5", {"ARROW_FLETCHING_LENGTH has no effect while ARROW_FLETCHING is off"}},
       {"params --set ARROW_DOUBLE_HEADED=true --set ARROW_DOUBLE_SHAFT_LENGTH=5", {}},
       {"params --set ARROW_SHAFT_LENGTH=5", {}},
   };
@@ -347,7 +348,9 @@ TEST(ProgramCli, NotesForValuesThatWillNotCount) {
     SCOPED_TRACE(c.args);
     const auto r = RunProgram(c.args);
     EXPECT_EQ(r.status, 0) << r.err;
-    if (c.err.empty()) EXPECT_EQ(r.err, "");
+    if (c.err.empty()) {
+      EXPECT_EQ(r.err, "");
+    }
     for (const std::string& t : c.err) EXPECT_TRUE(Has(r.err, t)) << t << " in\n" << r.err;
   }
 }

@@ -340,7 +340,7 @@ TEST_F(Console, PressSendsTheDescriptionCommand) {
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages[0], Json::parse(R"({"object":"A","type":18})"));
   EXPECT_EQ(Error("press A ARROW_SHAFT"), "ARROW_SHAFT is not a button");
-  EXPECT_EQ(Error("press A ARROW_EXPLODE"), "unknown button 'ARROW_EXPLODE' of the arrow");
+  EXPECT_EQ(Error("press A ARROW_EXPLODE"), "unknown button 'ARROW_EXPLODE' of the arrow ('print editor A' lists the buttons)");
   EXPECT_EQ(Error("press Nobody ARROW_RESET"), "no object 'Nobody' in the document");
 }
 
@@ -553,7 +553,7 @@ TEST_F(Console, Release12FolderWithItsOwnIds) {
   EXPECT_FALSE(p.contains("10330"));  // the clone count's ID in 1.3; 10125 in 1.2
   EXPECT_EQ(p["10125"], 3);
   EXPECT_EQ(Print("contour A")["release"], 12);
-  EXPECT_EQ(Error("press A ARROW_SHOW_INFO"), "unknown button 'ARROW_SHOW_INFO' of the arrow");
+  EXPECT_EQ(Error("press A ARROW_SHOW_INFO"), "unknown button 'ARROW_SHOW_INFO' of the arrow ('print editor A' lists the buttons)");
 }
 
 TEST_F(Console, PluginChoiceComesFirstAndOnlyOnce) {
@@ -669,7 +669,7 @@ Ran RunText(const std::string& text, const std::string& name = "s.script") {
 TEST(ScriptRun, ErrorsNameTheScriptAndLineAndStopIt) {
   const Ran r = RunText("# a comment\n\narrow A\nprint tree\nfrobnicate\nprint tree\n");
   EXPECT_EQ(r.status, kScriptError);
-  EXPECT_EQ(r.err, "s.script:5: unknown command 'frobnicate'\n");
+  EXPECT_EQ(r.err, "s.script:5: unknown command 'frobnicate' ('help' lists the commands)\n");
   EXPECT_EQ(r.out, WithTypes("[{\"name\":\"A\",\"type\":ID_TOLVANE,\"children\":[]}]\n"));  // line 6 never ran
 
   struct Case {
@@ -677,7 +677,7 @@ TEST(ScriptRun, ErrorsNameTheScriptAndLineAndStopIt) {
   };
   const Case cases[] = {
       {"arrow A\nselect B\n", "s.script:2: no object 'B' in the document\n"},
-      {"arrow A\r\nset A ARROW_WINGS 2\r\n", "s.script:2: unknown parameter 'ARROW_WINGS' of the arrow\n"},
+      {"arrow A\r\nset A ARROW_WINGS 2\r\n", "s.script:2: unknown parameter 'ARROW_WINGS' of the arrow ('print editor A' lists every name)\n"},
       {"arrow A\nset A ARROW_SHAFT_LENGTH x\n",
        "s.script:2: bad value 'x' for ARROW_SHAFT_LENGTH: expected a number\n"},
       {"\n\n\nselect \"A\n", "s.script:4: unterminated quote at column 8\n"},

@@ -126,7 +126,8 @@ std::string Session::DisabledNote(Object* op, const ParamDesc& param) {
   // message, put back at once) and asks the module again.
   std::vector<const ParamDesc*> switches;
   Container& data = op->Data();
-  for (const ParamDesc& p : description != nullptr ? description->params : std::vector<ParamDesc>{}) {
+  static const Description kNone;
+  for (const ParamDesc& p : (description != nullptr ? *description : kNone).params) {
     const Value* v = data.Find(p.id);
     if (p.type != "bool" || p.id == param.id || v == nullptr || v->type != HA_TYPE_INT32) continue;
     const Value before = *v;
