@@ -240,8 +240,7 @@ bool Session::ApplySetting(Object* op, const std::string& assignment, std::strin
   const std::string name = assignment.substr(0, eq);
   const ParamDesc* param = FindParam(name);
   if (param == nullptr) {
-    *error = "unknown parameter '" + name + "'" + DidYouMean(name, ParamNames(description_)) +
-             " ('tolvane-host params' lists every name)";
+    *error = "unknown parameter '" + name + "'" + DidYouMean(name, ParamNames(description_));
     return false;
   }
   Value value;

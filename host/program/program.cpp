@@ -33,7 +33,12 @@ host::Object* PrepareArrow(host::Session& session, const ArrowOptions& o, std::s
     // A setting the description does not know, or a value of the wrong
     // form, is a mistake in the command line.
     std::string note;
-    if (!session.ApplySetting(arrow, s, error, mode, &note)) throw UsageError{*error};
+    if (!session.ApplySetting(arrow, s, error, mode, &note)) {
+      const std::size_t eq = s.find('=');
+      if (eq != std::string::npos && eq != 0 && session.FindParam(s.substr(0, eq)) == nullptr)
+        *error += " ('tolvane-host params' lists every name)";
+      throw UsageError{*error};
+    }
     if (!note.empty()) std::cerr << "tolvane-host: " << note << "\n";
   }
   // A value set where the module disables it (once every --set is in) is
