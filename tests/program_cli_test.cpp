@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "fixture.h"
+#include "plugin_folders.h"
 #include "script.h"
 
 #ifndef TOLVANE_SOURCE_DIR
@@ -240,6 +242,166 @@ TEST(ProgramCli, PresetsByNameListAndShow) {
     EXPECT_EQ(r.status, 1);
     for (const std::string& t : c.err) EXPECT_TRUE(Has(r.err, t)) << t << " in " << r.err;
   }
+}
+
+// A preset is found by its file's name or by its own name, as `preset list`
+// shows them, whatever the case; when two files match, standard error says
+// which was taken.
+TEST(ProgramCli, PresetsByTheNamesPeopleSee) {
+  const auto byFile = RunProgram("params --format json --preset classic.tlv");
+  ASSERT_EQ(byFile.status, 0) << byFile.err;
+  struct Case {
+    std::string name;
+    bool classic;  // names the classic preset
+  };
+  const std::vector<Case> cases = {{"Classic", true},         {"CLASSIC", true}, {"classic", true},
+                                   {"Classic.TLV", true},     {"chevron", false}, {"Double-headed", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = RunProgram("params --format json --preset " + c.name);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out == byFile.out, c.classic);
+  }
+  const auto show = RunProgram("preset show Classic");
+  EXPECT_EQ(show.status, 0) << show.err;
+  EXPECT_TRUE(Has(show.out, "classic.tlv")) << show.out;
+
+  // A plug-in folder whose presets hold two that answer to "classic".
+  TempDir tmp;
+  const fs::path plugin = fs::path(tmp.Path()) / "plugin";
+  fs::copy(fs::u8path(host::PluginFolder(16)), plugin, fs::copy_options::recursive);
+  ASSERT_EQ(RunProgram("preset save " + Quoted((plugin / "presets" / "another.tlv").string()) +
+                       " --set ARROW_PRESET_NAME=CLASSIC")
+                .status,
+            0);
+  const auto two = RunProgram("preset show classic --plugin " + Quoted(plugin.string()));
+  EXPECT_EQ(two.status, 0) << two.err;
+  EXPECT_TRUE(Has(two.err, "another.tlv, classic.tlv")) << two.err;
+  EXPECT_TRUE(Has(two.err, "took " + (plugin / "presets" / "classic.tlv").string())) << two.err;
+  const auto own = RunProgram("params --preset Classic --plugin " + Quoted(plugin.string()));
+  EXPECT_EQ(own.status, 0) << own.err;
+  EXPECT_TRUE(Has(own.err, "took")) << own.err;
+}
+
+// `preset show` writes single-precision values as the shortest text that
+// reads back to the same float, with percentages and degrees beside, and
+// flags a value its description does not allow; `preset list` aligns.
+TEST(ProgramCli, PresetShowReadsAsTheEditorWould) {
+  TempDir tmp;
+  const std::string file = tmp.File("shown.tlv");
+  ASSERT_EQ(RunProgram("preset save " + Quoted(file) +
+                       " --set ARROW_HEAD_TAPER=30% --set ARROW_POINT_ANGLE=5deg --set ARROW_SHAFT_WIDTH=0.3")
+                .status,
+            0);
+  const auto show = RunProgram("preset show " + Quoted(file));
+  ASSERT_EQ(show.status, 0) << show.err;
+  for (const char* line : {"ARROW_HEAD_TAPER 0.3 (30%)\n", "ARROW_POINT_ANGLE 0.08726646 rad (5deg)\n",
+                           "ARROW_SHAFT_WIDTH 0.3\n", "ARROW_PLANE 0 (XY)\n"})
+    EXPECT_TRUE(Has(show.out, line)) << line << " in\n" << show.out;
+  EXPECT_FALSE(Has(show.out, "0.30000001")) << show.out;
+
+  const std::string damaged = tmp.File("damaged.tlv");
+  ASSERT_EQ(RunProgram("preset save " + Quoted(damaged) + " --raw --set ARROW_PLANE=4343808 --set ARROW_HEAD_TAPER=3").status, 0);
+  const auto flagged = RunProgram("preset show " + Quoted(damaged));
+  ASSERT_EQ(flagged.status, 0) << flagged.err;
+  EXPECT_TRUE(Has(flagged.out, "ARROW_PLANE 4343808  [not one of the choices 0 (XY), 1 (ZY), 2 (XZ)]")) << flagged.out;
+  EXPECT_TRUE(Has(flagged.out, "ARROW_HEAD_TAPER 3.0 (300%)  [outside the limits 0 .. 100%]")) << flagged.out;
+
+  const auto list = RunProgram("preset list");
+  ASSERT_EQ(list.status, 0) << list.err;
+  std::istringstream lines(list.out);
+  std::string line;
+  std::getline(lines, line);  // the folder
+  std::vector<std::size_t> columns;
+  while (std::getline(lines, line)) {
+    columns.push_back(line.find("version "));
+    EXPECT_NE(line.find('"'), std::string::npos) << line;
+  }
+  ASSERT_GE(columns.size(), 5u) << list.out;
+  for (std::size_t at : columns) EXPECT_EQ(at, columns.front()) << list.out;
+}
+
+// Notes on standard error for values that will not do what was meant: a
+// --set a preset file does not keep, or one the module disables in the
+// arrow's final state.
+TEST(ProgramCli, NotesForValuesThatWillNotCount) {
+  TempDir tmp;
+  struct Case {
+    std::string args;
+    std::vector<std::string> err;  // empty: no note at all
+  };
+  const std::vector<Case> cases = {
+      {"preset save " + Quoted(tmp.File("a.tlv")) + " --set ARROW_CORNER_RADIUS=3 --set ARROW_CLONE_COUNT=4 "
+       "--set ARROW_WRAP_MODE=true --set ARROW_SHAFT_LENGTH=300",
+       {"does not hold ARROW_CORNER_RADIUS, ARROW_CLONE_COUNT, ARROW_WRAP_MODE:"}},
+      {"preset save " + Quoted(tmp.File("b.tlv")) + " --set ARROW_SHAFT_LENGTH=300", {}},
+      {"params --set ARROW_DOUBLE_HEADED=true --set ARROW_SHAFT_LENGTH=5",
+       {"ARROW_SHAFT_LENGTH has no effect while ARROW_DOUBLE_HEADED is on"}},
+      {"params --set ARROW_FLETCHING=true --set ARROW_DOUBLE_HEADED=true",
+       {"ARROW_FLETCHING has no effect while ARROW_DOUBLE_HEADED is on"}},
+      {"params --set ARROW_FLETCHING_LENGTH=5", {"ARROW_FLETCHING_LENGTH has no effect while ARROW_FLETCHING is off"}},
+      {"params --set ARROW_DOUBLE_HEADED=true --set ARROW_DOUBLE_SHAFT_LENGTH=5", {}},
+      {"params --set ARROW_SHAFT_LENGTH=5", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto r = RunProgram(c.args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    if (c.err.empty()) {
+      EXPECT_EQ(r.err, "");
+    }
+    for (const std::string& t : c.err) EXPECT_TRUE(Has(r.err, t)) << t << " in\n" << r.err;
+  }
+}
+
+// A mistyped name gets the name it most likely meant and where to find
+// them all; parameter names are taken whatever their case.
+TEST(ProgramCli, MistypedNamesGetSuggestions) {
+  struct Case {
+    std::string args;
+    int status;
+    std::vector<std::string> err;
+  };
+  const std::vector<Case> cases = {
+      {"params --set ARROW_SHAFT_LENGHT=5", 2,
+       {"unknown parameter 'ARROW_SHAFT_LENGHT': did you mean 'ARROW_SHAFT_LENGTH'?", "'tolvane-host params' lists every name"}},
+      {"params --set ARROW_NOTHING_AT_ALL_HERE=5", 2, {"unknown parameter 'ARROW_NOTHING_AT_ALL_HERE' ("}},
+      {"paramz", 2, {"unknown command 'paramz': did you mean 'params'?"}},
+      {"preset shw x", 2, {"not 'shw': did you mean 'show'?"}},
+      {"params --set arrow_shaft_length=5", 0, {}},
+      {"outline --set Arrow_Chevron=true", 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto r = RunProgram(c.args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    for (const std::string& t : c.err) EXPECT_TRUE(Has(r.err, t)) << t << " in\n" << r.err;
+  }
+  const auto lower = RunProgram("params --format json --set arrow_shaft_length=5");
+  const auto upper = RunProgram("params --format json --set ARROW_SHAFT_LENGTH=5");
+  EXPECT_EQ(lower.out, upper.out);
+}
+
+// What help and a failed load print: no empty headings, a command's own
+// examples, an example that stays on its line.
+TEST(ProgramCli, HelpAndInfoPrintNothingEmptyOrBorrowed) {
+  const auto info = RunProgram("info --plugin /nonexistent");
+  EXPECT_EQ(info.status, 1);
+  for (const char* heading : {"console:", "lifecycle:", "plug-ins:"})
+    EXPECT_FALSE(Has(info.out, heading)) << heading << " in\n" << info.out;
+  EXPECT_TRUE(Has(info.err, "/nonexistent")) << info.err;
+  const auto loaded = RunProgram("info");
+  for (const char* heading : {"console:", "lifecycle:", "plug-ins:"})
+    EXPECT_TRUE(Has(loaded.out, heading)) << heading << " in\n" << loaded.out;
+
+  const auto preset = RunProgram("preset --help");
+  EXPECT_EQ(preset.status, 0);
+  EXPECT_FALSE(Has(preset.out, "tolvane-host params --set")) << preset.out;
+  EXPECT_FALSE(Has(preset.out, "Exit status: 0 done")) << preset.out;
+  EXPECT_TRUE(Has(preset.out, "tolvane-host preset show Classic")) << preset.out;
+  const auto run = RunProgram("run --help");
+  EXPECT_TRUE(Has(run.out, "printf 'arrow A\\nprint params A names\\n' | tolvane-host run -")) << run.out;
 }
 
 // The console's help comes from its command table, and the reference page

@@ -44,6 +44,8 @@ std::string WithTypes(std::string text) {
   return text;
 }
 
+std::string ScriptConsoleWord(const std::string& word) { return host::ScriptConsole::QuoteWord(word); }
+
 // A console with its output captured; at the end the session must close
 // without leaks or misuse.
 class Console : public ::testing::Test {
@@ -297,8 +299,9 @@ TEST_F(Console, OtherObjectsTakeNumericIdsAndTypedValues) {
 
 TEST_F(Console, BadParametersAndValuesAreScriptErrors) {
   Script({"arrow A", "object null N"});
-  EXPECT_EQ(Error("set A ARROW_NOTHING 1"), "unknown parameter 'ARROW_NOTHING' of the arrow");
-  EXPECT_EQ(Error("set A 4242 1"), "unknown parameter '4242' of the arrow");
+  EXPECT_EQ(Error("set A ARROW_NOTHING_AT_ALL 1"),
+            "unknown parameter 'ARROW_NOTHING_AT_ALL' of the arrow ('print editor A' lists every name)");
+  EXPECT_EQ(Error("set A 4242 1"), "unknown parameter '4242' of the arrow ('print editor A' lists every name)");
   EXPECT_EQ(Error("set A ARROW_RESET 1"), "ARROW_RESET is a button: press it instead");
   EXPECT_EQ(Error("set A ARROW_SHAFT_LENGTH long"),
             "bad value 'long' for ARROW_SHAFT_LENGTH: expected a number");
@@ -337,7 +340,7 @@ TEST_F(Console, PressSendsTheDescriptionCommand) {
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages[0], Json::parse(R"({"object":"A","type":18})"));
   EXPECT_EQ(Error("press A ARROW_SHAFT"), "ARROW_SHAFT is not a button");
-  EXPECT_EQ(Error("press A ARROW_EXPLODE"), "unknown button 'ARROW_EXPLODE' of the arrow");
+  EXPECT_EQ(Error("press A ARROW_EXPLODE"), "unknown button 'ARROW_EXPLODE' of the arrow ('print editor A' lists the buttons)");
   EXPECT_EQ(Error("press Nobody ARROW_RESET"), "no object 'Nobody' in the document");
 }
 
@@ -550,7 +553,7 @@ TEST_F(Console, Release12FolderWithItsOwnIds) {
   EXPECT_FALSE(p.contains("10330"));  // the clone count's ID in 1.3; 10125 in 1.2
   EXPECT_EQ(p["10125"], 3);
   EXPECT_EQ(Print("contour A")["release"], 12);
-  EXPECT_EQ(Error("press A ARROW_SHOW_INFO"), "unknown button 'ARROW_SHOW_INFO' of the arrow");
+  EXPECT_EQ(Error("press A ARROW_SHOW_INFO"), "unknown button 'ARROW_SHOW_INFO' of the arrow ('print editor A' lists the buttons)");
 }
 
 TEST_F(Console, PluginChoiceComesFirstAndOnlyOnce) {
@@ -598,8 +601,44 @@ TEST_F(Console, ExtraCommandsAndPrintSubjectsCanBeAdded) {
   EXPECT_NE(std::find(words.begin(), words.end(), "count"), words.end());
 }
 
+// A mistyped command, parameter, button or object name gets the name it most
+// likely meant; parameter names are taken whatever their case.
+TEST_F(Console, MistypedNamesGetSuggestions) {
+  Script({"arrow Arrow", "object null Holder"});
+  struct Case {
+    std::string line, error;
+  };
+  const std::vector<Case> cases = {
+      {"arow B", "unknown command 'arow': did you mean 'arrow'? ('help' lists the commands)"},
+      {"help slect", "unknown command 'slect': did you mean 'select'? ('help' lists the commands)"},
+      {"set Arrow ARROW_SHAFT_LENGHT 5",
+       "unknown parameter 'ARROW_SHAFT_LENGHT' of the arrow: did you mean 'ARROW_SHAFT_LENGTH'? "
+       "('print editor Arrow' lists every name)"},
+      {"press Arrow ARROW_RESTE", "unknown button 'ARROW_RESTE' of the arrow: did you mean 'ARROW_RESET'? "
+                                  "('print editor Arrow' lists the buttons)"},
+      {"select Arow", "no object 'Arow' in the document: did you mean 'Arrow'?"},
+      {"select Holdr", "no object 'Holdr' in the document: did you mean 'Holder'?"},
+      {"select B", "no object 'B' in the document"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Error(c.line), c.error);
+  Ok("set Arrow arrow_shaft_length 321");
+  Ok("press Arrow arrow_show_info");
+  EXPECT_EQ(Print("params Arrow names")["params"]["ARROW_SHAFT_LENGTH"], 321.0);
+}
+
+// A scene file that cannot be read says why.
+TEST_F(Console, LoadSceneOfAFileThatCannotBeReadSaysWhy) {
+  testkit::TempDir tmp;
+  Ok("arrow A");
+  EXPECT_EQ(Error("load-scene " + ScriptConsoleWord(tmp.File("none.scene")), kScriptFailed),
+            "cannot load the scene " + tmp.File("none.scene") + ": no such file");
+  EXPECT_EQ(Error("load-scene " + ScriptConsoleWord(tmp.Path()), kScriptFailed),
+            "cannot load the scene " + tmp.Path() + ": it is a folder");
+  EXPECT_EQ(Print("tree").size(), 1u);  // the document stays
+}
+
 TEST_F(Console, UnknownCommandsAndTheEndedSession) {
-  EXPECT_EQ(Error("explode A"), "unknown command 'explode'");
+  EXPECT_EQ(Error("explode A"), "unknown command 'explode' ('help' lists the commands)");
   Ok("   ");
   Ok("# nothing");
   Ok("arrow A");
@@ -630,7 +669,7 @@ Ran RunText(const std::string& text, const std::string& name = "s.script") {
 TEST(ScriptRun, ErrorsNameTheScriptAndLineAndStopIt) {
   const Ran r = RunText("# a comment\n\narrow A\nprint tree\nfrobnicate\nprint tree\n");
   EXPECT_EQ(r.status, kScriptError);
-  EXPECT_EQ(r.err, "s.script:5: unknown command 'frobnicate'\n");
+  EXPECT_EQ(r.err, "s.script:5: unknown command 'frobnicate' ('help' lists the commands)\n");
   EXPECT_EQ(r.out, WithTypes("[{\"name\":\"A\",\"type\":ID_TOLVANE,\"children\":[]}]\n"));  // line 6 never ran
 
   struct Case {
@@ -638,7 +677,7 @@ TEST(ScriptRun, ErrorsNameTheScriptAndLineAndStopIt) {
   };
   const Case cases[] = {
       {"arrow A\nselect B\n", "s.script:2: no object 'B' in the document\n"},
-      {"arrow A\r\nset A ARROW_WINGS 2\r\n", "s.script:2: unknown parameter 'ARROW_WINGS' of the arrow\n"},
+      {"arrow A\r\nset A ARROW_WINGS 2\r\n", "s.script:2: unknown parameter 'ARROW_WINGS' of the arrow ('print editor A' lists every name)\n"},
       {"arrow A\nset A ARROW_SHAFT_LENGTH x\n",
        "s.script:2: bad value 'x' for ARROW_SHAFT_LENGTH: expected a number\n"},
       {"\n\n\nselect \"A\n", "s.script:4: unterminated quote at column 8\n"},

@@ -144,6 +144,30 @@ std::string ShowNumber(const ParamDesc& param, double stored) {
   return Short(ToShown(param, stored)) + UnitSuffix(param);
 }
 
+std::string ShowSingle(const ParamDesc& param, double stored, bool inUnit) {
+  if (!std::isfinite(stored)) return FormatDouble(stored);
+  const EditorUnit* u = inUnit ? UnitOf(param) : nullptr;
+  const double factor = u != nullptr ? u->factor : 1.0;
+  const float wanted = static_cast<float>(stored);
+  const auto readsBack = [&](const char* text) {
+    return static_cast<float>(std::strtod(text, nullptr) / factor) == wanted;
+  };
+  // Plain decimals while they stay short, else the fewest significant digits.
+  char text[400] = "";
+  bool found = false;
+  for (int decimals = 0; decimals <= 12 && !found && std::fabs(stored * factor) < 1e15; ++decimals) {
+    std::snprintf(text, sizeof text, "%.*f", decimals, stored * factor);
+    found = readsBack(text);
+  }
+  for (int digits = 1; digits <= 17 && !found; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, stored * factor);
+    found = readsBack(text);
+  }
+  std::string shown = text;
+  if (u == nullptr && shown.find_first_of(".e") == std::string::npos) shown += ".0";
+  return shown + (u != nullptr ? UnitSuffix(param) : "");
+}
+
 std::string ShowLimits(const ParamDesc& param) {
   const std::string unit = UnitSuffix(param);
   if (param.min && param.max)

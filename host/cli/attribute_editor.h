@@ -43,6 +43,10 @@ bool ParseChoice(const ParamDesc& param, const std::string& text, int32_t* out, 
 
 // A stored number as the editor shows it: "25%", "5deg", "400".
 std::string ShowNumber(const ParamDesc& param, double stored);
+// A single-precision stored number as the shortest text that reads back to
+// the same float: in stored units ("0.3") or, with `inUnit`, in the unit the
+// editor shows ("30%", "5deg"). Whole numbers in stored units keep ".0".
+std::string ShowSingle(const ParamDesc& param, double stored, bool inUnit);
 // The limits as the editor shows them ("0 .. 100%", ">= 0"); empty when none.
 std::string ShowLimits(const ParamDesc& param);
 // The label of a choice value; empty when the value is not a choice.

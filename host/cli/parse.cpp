@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 
 namespace host {
 
@@ -39,6 +40,56 @@ bool ParseRelease(const std::string& text, int* release) {
   if (text != "16" && text != "12") return false;
   *release = text == "16" ? 16 : 12;
   return true;
+}
+
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Edits that turn one word into the other (insert, delete, replace, swap of
+// two neighbours), case ignored.
+std::size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1, 0));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t cost = Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && Lower(a[i - 1]) == Lower(b[j - 2]) && Lower(a[i - 2]) == Lower(b[j - 1]))
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+}  // namespace
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+std::string NearestName(const std::string& word, const std::vector<std::string>& candidates) {
+  const std::size_t allowed = std::min<std::size_t>(3, std::max<std::size_t>(1, word.size() / 4));
+  std::string best;
+  std::size_t bestDistance = allowed + 1;
+  for (const std::string& candidate : candidates) {
+    const std::size_t d = Distance(word, candidate);
+    // Every letter replaced is another word, not a typo ("B" for "A").
+    if (d < bestDistance && d < word.size() && d < candidate.size()) {
+      best = candidate;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates) {
+  const std::string nearest = NearestName(word, candidates);
+  return nearest.empty() ? "" : ": did you mean '" + nearest + "'?";
 }
 
 }  // namespace host

@@ -1,10 +1,13 @@
 // Reading the words of a command line or a script: whole numbers, numbers,
-// booleans and host releases, each refusing text that is not wholly one.
+// booleans and host releases, each refusing text that is not wholly one;
+// names compared without regard to case, and the name a mistyped word was
+// most likely meant to be.
 #ifndef HOST_PARSE_H
 #define HOST_PARSE_H
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -17,6 +20,15 @@ bool ParseNumber(std::string text, double* out);
 bool ParseBool(const std::string& text, int32_t* out);
 // Parses a host release: "16" or "12".
 bool ParseRelease(const std::string& text, int* release);
+
+// Whether two names are the same but for the case of ASCII letters.
+bool SameName(const std::string& a, const std::string& b);
+// The candidate a mistyped word most likely meant (case ignored; one typo in
+// four characters, at most three, and fewer than the word's letters); empty
+// when none is that near.
+std::string NearestName(const std::string& word, const std::vector<std::string>& candidates);
+// ": did you mean 'NAME'?" for the nearest candidate, or empty.
+std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates);
 
 }  // namespace host
 

@@ -144,7 +144,10 @@ bool DescribedEdit(ScriptConsole& c, Object* op, const ScriptArgs& a, EditMode m
   Session& s = *c.LoadedSession();
   const ParamDesc* param = s.FindParamOf(op, a[1]);
   const std::string whose = c.IsArrow(op) ? "the arrow" : Quoted(a[0]);
-  if (param == nullptr) return Fail(e, "unknown parameter " + Quoted(a[1]) + " of " + whose);
+  if (param == nullptr)
+    return Fail(e, "unknown parameter " + Quoted(a[1]) + " of " + whose +
+                       DidYouMean(a[1], Session::ParamNames(s.DescriptionOf(op))) + " ('print editor " +
+                       a[0] + "' lists every name)");
   *id = param->id;
   if (param->type == "button") return Fail(e, param->name + " is a button: press it instead");
   if (param->type != "link") {
@@ -245,7 +248,13 @@ bool CmdPress(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   int32_t id = 0;
   if (c.IsArrow(op)) {
     const ParamDesc* param = c.LoadedSession()->FindParam(a[1]);
-    if (param == nullptr) return Fail(e, "unknown button " + Quoted(a[1]) + " of the arrow");
+    if (param == nullptr) {
+      std::vector<std::string> buttons;
+      for (const ParamDesc& p : c.LoadedSession()->ArrowDescription()->params)
+        if (p.type == "button") buttons.push_back(p.name);
+      return Fail(e, "unknown button " + Quoted(a[1]) + " of the arrow" + DidYouMean(a[1], buttons) +
+                         " ('print editor " + a[0] + "' lists the buttons)");
+    }
     if (param->type != "button") return Fail(e, param->name + " is not a button");
     id = param->id;
   } else if (!NumericId(a[1], &id, a[0], e)) {
@@ -623,7 +632,7 @@ bool CmdHelp(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   }
   const std::vector<std::string> words = c.CommandWords();
   if (std::find(words.begin(), words.end(), a[0]) == words.end())
-    return Fail(e, "unknown command " + Quoted(a[0]) + ": 'help' lists the commands");
+    return Fail(e, "unknown command " + Quoted(a[0]) + DidYouMean(a[0], words) + " ('help' lists the commands)");
   c.Write(c.HelpText(a[0]) + "\n");
   return true;
 }
@@ -819,7 +828,9 @@ bool ScriptConsole::RunWords(const std::vector<std::string>& words, ScriptError*
   if (finished_) return Fail(error, "the session has ended");
   std::size_t from = 0;
   const ScriptCommand* cmd = Lookup(words, &from);
-  if (cmd == nullptr) return Fail(error, "unknown command " + Quoted(words[0]));
+  if (cmd == nullptr)
+    return Fail(error, "unknown command " + Quoted(words[0]) + DidYouMean(words[0], CommandWords()) +
+                           " ('help' lists the commands)");
   const ScriptArgs args(words.begin() + static_cast<std::ptrdiff_t>(from), words.end());
   if (args.size() < cmd->minArgs || args.size() > cmd->maxArgs) return Fail(error, "usage: " + cmd->usage);
   if (cmd->needsPlugin && GetSession(error) == nullptr) return false;
@@ -890,6 +901,21 @@ bool ScriptConsole::IsArrow(const Object* op) const {
 
 namespace {
 
+// The names of the objects in the tree, in tree order, for suggestions.
+void TreeNames(const Object* first, std::vector<std::string>* names) {
+  for (const Object* op = first; op != nullptr; op = op->Next()) {
+    names->push_back(op->Name());
+    TreeNames(op->Down(), names);
+  }
+}
+
+// ": did you mean 'Arrow'?" for a name near one in the tree, or empty.
+std::string NearObject(const Document* doc, const std::string& name) {
+  std::vector<std::string> names;
+  TreeNames(doc->First(), &names);
+  return DidYouMean(name, names);
+}
+
 Object* MatchPath(Object* first, const std::vector<std::string>& parts, std::size_t at) {
   for (Object* op = first; op != nullptr; op = op->Next()) {
     if (op->Name() != parts[at]) continue;
@@ -915,7 +941,7 @@ Object* ScriptConsole::FindObject(const std::string& nameOrPath, ScriptError* er
   }
   if (nameOrPath.find('/') == std::string::npos) {
     if (Object* op = doc->FindNamed(nameOrPath)) return op;
-    Fail(error, "no object " + Quoted(nameOrPath) + " in the document");
+    Fail(error, "no object " + Quoted(nameOrPath) + " in the document" + NearObject(doc, nameOrPath));
     return nullptr;
   }
   std::vector<std::string> parts;

@@ -1,7 +1,9 @@
 #include "script_scene.h"
 
+#include <cctype>
 #include <memory>
 
+#include "safe_writer.h"
 #include "scenefile.h"
 
 namespace host {
@@ -17,6 +19,11 @@ bool CmdSaveScene(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 
 bool CmdLoadScene(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   Session& s = *c.LoadedSession();
+  // What the system shows of the file first: missing, a folder, unreadable.
+  if (std::string problem = FileProblem(a[0], false); !problem.empty()) {
+    problem[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(problem[0])));  // "Permission denied"
+    return Fail(e, "cannot load the scene " + a[0] + ": " + problem, kScriptFailed);
+  }
   std::string reason;
   std::unique_ptr<Document> doc = LoadScene(a[0], &reason);
   if (doc == nullptr) return Fail(e, reason, kScriptFailed);

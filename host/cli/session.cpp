@@ -15,6 +15,7 @@
 #include "suites.h"
 #include "parse.h"
 #include "plugin_folders.h"
+#include "preset_header.h"
 #include "safe_writer.h"
 #include "outputs.h"
 
@@ -23,6 +24,15 @@ namespace host {
 namespace {
 
 constexpr int32_t kArrowPluginId = ID_TOLVANE;
+
+// A parameter by name: as written, or else with the case of its letters
+// ignored.
+const ParamDesc* FindNamed(const Description& d, const std::string& name) {
+  if (const ParamDesc* exact = d.FindByName(name)) return exact;
+  for (const ParamDesc& p : d.params)
+    if (SameName(p.name, name)) return &p;
+  return nullptr;
+}
 
 }  // namespace
 
@@ -38,16 +48,35 @@ std::string Session::PluginDir() const {
   return options_.pluginDir.empty() ? PluginFolder(options_.release) : options_.pluginDir;
 }
 
-std::string Session::FindPreset(const std::string& pathOrName) const {
+std::string Session::FindPreset(const std::string& pathOrName, std::string* note) const {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (fs::exists(fs::u8path(pathOrName), ec)) return pathOrName;
   const fs::path folder = fs::u8path(PluginDir()) / "presets";
-  for (const std::string& name : {pathOrName, pathOrName + ".tlv"}) {
-    const fs::path candidate = folder / fs::u8path(name);
-    if (fs::is_regular_file(candidate, ec)) return candidate.u8string();
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(folder, ec))
+    if (entry.path().extension() == ".tlv" && entry.is_regular_file(ec)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  std::vector<fs::path> matches;
+  for (const fs::path& file : files) {
+    std::string presetName;
+    const bool named = ReadPresetName(file.u8string(), &presetName) && SameName(presetName, pathOrName);
+    if (SameName(file.filename().u8string(), pathOrName) || SameName(file.stem().u8string(), pathOrName) ||
+        named)
+      matches.push_back(file);
   }
-  return pathOrName;
+  if (matches.empty()) return pathOrName;
+  // A file named exactly as asked comes before one that only matches.
+  const auto exact = std::find_if(matches.begin(), matches.end(), [&](const fs::path& f) {
+    return f.filename().u8string() == pathOrName || f.stem().u8string() == pathOrName;
+  });
+  const fs::path taken = exact != matches.end() ? *exact : matches.front();
+  if (matches.size() > 1 && note != nullptr) {
+    std::string all;
+    for (const fs::path& f : matches) all += (all.empty() ? "" : ", ") + f.filename().u8string();
+    *note = "the presets " + all + " all match '" + pathOrName + "': took " + taken.u8string();
+  }
+  return taken.u8string();
 }
 
 bool Session::Open(std::string* error) {
@@ -80,7 +109,36 @@ const ParamDesc* Session::FindParam(const std::string& nameOrId) const {
   long long id = 0;
   if (ParseWholeNumber(nameOrId, INT32_MIN, INT32_MAX, &id))
     return description_->FindById(static_cast<int32_t>(id));
-  return description_->FindByName(nameOrId);
+  return FindNamed(*description_, nameOrId);
+}
+
+std::vector<std::string> Session::ParamNames(const Description* description) {
+  std::vector<std::string> names;
+  if (description != nullptr)
+    for (const ParamDesc& p : description->params) names.push_back(p.name);
+  return names;
+}
+
+std::string Session::DisabledNote(Object* op, const ParamDesc& param) {
+  if (host_->IsEnabled(op, param.id)) return "";
+  const Description* description = DescriptionOf(op);
+  // Flips each on/off parameter in the object's data alone (no edit, no
+  // message, put back at once) and asks the module again.
+  std::vector<const ParamDesc*> switches;
+  Container& data = op->Data();
+  static const Description kNone;
+  for (const ParamDesc& p : (description != nullptr ? *description : kNone).params) {
+    const Value* v = data.Find(p.id);
+    if (p.type != "bool" || p.id == param.id || v == nullptr || v->type != HA_TYPE_INT32) continue;
+    const Value before = *v;
+    data.Set(p.id, Value::Int(before.i != 0 ? 0 : 1));
+    const bool enabled = host_->IsEnabled(op, param.id);
+    data.Set(p.id, before);
+    if (enabled) switches.push_back(&p);
+  }
+  if (switches.size() != 1) return param.name + " is disabled in this state: the value is kept but has no effect";
+  const Value* v = data.Find(switches[0]->id);
+  return param.name + " has no effect while " + switches[0]->name + " is " + (v->i != 0 ? "on" : "off");
 }
 
 const Description* Session::DescriptionOf(const Object* op) const {
@@ -94,7 +152,7 @@ const ParamDesc* Session::FindParamOf(const Object* op, const std::string& nameO
   if (d == nullptr) return nullptr;
   long long id = 0;
   if (ParseWholeNumber(nameOrId, INT32_MIN, INT32_MAX, &id)) return d->FindById(static_cast<int32_t>(id));
-  return d->FindByName(nameOrId);
+  return FindNamed(*d, nameOrId);
 }
 
 bool Session::ParseValue(const ParamDesc& param, const std::string& text, Value* out,
@@ -182,7 +240,7 @@ bool Session::ApplySetting(Object* op, const std::string& assignment, std::strin
   const std::string name = assignment.substr(0, eq);
   const ParamDesc* param = FindParam(name);
   if (param == nullptr) {
-    *error = "unknown parameter '" + name + "'";
+    *error = "unknown parameter '" + name + "'" + DidYouMean(name, ParamNames(description_));
     return false;
   }
   Value value;

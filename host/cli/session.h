@@ -31,9 +31,12 @@ class Session {
   bool Open(std::string* error);
   // The plug-in folder the session loads (or loaded).
   std::string PluginDir() const;
-  // A preset by path, or else by name in the plug-in's preset folder
-  // ("classic" or "classic.tlv"); the path as given when neither exists.
-  std::string FindPreset(const std::string& pathOrName) const;
+  // A preset by path, or else in the plug-in's preset folder by its file's
+  // name ("classic" or "classic.tlv") or by the preset's own name (its
+  // ARROW_PRESET_NAME, "Classic"), case ignored; the path as given when
+  // nothing matches. When more than one file matches, the first by file
+  // name is taken and `note`, when given, says which.
+  std::string FindPreset(const std::string& pathOrName, std::string* note = nullptr) const;
   Host& GetHost() { return *host_; }
   int Release() const { return options_.release; }
   Document* Doc() { return doc_; }
@@ -47,13 +50,22 @@ class Session {
   // A new arrow at the top of the document (Init gives the defaults).
   Object* NewArrow(bool fromMenu, std::string* error);
 
-  // Finds a parameter by its ARROW_ name or its numeric ID.
+  // Finds a parameter by its ARROW_ name (case ignored) or its numeric ID.
   const ParamDesc* FindParam(const std::string& nameOrId) const;
+  // The names of a description's parameters (buttons too), for suggestions.
+  static std::vector<std::string> ParamNames(const Description* description);
+  // Empty while the parameter is enabled in the object's present state;
+  // otherwise a note that it has no effect now, naming the switch that
+  // disables it when flipping exactly one on/off parameter would enable it
+  // ("... has no effect while ARROW_DOUBLE_HEADED is on"), else saying only
+  // that it is disabled in this state.
+  std::string DisabledNote(Object* op, const ParamDesc& param);
   // The description the attribute editor shows for an object: the arrow's
   // for the module's arrows, the host's own for its object types (spline,
   // null, extrusion, cloner, spline wrap); null for anything else.
   const Description* DescriptionOf(const Object* op) const;
-  // A parameter of that description by name or numeric ID; null for none.
+  // A parameter of that description by name (case ignored) or numeric ID;
+  // null for none.
   const ParamDesc* FindParamOf(const Object* op, const std::string& nameOrId) const;
   // Parses a value for a parameter by its type; false with a message naming
   // the parameter and the value.

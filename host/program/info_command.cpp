@@ -33,12 +33,16 @@ int Info(InfoOptions o) {
   std::cout << "module: " << (h.ModuleFile().empty() ? "(none)" : h.ModuleFile()) << "\n";
   if (h.Loaded()) std::cout << "module kind: " << h.ModuleKind() << "\n";
   std::cout << "host interface version: " << h.Options().interfaceVersion << "\n";
-  std::cout << "console:\n";
+  // Each heading only with something under it: a plug-in that did not
+  // load leaves them empty.
+  if (!h.Console().empty()) std::cout << "console:\n";
   for (const std::string& line : h.Console()) std::cout << "  " << line << "\n";
-  std::cout << "lifecycle:\n";
+  if (!h.Answers().empty()) std::cout << "lifecycle:\n";
   for (const auto& a : h.Answers())
     std::cout << "  " << a.step << " (action " << a.action << "): " << a.answer << "\n";
-  std::cout << "plug-ins:\n";
+  if (!host::ObjectPlugins().empty() || !host::CustomDataTypes().empty() || !host::CustomGuiPlugins().empty() ||
+      !host::InstalledLibraries().empty())
+    std::cout << "plug-ins:\n";
   for (const auto& p : host::ObjectPlugins()) {
     std::cout << "  object " << p.id << " \"" << p.name << "\" description " << p.description
               << " info " << p.info << " icon "

@@ -13,6 +13,7 @@
 #include "win_args.h"
 #endif
 
+#include "parse.h"
 #include "program.h"
 
 namespace {
@@ -44,16 +45,24 @@ bool HasCommand(const CLI::App* parent, const std::string& word) {
   return false;
 }
 
+std::vector<std::string> CommandNames(const CLI::App* parent) {
+  std::vector<std::string> names;
+  for (const CLI::App* command : parent->get_subcommands({})) names.push_back(command->get_name());
+  return names;
+}
+
 // An unknown command word (or `preset` without what to do) is named as
 // such, rather than as a missing command; empty when the words are known.
 std::string UnknownCommand(const CLI::App& app, int argc, char** argv) {
   const CLI::App* preset = nullptr;
   for (const CLI::App* command : app.get_subcommands({}))
     if (command->get_name() == "preset") preset = command;
-  if (argc >= 2 && argv[1][0] != '-' && !HasCommand(&app, argv[1])) return std::string("unknown command '") + argv[1] + "'";
+  if (argc >= 2 && argv[1][0] != '-' && !HasCommand(&app, argv[1]))
+    return std::string("unknown command '") + argv[1] + "'" + host::DidYouMean(argv[1], CommandNames(&app));
   if (argc == 2 && std::string(argv[1]) == "preset") return "preset needs what to do: save, list or show";
   if (argc >= 3 && std::string(argv[1]) == "preset" && argv[2][0] != '-' && !HasCommand(preset, argv[2]))
-    return std::string("preset takes save, list or show, not '") + argv[2] + "'";
+    return std::string("preset takes save, list or show, not '") + argv[2] + "'" +
+           host::DidYouMean(argv[2], CommandNames(preset));
   return "";
 }
 

@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "parse.h"
@@ -21,17 +22,43 @@ host::Object* PrepareArrow(host::Session& session, const ArrowOptions& o, std::s
   host::Object* arrow = session.NewArrow(false, error);
   if (arrow == nullptr) return nullptr;
   // The preset first, so that every --set changes the loaded values.
-  if (!o.preset.empty() && !session.LoadPreset(arrow, session.FindPreset(o.preset), error))
-    return nullptr;
+  if (!o.preset.empty()) {
+    std::string note;
+    const std::string path = session.FindPreset(o.preset, &note);
+    if (!note.empty()) std::cerr << "tolvane-host: " << note << "\n";
+    if (!session.LoadPreset(arrow, path, error)) return nullptr;
+  }
   const host::EditMode mode = o.raw ? host::EditMode::kRaw : host::EditMode::kEditor;
   for (const std::string& s : o.sets) {
     // A setting the description does not know, or a value of the wrong
     // form, is a mistake in the command line.
     std::string note;
-    if (!session.ApplySetting(arrow, s, error, mode, &note)) throw UsageError{*error};
+    if (!session.ApplySetting(arrow, s, error, mode, &note)) {
+      const std::size_t eq = s.find('=');
+      if (eq != std::string::npos && eq != 0 && session.FindParam(s.substr(0, eq)) == nullptr)
+        *error += " ('tolvane-host params' lists every name)";
+      throw UsageError{*error};
+    }
+    if (!note.empty()) std::cerr << "tolvane-host: " << note << "\n";
+  }
+  // A value set where the module disables it (once every --set is in) is
+  // kept, but does nothing: said once for each such parameter.
+  std::vector<const host::ParamDesc*> told;
+  for (const host::ParamDesc* param : SetParameters(session, o.sets)) {
+    if (std::find(told.begin(), told.end(), param) != told.end()) continue;
+    told.push_back(param);
+    const std::string note = session.DisabledNote(arrow, *param);
     if (!note.empty()) std::cerr << "tolvane-host: " << note << "\n";
   }
   return arrow;
+}
+
+std::vector<const host::ParamDesc*> SetParameters(const host::Session& session,
+                                                  const std::vector<std::string>& sets) {
+  std::vector<const host::ParamDesc*> params;
+  for (const std::string& s : sets)
+    if (const host::ParamDesc* p = session.FindParam(s.substr(0, s.find('=')))) params.push_back(p);
+  return params;
 }
 
 const CLI::Validator kNonEmpty(
@@ -51,7 +78,7 @@ void AddPluginOptions(CLI::App* command, host::SessionOptions* session) {
 void AddArrowOptions(CLI::App* command, std::vector<std::string>* sets, bool* raw) {
   command
       ->add_option("--set", *sets,
-                   "set a parameter as the attribute editor does: NAME is an ARROW_ name or an ID; "
+                   "set a parameter as the attribute editor does: NAME is an ARROW_ name (case ignored) or an ID; "
                    "numbers beyond the limits become the limit (with a note), choices must be "
                    "listed, 25% for percentages, 5deg for angles; repeat for more")
       ->type_name("NAME=VALUE")
@@ -65,7 +92,8 @@ void AddArrowOptions(CLI::App* command, std::vector<std::string>* sets, bool* ra
 void AddPresetOption(CLI::App* command, std::string* preset) {
   command
       ->add_option("--preset", *preset,
-                   "load this preset file (or a preset of the plug-in's presets folder by name) "
+                   "load this preset file (or a preset of the plug-in's presets folder by its "
+                   "file's or its own name, as 'preset list' shows them, case ignored) "
                    "into the arrow before the --set values")
       ->type_name("FILE|NAME")
       ->check(kNonEmpty);

@@ -41,7 +41,13 @@ struct ArrowOptions {
 
 // Loads the plug-in and makes an arrow with the requested settings: the
 // preset first, then each --set (a bad one throws UsageError).
+// Standard error says which preset file was taken when more than one
+// matched, and which --set values have no effect in the arrow's final state.
 host::Object* PrepareArrow(host::Session& session, const ArrowOptions& o, std::string* error);
+// The parameters that --set values name, in order (names the description
+// does not know left out).
+std::vector<const host::ParamDesc*> SetParameters(const host::Session& session,
+                                                  const std::vector<std::string>& sets);
 
 // Refuses an empty word: an unset shell variable, say, is never what was meant.
 extern const CLI::Validator kNonEmpty;

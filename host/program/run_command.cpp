@@ -37,7 +37,7 @@ Command AddRunCommand(CLI::App& app) {
   run->add_option("SCRIPT", *script, "the script file, or - for standard input")->required()->check(kNonEmpty);
   run->footer(
       "Exit status 2 for an error in the script, 1 when the host could not do what it asked.\n"
-      "Example:\n  echo 'arrow A\nprint params A names' | tolvane-host run -");
+      "Example:\n  printf 'arrow A\\nprint params A names\\n' | tolvane-host run -");
   return {run, [script] { return Run(*script); }};
 }
 
