@@ -288,19 +288,37 @@ INSTANTIATE_TEST_SUITE_P(Both, MeshProgram, ::testing::Values(16, 12));
 // The same bad outlines in the program's mesh command (status 1, no file) and
 // the console's print mesh and export (status 1), each with the reason.
 TEST_P(MeshProgram, BadOutlinesGiveNoMeshAndTheReason) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"ARROW_HEAD_LENGTH=inf", "tolvane-host: no mesh: the outline of 'Arrow' has a point that is not finite (point "},
-      {"ARROW_TAIL_TAPER=3", "tolvane-host: no mesh: the outline of 'Arrow' crosses or touches itself (edges "},
+  // A crossing also says which setting makes it: the one whose default,
+  // tried alone, gives an outline that does not cross.
+  struct Case {
+    std::vector<std::string> sets;
+    const char* reason;
+    const char* hint;  // how the message ends
+  };
+  const Case cases[] = {
+      {{"ARROW_HEAD_LENGTH=inf"}, "tolvane-host: no mesh: the outline of 'Arrow' has a point that is not finite (point ",
+       ")\n"},
+      {{"ARROW_TAIL_TAPER=3"}, "tolvane-host: no mesh: the outline of 'Arrow' crosses or touches itself (edges ",
+       "; it does not cross with ARROW_TAIL_TAPER at its default 0% (now 300%): change that setting\n"},
+      {{"ARROW_BARB_WIDTH=-80"}, "tolvane-host: no mesh: the outline of 'Arrow' crosses or touches itself (edges ",
+       "; it does not cross with ARROW_BARB_WIDTH at its default 50 (now -80): change that setting\n"},
+      {{"ARROW_FLETCHING=true", "ARROW_FLETCHING_SWEEP=-400"},
+       "tolvane-host: no mesh: the outline of 'Arrow' crosses or touches itself (edges ",
+       "; it does not cross with ARROW_FLETCHING at its default off (now on) or with ARROW_FLETCHING_SWEEP at its "
+       "default 50 (now -400): change one of those settings\n"},
   };
   testkit::TempDir dir;
-  for (const auto& [setting, reason] : cases) {
+  for (const Case& c : cases) {
+    const std::string setting = c.sets.front();
+    const std::string reason = c.reason, hint = c.hint;
     host::mesh::MeshOptions o;
-    o.sets = {setting};
+    o.sets = c.sets;
     o.raw = true;  // beyond the editor's limits
     o.output = dir.File("bad.glb");
     std::string err;
     EXPECT_EQ(Run(o, &err), 1) << setting;
     EXPECT_EQ(err.rfind(reason, 0), 0u) << err;
+    EXPECT_TRUE(err.size() >= hint.size() && err.compare(err.size() - hint.size(), hint.size(), hint) == 0) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;  // nothing left behind
     EXPECT_FALSE(std::filesystem::exists(o.output));
   }

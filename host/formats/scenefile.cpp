@@ -724,9 +724,11 @@ bool SaveScene(int32_t hostVersion, const Document& doc, const std::string& path
 
 std::unique_ptr<Document> LoadScene(const std::string& path, std::string* error) {
   if (!FileStep("open", path, error)) return nullptr;
+  // What the system shows of the file first: missing, a folder, unreadable.
+  const std::string problem = FileProblem(path, false);
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + path;
+  if (!problem.empty() || !in) {
+    *error = "cannot open " + path + ": " + (problem.empty() ? "it cannot be read" : problem);
     return nullptr;
   }
   in.seekg(0, std::ios::end);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "crossing_hint.h"
 #include "mesh_internal.h"
 #include "scenefile.h"
 #include "parse.h"
@@ -23,7 +24,9 @@ bool MeshOf(ScriptConsole& c, const std::string& name, Object** op, Evaluation* 
   *op = c.FindObject(name, e);
   if (*op == nullptr) return false;
   *eval = Evaluate(c.LoadedSession()->GetHost(), *op);
-  if (!eval->ok) return Fail(e, "no mesh for " + Quote(name) + ": " + eval->reason, kScriptFailed);
+  if (!eval->ok)
+    return Fail(e, "no mesh for " + Quote(name) + ": " + eval->reason + CrossingHint(*c.LoadedSession(), *op, eval->reason),
+                kScriptFailed);
   return true;
 }
 
@@ -119,7 +122,8 @@ int WriteSceneObject(Session& session, const MeshOptions& o, const std::string& 
   if (op == nullptr)
     return fail(1, "no object " + Quote(o.object) + " in the scene " + Quote(o.scene) + ": it has " + NamesOf(*now));
   const Evaluation eval = Evaluate(session.GetHost(), op);
-  if (!eval.ok) return fail(1, "no mesh for " + Quote(o.object) + ": " + eval.reason);
+  if (!eval.ok)
+    return fail(1, "no mesh for " + Quote(o.object) + ": " + eval.reason + CrossingHint(session, op, eval.reason));
   if (!WriteMesh(eval.mesh, op->Name(), format, o.output, &error, o.unit)) return fail(1, error);
   return 0;
 }
@@ -152,7 +156,7 @@ int MakeAndWrite(Session& session, const MeshOptions& o, const std::string& form
   const Vec3 move = VecOf(extrude, kExtrudeMove, Vec3{0.0, 0.0, 0.0});
   if (move.x != 0.0 || move.y != 0.0 || move.z != o.depth) return fail(1, "cannot set the extrusion's movement");
   const Evaluation eval = Evaluate(session.GetHost(), extrude);
-  if (!eval.ok) return fail(1, "no mesh: " + eval.reason);
+  if (!eval.ok) return fail(1, "no mesh: " + eval.reason + CrossingHint(session, extrude, eval.reason));
   if (!WriteMesh(eval.mesh, "Arrow", format, o.output, &error, o.unit)) return fail(1, error);
   return 0;
 }
