@@ -139,7 +139,12 @@ int MakeAndWrite(Session& session, const MeshOptions& o, const std::string& form
   if (arrow == nullptr) return fail(1, error);
   arrow->SetName("Arrow");
   // The preset first, so that every setting changes the loaded values.
-  if (!o.preset.empty() && !session.LoadPreset(arrow, session.FindPreset(o.preset), &error)) return fail(1, error);
+  if (!o.preset.empty()) {
+    std::string note;
+    const std::string path = session.FindPreset(o.preset, &note);
+    if (!note.empty()) err << "tolvane-host: " << note << "\n";
+    if (!session.LoadPreset(arrow, path, &error)) return fail(1, error);
+  }
   // A setting the description does not know, or a value of the wrong form,
   // is a mistake in the command line.
   const EditMode mode = o.raw ? EditMode::kRaw : EditMode::kEditor;
