@@ -354,19 +354,19 @@ Json RunDots(int points, int reps, const std::string& dir) {
     loaded.reset();
     std::remove(file.c_str());
 
-    host::ElementEditor* editor = host::OpenElement(null, id, &error);
-    if (editor == nullptr) Die("cannot open the Dots element: " + error);
+    host::ElementHost* elementHost = host::OpenElement(null, id, &error);
+    if (elementHost == nullptr) Die("cannot open the Dots element: " + error);
     // Giving the value (the module copies the points and asks for a redraw),
     // then the draw the raster's next look causes.
     t = Clock::now();
-    if (!editor->GiveValue(null->Data().Find(id), false)) Die("the element did not take the value");
+    if (!elementHost->GiveValue(null->Data().Find(id), false)) Die("the element did not take the value");
     const double give = Since(t, "dots-give-value", points);
-    const long draws = editor->Fields().at(0).draws;
+    const long draws = elementHost->Fields().at(0).draws;
     t = Clock::now();
-    const host::Raster* raster = editor->FieldRaster(kDotsField);
+    const host::Raster* raster = elementHost->FieldRaster(kDotsField);
     const double draw = Since(t, "dots-draw", points);
-    if (raster == nullptr || editor->Fields().at(0).draws != draws + 1) Die("the field was not drawn once");
-    host::CloseElement(editor);
+    if (raster == nullptr || elementHost->Fields().at(0).draws != draws + 1) Die("the field was not drawn once");
+    host::CloseElement(elementHost);
     if (rep == 0) continue;
     samples["save"].push_back(save);
     samples["load"].push_back(load);

@@ -96,15 +96,15 @@ class DotsSession : public ::testing::Test {
   }
 
   host::Host& H() { return session_->GetHost(); }
-  host::ElementEditor* Open() {
+  host::ElementHost* Open() {
     std::string error;
-    host::ElementEditor* editor = host::OpenElement(arrow_, param_, &error);
-    EXPECT_NE(editor, nullptr) << error;
-    return editor;
+    host::ElementHost* elementHost = host::OpenElement(arrow_, param_, &error);
+    EXPECT_NE(elementHost, nullptr) << error;
+    return elementHost;
   }
   Points ParamPoints() { return PointsOfValue(*arrow_->Data().Find(param_)); }
   // A click at a position of the field, delivered in window coordinates.
-  static bool ClickField(host::ElementEditor* e, int32_t x, int32_t y) {
+  static bool ClickField(host::ElementHost* e, int32_t x, int32_t y) {
     const host::FieldInfo f = e->Fields().at(0);
     return e->Click(f.x + x, f.y + y);
   }

@@ -235,7 +235,7 @@ TEST_F(DotsValues, DefaultPropertiesNameTheElement) {
 using DotsElement = DotsSession;
 
 TEST_F(DotsElement, LaysOutOneFieldOfFourHundredByThreeHundred) {
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   const std::vector<host::LayoutCall>& calls = e->Layout();
   std::vector<std::string> what;
@@ -279,7 +279,7 @@ TEST_F(DotsElement, LaysOutOneFieldOfFourHundredByThreeHundred) {
 }
 
 TEST_F(DotsElement, AClickAddsAPointDrawsADotAndReachesTheParameter) {
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   const std::size_t undoBefore = session_->Doc()->UndoSteps().size();
   ASSERT_TRUE(ClickField(e, 120, 80));
@@ -322,7 +322,7 @@ TEST_F(DotsElement, AClickAddsAPointDrawsADotAndReachesTheParameter) {
 }
 
 TEST_F(DotsElement, ClicksAddOnePointEachInOrder) {
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   ASSERT_TRUE(ClickField(e, 10, 20));
   ASSERT_TRUE(ClickField(e, 399, 299));
@@ -345,7 +345,7 @@ TEST_F(DotsElement, ClicksAddOnePointEachInOrder) {
 }
 
 TEST_F(DotsElement, AKeyPressAddsNothingAndIsNotUsed) {
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   ASSERT_TRUE(ClickField(e, 50, 60));
   const std::size_t undoBefore = session_->Doc()->UndoSteps().size();
@@ -360,7 +360,7 @@ TEST_F(DotsElement, AKeyPressAddsNothingAndIsNotUsed) {
 }
 
 TEST_F(DotsElement, OnlyTheFieldsActionIsHandledAndItReportsTheValue) {
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   ASSERT_TRUE(ClickField(e, 40, 30));
   const long redraws = e->Fields()[0].redrawRequests;
@@ -377,7 +377,7 @@ TEST_F(DotsElement, OnlyTheFieldsActionIsHandledAndItReportsTheValue) {
 }
 
 TEST_F(DotsElement, AValueOfAnotherTypeLeavesThePointsAsTheyWere) {
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   ASSERT_TRUE(ClickField(e, 5, 6));
   ASSERT_TRUE(ClickField(e, 7, 8));
@@ -410,7 +410,7 @@ TEST_F(DotsElement, ManyPointsAreDrawnInTheirOrder) {
   points.push_back({1e12, -1e12, 0});      // beyond the 32-bit range
   points.push_back({-2147483648.0, 2147483647.0, 0});
   arrow_->Data().Set(param_, Value::Custom(MakeDots(points)));
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   const std::vector<host::DrawCall> draw = e->LastDraw(dots::kFieldId);
   ASSERT_EQ(draw.size(), 4 + points.size());
@@ -437,7 +437,7 @@ TEST_F(DotsElement, ManyPointsAreDrawnInTheirOrder) {
 }
 
 TEST_F(DotsElement, TheFieldIsWrittenAsAPicture) {
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   ASSERT_TRUE(ClickField(e, 120, 80));
   ASSERT_TRUE(ClickField(e, 300, 200));
@@ -469,12 +469,12 @@ TEST_F(DotsElement, ParametersOfOtherTypesHaveNoElement) {
 }
 
 TEST_F(DotsElement, ClosingDestroysTheInstanceAndReopeningShowsTheParameter) {
-  host::ElementEditor* e = Open();
+  host::ElementHost* e = Open();
   ASSERT_NE(e, nullptr);
   ASSERT_TRUE(ClickField(e, 30, 40));
   host::CloseElement(e);
   EXPECT_FALSE(host::IsOpenElement(e));
-  host::ElementEditor* again = Open();
+  host::ElementHost* again = Open();
   ASSERT_NE(again, nullptr);
   Value mine;
   ASSERT_TRUE(again->TakeValue(&mine, nullptr));
@@ -491,7 +491,7 @@ TEST_F(DotsElement, ObjectsOfAnyKindTakeDotsParameters) {
   ASSERT_NE(null, nullptr) << error;
   const int32_t id = host::AddUserData(null, "Marks", dots::kDotsType, &error);
   ASSERT_EQ(id, host::kUserDataFirstId);
-  host::ElementEditor* e = host::OpenElement(null, id, &error);
+  host::ElementHost* e = host::OpenElement(null, id, &error);
   ASSERT_NE(e, nullptr) << error;
   ASSERT_TRUE(ClickField(e, 1, 2));
   EXPECT_TRUE(SamePoints(PointsOfValue(*null->Data().Find(id)), {{1, 2, 0}}));
@@ -507,7 +507,7 @@ TEST(DotsElementMemory, AClickIsStoredWholeOrNotAtAll) {
     host::Session s{host::SessionOptions{}};
     host::Object* arrow = nullptr;
     int32_t id = 0;
-    host::ElementEditor* e = nullptr;
+    host::ElementHost* e = nullptr;
     bool Click(int32_t x, int32_t y) {
       const host::FieldInfo f = e->Fields().at(0);
       return e->Click(f.x + x, f.y + y);

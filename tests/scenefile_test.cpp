@@ -110,7 +110,7 @@ void BuildScene(host::Session& s) {
   // Dots on an arrow, clicked in with the element, and on a null object.
   const int32_t dotsId = host::AddUserData(a, "Dots", dots::kDotsType, &error);
   ASSERT_NE(dotsId, 0) << error;
-  host::ElementEditor* e = host::OpenElement(a, dotsId, &error);
+  host::ElementHost* e = host::OpenElement(a, dotsId, &error);
   ASSERT_NE(e, nullptr) << error;
   const host::FieldInfo f = e->Fields().at(0);
   for (auto [x, y] : {std::pair{120, 80}, std::pair{200, 150}, std::pair{310, 40}})
@@ -177,7 +177,7 @@ TEST(SceneFile, AWholeSceneSurvivesSaveAndLoadUnchanged) {
   host::Object* a = Named(s, "Extruded");
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(s.ContourJson(a), contourBefore);
-  host::ElementEditor* e = host::OpenElement(a, host::kUserDataFirstId, &error);
+  host::ElementHost* e = host::OpenElement(a, host::kUserDataFirstId, &error);
   ASSERT_NE(e, nullptr) << error;
   const host::Raster* r = e->FieldRaster(dots::kFieldId);
   EXPECT_EQ(r->At(120, 80), (host::Rgb{0, 0, 0}));
@@ -468,7 +468,7 @@ int UserStory(host::Session& s, const std::string& dir) {
   if (arrow == nullptr) return 1;
   const int32_t id = host::AddUserData(arrow, "Dots", dots::kDotsType, &error);
   if (id == 0) return 2;
-  host::ElementEditor* e = host::OpenElement(arrow, id, &error);
+  host::ElementHost* e = host::OpenElement(arrow, id, &error);
   if (e == nullptr) return 3;
   const host::FieldInfo f = e->Fields().at(0);
   for (int i = 0; i < 3; ++i) e->Click(f.x + 100 * (i + 1), f.y + 50 * (i + 1));

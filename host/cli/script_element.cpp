@@ -34,8 +34,8 @@ struct GuiState {
 // The open element. The host closes an element whose object leaves the
 // document (undo of its creation, a scene loaded in place of the document):
 // the console then says so.
-ElementEditor* OpenEditor(const GuiState& state, ScriptError* e) {
-  const std::vector<ElementEditor*> open = OpenElements();
+ElementHost* OpenElementHost(const GuiState& state, ScriptError* e) {
+  const std::vector<ElementHost*> open = OpenElements();
   if (open.empty()) {
     if (!state.opened.empty())
       Fail(e, "the interface element of " + Quoted(state.opened) +
@@ -48,18 +48,18 @@ ElementEditor* OpenEditor(const GuiState& state, ScriptError* e) {
 }
 
 // The open element, for input: refused while its object is out of the document.
-ElementEditor* InputEditor(const GuiState& state, ScriptError* e) {
-  ElementEditor* editor = OpenEditor(state, e);
-  if (editor != nullptr && editor->Target() == nullptr) {
+ElementHost* InputElementHost(const GuiState& state, ScriptError* e) {
+  ElementHost* elementHost = OpenElementHost(state, e);
+  if (elementHost != nullptr && elementHost->Target() == nullptr) {
     Fail(e, "the interface element of " + Quoted(state.opened) +
                 " takes no input: its object is no longer in the document");
     return nullptr;
   }
-  return editor;
+  return elementHost;
 }
 
-const FieldInfo* FirstField(ElementEditor* editor, std::vector<FieldInfo>* fields, ScriptError* e) {
-  *fields = editor->Fields();
+const FieldInfo* FirstField(ElementHost* elementHost, std::vector<FieldInfo>* fields, ScriptError* e) {
+  *fields = elementHost->Fields();
   if (fields->empty()) {
     Fail(e, "the interface element has no field", kScriptFailed);
     return nullptr;
@@ -84,7 +84,7 @@ bool GuiOpen(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError
     }
   }
   if (!known) return Fail(e, Quoted(a[1]) + " has no user data parameter " + Quoted(a[2]));
-  for (ElementEditor* open : OpenElements()) CloseElement(open);
+  for (ElementHost* open : OpenElements()) CloseElement(open);
   state.inputs.clear();
   state.opened.clear();
   std::string reason;
@@ -98,15 +98,15 @@ bool GuiClick(const ScriptArgs& a, GuiState& state, ScriptError* e) {
   int32_t x = 0, y = 0;
   if (a.size() != 3 || !ParseInt32(a[1], &x) || !ParseInt32(a[2], &y))
     return Fail(e, "usage: gui click X Y (whole numbers)");
-  ElementEditor* editor = InputEditor(state, e);
-  if (editor == nullptr) return false;
+  ElementHost* elementHost = InputElementHost(state, e);
+  if (elementHost == nullptr) return false;
   std::vector<FieldInfo> fields;
-  const FieldInfo* field = FirstField(editor, &fields, e);
+  const FieldInfo* field = FirstField(elementHost, &fields, e);
   if (field == nullptr) return false;
   const int64_t wx = static_cast<int64_t>(field->x) + x, wy = static_cast<int64_t>(field->y) + y;
   if (wx < INT32_MIN || wx > INT32_MAX || wy < INT32_MIN || wy > INT32_MAX)
     return Fail(e, "position " + a[1] + " " + a[2] + " lies outside the window");
-  const bool used = editor->Click(static_cast<int32_t>(wx), static_cast<int32_t>(wy));
+  const bool used = elementHost->Click(static_cast<int32_t>(wx), static_cast<int32_t>(wy));
   state.inputs.push_back({"click", x, y, 0, used});
   return true;
 }
@@ -118,21 +118,21 @@ bool GuiKey(const ScriptArgs& a, GuiState& state, ScriptError* e) {
     if (a[1].size() == 1) key = static_cast<unsigned char>(a[1][0]);
     else if (!ParseInt32(a[1], &key)) return Fail(e, "bad key " + Quoted(a[1]) + ": one character or a key code");
   }
-  ElementEditor* editor = InputEditor(state, e);
-  if (editor == nullptr) return false;
-  state.inputs.push_back({"key", 0, 0, key, editor->Key(key)});
+  ElementHost* elementHost = InputElementHost(state, e);
+  if (elementHost == nullptr) return false;
+  state.inputs.push_back({"key", 0, 0, key, elementHost->Key(key)});
   return true;
 }
 
 bool GuiPng(const ScriptArgs& a, const GuiState& state, ScriptError* e) {
   if (a.size() != 2) return Fail(e, "usage: gui png FILE");
-  ElementEditor* editor = OpenEditor(state, e);
-  if (editor == nullptr) return false;
+  ElementHost* elementHost = OpenElementHost(state, e);
+  if (elementHost == nullptr) return false;
   std::vector<FieldInfo> fields;
-  const FieldInfo* field = FirstField(editor, &fields, e);
+  const FieldInfo* field = FirstField(elementHost, &fields, e);
   if (field == nullptr) return false;
   std::string reason;
-  if (!WritePng(*editor->FieldRaster(field->id), a[1], &reason)) return Fail(e, reason, kScriptFailed);
+  if (!WritePng(*elementHost->FieldRaster(field->id), a[1], &reason)) return Fail(e, reason, kScriptFailed);
   return true;
 }
 
@@ -143,9 +143,9 @@ bool CmdGui(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError*
   if (a[0] == "png") return GuiPng(a, state, e);
   if (a[0] == "close") {
     if (a.size() != 1) return Fail(e, "usage: gui close");
-    ElementEditor* editor = OpenEditor(state, e);
-    if (editor == nullptr) return false;
-    CloseElement(editor);
+    ElementHost* elementHost = OpenElementHost(state, e);
+    if (elementHost == nullptr) return false;
+    CloseElement(elementHost);
     state.inputs.clear();
     state.opened.clear();
     return true;
@@ -154,15 +154,15 @@ bool CmdGui(ScriptConsole& c, const ScriptArgs& a, GuiState& state, ScriptError*
 }
 
 bool PrintGui(ScriptConsole& c, GuiState& state, ScriptError* e) {
-  ElementEditor* editor = OpenEditor(state, e);
-  if (editor == nullptr) return false;
+  ElementHost* elementHost = OpenElementHost(state, e);
+  if (elementHost == nullptr) return false;
   std::vector<FieldInfo> fields;
-  const FieldInfo* field = FirstField(editor, &fields, e);
+  const FieldInfo* field = FirstField(elementHost, &fields, e);
   if (field == nullptr) return false;
   Json points = nullptr;
   Value value;
   std::vector<ha_vector> list;
-  if (editor->TakeValue(&value, nullptr) && PointsOf(value, &list)) {
+  if (elementHost->TakeValue(&value, nullptr) && PointsOf(value, &list)) {
     points = Json::array();
     for (const ha_vector& p : list) points.push_back(VectorJson(p));
   }
@@ -178,10 +178,10 @@ bool PrintGui(ScriptConsole& c, GuiState& state, ScriptError* e) {
     entry["used"] = in.used;
     inputs.push_back(entry);
   }
-  const Object* op = editor->Target();
+  const Object* op = elementHost->Target();
   c.Print(Json{{"object", op != nullptr ? Json(op->Name()) : Json(nullptr)},
-               {"param", editor->ParamId()},
-               {"element", editor->Plugin() != nullptr ? editor->Plugin()->id : 0},
+               {"param", elementHost->ParamId()},
+               {"element", elementHost->Plugin() != nullptr ? elementHost->Plugin()->id : 0},
                {"field",
                 Json{{"x", field->x}, {"y", field->y}, {"width", field->width}, {"height", field->height}}},
                {"points", points},

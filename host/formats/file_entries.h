@@ -1,5 +1,5 @@
-// The functions of the file suite, each as the table's entry calls it. The
-// table itself is made in suites/ha_file.cpp.
+// The functions of the file suite, each as the table's entry calls it
+// (file_entries.cpp). The table itself is made in suites/ha_file.cpp.
 #ifndef HOST_FILE_ENTRIES_H
 #define HOST_FILE_ENTRIES_H
 

@@ -1,6 +1,6 @@
 // The functions of the hyperfile suite (the stream a custom data type's
-// value is written to and read from), as the table's entries call them. The
-// table is made in suites/ha_hyperfile.cpp.
+// value is written to and read from), as the table's entries call them
+// (hyperfile_entries.cpp). The table is made in suites/ha_hyperfile.cpp.
 #ifndef HOST_HYPERFILE_ENTRIES_H
 #define HOST_HYPERFILE_ENTRIES_H
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <fstream>
 #include <unordered_map>
 
@@ -12,41 +11,16 @@
 #include "plugins.h"
 #include "safe_writer.h"
 #include "checksums.h"
+#include "scenefile_internal.h"
 
 namespace host {
+
+using namespace scenefile_internal;
 
 namespace {
 
 constexpr char kSignature[8] = {'T', 'L', 'V', 'S', 'C', 'E', 'N', 'E'};
-constexpr uint8_t kItemInt64 = 1;
-constexpr uint8_t kItemVector = 2;
 constexpr std::size_t kMaxSceneBytes = std::size_t{1} << 30;
-
-// --- little-endian bytes --------------------------------------------------------
-
-void PutBytes(std::string* out, uint64_t v, int n) {
-  char b[8];
-  for (int i = 0; i < n; ++i) b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  out->append(b, static_cast<std::size_t>(n));
-}
-
-uint64_t GetBytes(const std::string& in, std::size_t pos, int n) {
-  uint64_t v = 0;
-  for (int i = 0; i < n; ++i) v |= static_cast<uint64_t>(static_cast<uint8_t>(in[pos + i])) << (8 * i);
-  return v;
-}
-
-uint64_t DoubleBits(double d) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &d, sizeof bits);
-  return bits;
-}
-
-double BitsDouble(uint64_t bits) {
-  double d = 0.0;
-  std::memcpy(&d, &bits, sizeof d);
-  return d;
-}
 
 class Writer {
  public:
@@ -129,22 +103,28 @@ uint32_t Checksum(const std::string& bytes, std::size_t from) {
   return Crc32(reinterpret_cast<const uint8_t*>(bytes.data()) + from, bytes.size() - from);
 }
 
-// --- hyperfile streams ------------------------------------------------------------
+}  // namespace
 
-struct HyperStream {
-  bool writing = false;
-  std::string bytes;
-  std::size_t pos = 0;
-  long itemsRead = 0;
-  std::string failure;  // what the first read that failed found; "" while none did
-};
+// --- hyperfile streams ------------------------------------------------------------
+// The hyperfile suite's entries (hyperfile_entries.cpp) read and write the
+// streams lent here.
+
+namespace scenefile_internal {
+namespace {
 
 // The streams lent to the module at the moment.
 struct StreamsState : LayerState {
   static constexpr LayerSlot kSlot = kSceneFileSlot;
   HandleSet<HyperStream> streams;
 };
+
+}  // namespace
+
 HandleSet<HyperStream>& Streams() { return State().Layer<StreamsState>().streams; }
+
+}  // namespace scenefile_internal
+
+namespace {
 
 // A stream lent to the module for the length of one call.
 class StreamScope {
@@ -163,102 +143,6 @@ class StreamScope {
  private:
   HyperStream stream_;
 };
-
-HyperStream* CheckStream(ha_hyperfile h, bool writing, const char* call) {
-  if (!Streams().Has(h)) {
-    ReportMisuse(std::string(call) + ": unknown scene-file stream");
-    return nullptr;
-  }
-  HyperStream* s = reinterpret_cast<HyperStream*>(h);
-  return s->writing == writing ? s : nullptr;
-}
-
-}  // namespace
-
-namespace hyperfile_entries {
-
-int32_t HfWriteInt64(ha_hyperfile h, int64_t v) {
-  HyperStream* s = CheckStream(h, true, "write_int64");
-  if (s == nullptr) return 0;
-  s->bytes.push_back(static_cast<char>(kItemInt64));
-  PutBytes(&s->bytes, static_cast<uint64_t>(v), 8);
-  return 1;
-}
-
-int32_t HfWriteVector(ha_hyperfile h, const ha_vector* v) {
-  HyperStream* s = CheckStream(h, true, "write_vector");
-  if (s == nullptr || v == nullptr) return 0;
-  s->bytes.push_back(static_cast<char>(kItemVector));
-  PutBytes(&s->bytes, DoubleBits(v->x), 8);
-  PutBytes(&s->bytes, DoubleBits(v->y), 8);
-  PutBytes(&s->bytes, DoubleBits(v->z), 8);
-  return 1;
-}
-
-}  // namespace hyperfile_entries
-
-namespace {
-
-const char* ItemName(uint8_t kind) {
-  switch (kind) {
-    case kItemInt64: return "an integer";
-    case kItemVector: return "a vector";
-    default: return "an item of unknown kind";
-  }
-}
-
-// Whether an item of `kind` with `payload` bytes follows; when not, the
-// stream notes what was there instead (the first such failure only).
-bool ItemAhead(HyperStream& s, uint8_t kind, std::size_t payload) {
-  const std::size_t left = s.bytes.size() - s.pos;
-  std::string found;
-  if (left == 0) {
-    found = "the value's bytes end there";
-  } else {
-    const uint8_t there = static_cast<uint8_t>(s.bytes[s.pos]);
-    const std::size_t need = there == kItemInt64 ? 9 : there == kItemVector ? 25 : 1;
-    if (there != kItemInt64 && there != kItemVector)
-      found = "found an item of unknown kind " + std::to_string(there);
-    else if (left < need)
-      found = "found " + std::string(ItemName(there)) + " cut short (" + std::to_string(left) + " of " +
-              std::to_string(need) + " bytes)";
-    else if (there != kind)
-      found = "found " + std::string(ItemName(there));
-    else if (left >= 1 + payload)
-      return true;
-  }
-  if (s.failure.empty())
-    s.failure = "item " + std::to_string(s.itemsRead + 1) + " was read as " + ItemName(kind) + ", but " + found;
-  return false;
-}
-
-}  // namespace
-
-namespace hyperfile_entries {
-
-int32_t HfReadInt64(ha_hyperfile h, int64_t* out) {
-  HyperStream* s = CheckStream(h, false, "read_int64");
-  if (s == nullptr || out == nullptr || !ItemAhead(*s, kItemInt64, 8)) return 0;
-  *out = static_cast<int64_t>(GetBytes(s->bytes, s->pos + 1, 8));
-  s->pos += 9;
-  ++s->itemsRead;
-  return 1;
-}
-
-int32_t HfReadVector(ha_hyperfile h, ha_vector* out) {
-  HyperStream* s = CheckStream(h, false, "read_vector");
-  if (s == nullptr || out == nullptr || !ItemAhead(*s, kItemVector, 24)) return 0;
-  out->x = BitsDouble(GetBytes(s->bytes, s->pos + 1, 8));
-  out->y = BitsDouble(GetBytes(s->bytes, s->pos + 9, 8));
-  out->z = BitsDouble(GetBytes(s->bytes, s->pos + 17, 8));
-  s->pos += 25;
-  ++s->itemsRead;
-  return 1;
-}
-
-}  // namespace hyperfile_entries
-
-namespace {
 
 // --- containers -------------------------------------------------------------------
 

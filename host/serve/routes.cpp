@@ -211,8 +211,8 @@ void Workbench::Impl::GetDotsPng(const HttpRequest&, HttpResponse& res) {
     ScriptError why;
     if (console->PrintedDocument("gui", &why).is_null())
       return SendError(res, why.status == kScriptFailed ? 422 : 409, why.message);
-    ElementEditor* editor = OpenElements().back();
-    const Raster* raster = editor->FieldRaster(editor->Fields().front().id);
+    ElementHost* elementHost = OpenElements().back();
+    const Raster* raster = elementHost->FieldRaster(elementHost->Fields().front().id);
     std::string bytes, error;
     if (!EncodePng(raster->width, raster->height, raster->rgb, &bytes, &error)) return SendError(res, 422, error);
     res.contentType = "image/png";

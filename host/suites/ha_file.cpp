@@ -1,5 +1,5 @@
 // The file suite: file names, the file dialog, and files read and written
-// item by item (formats/files.cpp does the work).
+// item by item (formats/file_entries.cpp does the work).
 #include "suites.h"
 
 #include <cstdint>

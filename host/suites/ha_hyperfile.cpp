@@ -1,5 +1,5 @@
 // The hyperfile suite: the items of a custom data type's stored value
-// (formats/scenefile.cpp does the work).
+// (formats/hyperfile_entries.cpp does the work).
 #include "suites.h"
 
 #include <cstdint>

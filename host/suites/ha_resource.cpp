@@ -1,51 +1,18 @@
-// The resource suite: resource folders and bitmaps, the console and message
-// boxes, object registration; and the crash-handler suite of release-12 hosts.
+// The resource suite: resource folders and bitmaps (formats/resources.cpp),
+// the console and message boxes, object registration; and the crash-handler
+// suite of release-12 hosts (resource_entries.cpp does the work of these).
 #include "suites.h"
 
-#include <string>
+#include <cstdint>
 
-#include "core.h"
 #include "entry.h"
-#include "host.h"
+#include "resource_entries.h"
 #include "resources.h"
-#include "scene.h"
 
 namespace host {
 namespace {
 
-void Print(const char* line) {
-  Host::Current()->Console().push_back(line != nullptr ? line : "");
-}
-int32_t OutString(const char* text, int32_t flags) {
-  Host::Current()->MessageBoxes().push_back(text != nullptr ? text : "");
-  Host::Current()->MessageBoxFlags().push_back(flags);
-  return 1;
-}
-int32_t RegisterObject(const ha_object_plugin_info* info) {
-  if (info == nullptr || info->cls == nullptr || info->size < sizeof(ha_object_plugin_info)) {
-    ReportMisuse("register_object_plugin: incomplete registration");
-    return 0;
-  }
-  const ha_object_plugin_class& cls = *info->cls;
-  if (cls.alloc == nullptr || cls.free == nullptr) return 0;
-  if (Host::Current()->refuseRegistration || FindObjectPlugin(info->id) != nullptr) return 0;
-  ObjectPlugin plugin;
-  plugin.id = info->id;
-  plugin.name = info->name != nullptr ? info->name : "";
-  plugin.info = info->info;
-  plugin.cls = cls;
-  plugin.description = info->description != nullptr ? info->description : "";
-  plugin.diskLevel = info->disk_level;
-  if (const Bitmap* icon = BitmapOf(info->icon)) {
-    plugin.hasIcon = true;
-    plugin.iconWidth = icon->width;
-    plugin.iconHeight = icon->height;
-    plugin.iconPixelRatio = icon->pixelRatio;
-  }
-  ObjectPlugins().push_back(plugin);
-  return 1;
-}
-int32_t BaseEnabling(ha_object, const ha_descid*, ha_data, int32_t, ha_container) { return 1; }
+using namespace resource_entries;
 
 const ha_resource_suite kResource = MakeSuite<ha_resource_suite,
     Entry<&ResLoad>,
@@ -58,8 +25,6 @@ const ha_resource_suite kResource = MakeSuite<ha_resource_suite,
     Entry<&RegisterObject>,
     Entry<&BaseEnabling>>();
 
-ha_crash_handler GetCrash() { return Host::Current()->CrashHandler(); }
-void SetCrash(ha_crash_handler h) { Host::Current()->SetCrashHandler(h); }
 const ha_crash_suite kCrash = MakeSuite<ha_crash_suite,
     Entry<&GetCrash>,
     Entry<&SetCrash>>();

@@ -165,7 +165,7 @@ void Host::BuildTable() {
 Document* ReplaceDocument(Host& host, Document* old, std::unique_ptr<Document> fresh) {
   for (std::unique_ptr<Document>& slot : host.Documents()) {
     if (slot.get() != old) continue;
-    CloseEditorsOf(old);
+    CloseElementHostsOf(old);
     slot = std::move(fresh);
     return slot.get();
   }

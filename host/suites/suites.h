@@ -1,7 +1,9 @@
 // The suites of the host's function table, one file per interface area
-// (ha_memory.cpp for ha_memory.h, ...). Where an area's work is done in a
-// lower layer (files, hyperfile streams, interface elements), its file here makes the table from that layer's
-// entry functions. Every suite is filled through entry.h.
+// (ha_memory.cpp for ha_memory.h, ...). Each file only makes its suite from
+// the area's entry functions, which live in <area>_entries.cpp of the layer
+// that owns the objects they work on (model, formats, ui), or here
+// (resource_entries.cpp) when they need the Host itself. Every suite is
+// filled through entry.h.
 #ifndef HOST_SUITES_H
 #define HOST_SUITES_H
 

@@ -107,8 +107,8 @@ void UserArea::Draw() {
 int32_t DialogSendParent(ha_dialog h, ha_container msg) {
   Dialog* d = CheckDialog(h, "dialog_send_parent_message");
   const Container* bc = CheckMessage(msg, "dialog_send_parent_message");
-  if (d == nullptr || bc == nullptr || d->editor == nullptr) return 0;
-  return d->editor->OnReport(*bc);
+  if (d == nullptr || bc == nullptr || d->elementHost == nullptr) return 0;
+  return d->elementHost->OnReport(*bc);
 }
 
 }  // namespace host

@@ -108,7 +108,7 @@ ha_dialog DialogAlloc(ha_container settings, ha_plugin plugin, const ha_dialog_c
 void DialogFree(ha_dialog h) {
   Dialog* d = CheckDialog(h, "dialog_free");
   if (d == nullptr) return;
-  d->LeaveEditor();
+  d->LeaveElementHost();
   Ui().dialogs.erase(d);
 }
 

@@ -29,7 +29,7 @@ const InstalledLibrary* FindLibrary(int32_t id) {
 }
 
 long ReleaseModuleExtras() {
-  while (!Ui().editors.empty()) CloseElement(Ui().editors.back().get());
+  while (!Ui().elementHosts.empty()) CloseElement(Ui().elementHosts.back().get());
   if (!Ui().dialogs.empty()) {
     ReportMisuse(std::to_string(Ui().dialogs.size()) + " dialog(s) of the module were never freed");
     Ui().dialogs.clear();

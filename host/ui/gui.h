@@ -1,7 +1,8 @@
 // The host's interface side for modules: registered custom interface
 // elements and their libraries, module dialogs with their layout, user areas
-// that draw into real RGB rasters, input events, and the attribute editor's
-// handling of one parameter's element (ElementEditor).
+// that draw into real RGB rasters, input events, and the host's holder of
+// one parameter's open element (ElementHost), which shows it in the
+// attribute editor's window.
 //
 // Window. An element is shown in the attribute editor's window with its top
 // left corner at (kElementLeft, kElementTop). Its layout places gadgets in
@@ -114,7 +115,7 @@ struct ReportedMessage {
   int32_t sender = 0;   // 'meid'
   bool hasValue = false;
   Value value;          // 'meva'
-  bool stored = false;  // whether the editor stored it in the parameter
+  bool stored = false;  // whether the element host stored it in the parameter
 };
 
 // A user area of an open element, as laid out in the window.
@@ -135,13 +136,14 @@ struct FieldInfo {
 class Dialog;
 class UserArea;
 
-// The attribute editor showing one parameter of an object with the custom
-// interface element its data type names.
-class ElementEditor {
+// The host's holder of one parameter's open interface element: one
+// parameter of an object shown, as the attribute editor shows it, with the
+// custom interface element its data type names.
+class ElementHost {
  public:
-  ~ElementEditor();
-  ElementEditor(const ElementEditor&) = delete;
-  ElementEditor& operator=(const ElementEditor&) = delete;
+  ~ElementHost();
+  ElementHost(const ElementHost&) = delete;
+  ElementHost& operator=(const ElementHost&) = delete;
 
   // The object whose parameter the element shows; null once that object is
   // gone or no longer in a document (the element then takes no input).
@@ -179,9 +181,9 @@ class ElementEditor {
 
  private:
   friend class Dialog;
-  friend ElementEditor* OpenElement(Object* op, int32_t paramId, std::string* error);
+  friend ElementHost* OpenElement(Object* op, int32_t paramId, std::string* error);
   friend int32_t DialogSendParent(ha_dialog, ha_container);
-  ElementEditor(Object* op, int32_t paramId, int32_t paramType);
+  ElementHost(Object* op, int32_t paramId, int32_t paramType);
   bool Start(std::string* error);
   UserArea* AreaAt(int32_t x, int32_t y) const;
   int32_t OnReport(const Container& msg);
@@ -200,14 +202,14 @@ class ElementEditor {
 
 // Opens the element of a parameter: the object's user data parameter
 // `paramId` of a custom data type, whose default description settings name
-// the element. The host owns the editor; null (with the reason) when the
+// the element. The host owns the element host; null (with the reason) when the
 // parameter has no element or the element could not be made and laid out.
-ElementEditor* OpenElement(Object* op, int32_t paramId, std::string* error);
-void CloseElement(ElementEditor* editor);
-bool IsOpenElement(const ElementEditor* editor);
-std::vector<ElementEditor*> OpenElements();
+ElementHost* OpenElement(Object* op, int32_t paramId, std::string* error);
+void CloseElement(ElementHost* elementHost);
+bool IsOpenElement(const ElementHost* elementHost);
+std::vector<ElementHost*> OpenElements();
 // Closes the elements open on objects of `doc` (or on objects gone).
-void CloseEditorsOf(Document* doc);
+void CloseElementHostsOf(Document* doc);
 // After an undo or redo of `doc`: closes every element whose object left the
 // document (or is gone), and gives the others on `doc` their parameter's
 // value again; an element that cannot take it is closed too, rather than

@@ -74,12 +74,12 @@ class Dialog {
   }
   LayoutNode* CurrentGroup() { return stack.empty() ? &root : stack.back(); }
   void Log(const std::string& what, std::vector<int32_t> args, bool ok) {
-    if (editor != nullptr) editor->layout_.push_back(LayoutCall{what, std::move(args), ok});
+    if (elementHost != nullptr) elementHost->layout_.push_back(LayoutCall{what, std::move(args), ok});
   }
-  // The dialog goes away: its editor no longer has it.
-  void LeaveEditor() {
-    if (editor != nullptr) editor->dialog_ = nullptr;
-    editor = nullptr;
+  // The dialog goes away: its element host no longer has it.
+  void LeaveElementHost() {
+    if (elementHost != nullptr) elementHost->dialog_ = nullptr;
+    elementHost = nullptr;
   }
 
   ha_dialog_class cls{};
@@ -87,7 +87,7 @@ class Dialog {
   const CustomGuiPlugin* plugin = nullptr;
   Container settings;
   int32_t id = 0;
-  ElementEditor* editor = nullptr;
+  ElementHost* elementHost = nullptr;
   std::vector<std::unique_ptr<UserArea>> areas;
   LayoutNode root;
   std::vector<LayoutNode*> stack;
@@ -95,14 +95,14 @@ class Dialog {
 };
 
 // The interface elements of one host: registrations, libraries, the
-// module's dialogs and user areas, and the open editors.
+// module's dialogs and user areas, and the element hosts open.
 struct UiState : LayerState {
   static constexpr LayerSlot kSlot = kUiSlot;
   std::deque<CustomGuiPlugin> registry;
   std::vector<InstalledLibrary> libraries;
   std::unordered_map<const Dialog*, std::unique_ptr<Dialog>> dialogs;
   HandleSet<UserArea> areas;
-  std::vector<std::unique_ptr<ElementEditor>> editors;
+  std::vector<std::unique_ptr<ElementHost>> elementHosts;
 };
 
 UiState& Ui();

@@ -1,6 +1,6 @@
-// The attribute editor's element: one parameter of an object shown with the
-// interface element its data type names, its input, and the editors a host
-// has open.
+// The element host: one parameter of an object shown with the interface
+// element its data type names, as the attribute editor shows it; its input;
+// and the element hosts a host has open.
 #include "ui_internal.h"
 
 #include <algorithm>
@@ -11,26 +11,26 @@
 
 namespace host {
 
-ElementEditor::ElementEditor(Object* op, int32_t paramId, int32_t paramType)
+ElementHost::ElementHost(Object* op, int32_t paramId, int32_t paramType)
     : target_(op->Serial()), paramId_(paramId), paramType_(paramType) {}
 
-ElementEditor::~ElementEditor() {
+ElementHost::~ElementHost() {
   if (dialog_ == nullptr) return;
   Dialog* d = dialog_;
   if (plugin_ != nullptr && plugin_->alive) plugin_->cls.free_instance(plugin_->cls.user, d->Handle(), instance_);
   if (dialog_ != nullptr) {
     ReportMisuse("the interface element did not free its dialog");
-    d->editor = nullptr;
+    d->elementHost = nullptr;
     Ui().dialogs.erase(d);
   }
 }
 
-Object* ElementEditor::Target() const {
+Object* ElementHost::Target() const {
   Object* op = Object::FindSerial(target_);
   return op != nullptr && op->InTree() ? op : nullptr;
 }
 
-bool ElementEditor::Start(std::string* error) {
+bool ElementHost::Start(std::string* error) {
   ScopedContainer settings(0);
   if (const CustomTypeRef type = FindCustomDataType(paramType_)) {
     if (type->cls.default_properties != nullptr)
@@ -42,13 +42,13 @@ bool ElementEditor::Start(std::string* error) {
     return false;
   }
   Dialog* d = CheckDialog(h, "alloc_instance");
-  if (d == nullptr || d->editor != nullptr) {
+  if (d == nullptr || d->elementHost != nullptr) {
     *error = "the interface element answered a dialog that is not a new one of its own";
     return false;
   }
   dialog_ = d;
   instance_ = d->user;
-  d->editor = this;
+  d->elementHost = this;
   d->id = paramId_;
   if (d->plugin != plugin_) ReportMisuse("alloc_instance: the dialog was made for another element");
 
@@ -93,7 +93,7 @@ bool ElementEditor::Start(std::string* error) {
   return true;
 }
 
-bool ElementEditor::GiveValue(const Value* value, bool tri) {
+bool ElementHost::GiveValue(const Value* value, bool tri) {
   if (dialog_ == nullptr || lib_->set_data == nullptr) return false;
   ha_data data = NewDataHandle(value != nullptr ? *value : Value());
   const Value* copy = DataValueOf(data);
@@ -106,7 +106,7 @@ bool ElementEditor::GiveValue(const Value* value, bool tri) {
   return answer != 0;
 }
 
-bool ElementEditor::TakeValue(Value* value, bool* tri) {
+bool ElementHost::TakeValue(Value* value, bool* tri) {
   if (dialog_ == nullptr || lib_->get_data == nullptr) return false;
   int32_t isTri = 0;
   ha_data data = lib_->get_data(instance_, dialog_->Handle(), &isTri);
@@ -122,7 +122,7 @@ bool ElementEditor::TakeValue(Value* value, bool* tri) {
   return true;
 }
 
-void ElementEditor::Flush() {
+void ElementHost::Flush() {
   if (dialog_ == nullptr) return;
   std::vector<UserArea*> due;
   for (const auto& a : dialog_->areas)
@@ -133,7 +133,7 @@ void ElementEditor::Flush() {
   }
 }
 
-UserArea* ElementEditor::AreaAt(int32_t x, int32_t y) const {
+UserArea* ElementHost::AreaAt(int32_t x, int32_t y) const {
   if (dialog_ == nullptr) return nullptr;
   for (const auto& a : dialog_->areas) {
     if (a->attached && x >= a->x && x < a->x + a->w && y >= a->y && y < a->y + a->h) return a.get();
@@ -141,7 +141,7 @@ UserArea* ElementEditor::AreaAt(int32_t x, int32_t y) const {
   return nullptr;
 }
 
-bool ElementEditor::Click(int32_t x, int32_t y) {
+bool ElementHost::Click(int32_t x, int32_t y) {
   if (Target() == nullptr) return false;
   UserArea* a = AreaAt(x, y);
   if (a == nullptr || a->cls.input_event == nullptr) return false;
@@ -155,7 +155,7 @@ bool ElementEditor::Click(int32_t x, int32_t y) {
   return used;
 }
 
-bool ElementEditor::SendAction(int32_t gadgetId) {
+bool ElementHost::SendAction(int32_t gadgetId) {
   if (dialog_ == nullptr || dialog_->cls.command == nullptr || Target() == nullptr) return false;
   ScopedContainer msg(HA_BFM_ACTION);
   msg.Get().Set(HA_BFM_ACTION_ID, Value::Int(gadgetId));
@@ -164,7 +164,7 @@ bool ElementEditor::SendAction(int32_t gadgetId) {
   return used;
 }
 
-bool ElementEditor::Key(int32_t key) {
+bool ElementHost::Key(int32_t key) {
   if (dialog_ == nullptr || Target() == nullptr) return false;
   UserArea* a = nullptr;
   for (const auto& area : dialog_->areas) {
@@ -182,7 +182,7 @@ bool ElementEditor::Key(int32_t key) {
   return used;
 }
 
-std::vector<FieldInfo> ElementEditor::Fields() const {
+std::vector<FieldInfo> ElementHost::Fields() const {
   std::vector<FieldInfo> out;
   if (dialog_ == nullptr) return out;
   for (const auto& a : dialog_->areas) {
@@ -207,13 +207,13 @@ std::vector<FieldInfo> ElementEditor::Fields() const {
   return out;
 }
 
-const Raster* ElementEditor::FieldRaster(int32_t id) {
+const Raster* ElementHost::FieldRaster(int32_t id) {
   Flush();
   UserArea* a = dialog_ != nullptr ? dialog_->Area(id) : nullptr;
   return a != nullptr ? &a->front : nullptr;
 }
 
-std::vector<DrawCall> ElementEditor::LastDraw(int32_t id) const {
+std::vector<DrawCall> ElementHost::LastDraw(int32_t id) const {
   UserArea* a = dialog_ != nullptr ? dialog_->Area(id) : nullptr;
   std::vector<DrawCall> calls;
   if (a == nullptr) return calls;
@@ -224,7 +224,7 @@ std::vector<DrawCall> ElementEditor::LastDraw(int32_t id) const {
   return calls;
 }
 
-int32_t ElementEditor::OnReport(const Container& msg) {
+int32_t ElementHost::OnReport(const Container& msg) {
   ReportedMessage report;
   report.id = msg.Id();
   report.sender = IntOf(msg, HA_BFM_ACTION_ID, 0);
@@ -246,7 +246,7 @@ int32_t ElementEditor::OnReport(const Container& msg) {
   return answer;
 }
 
-ElementEditor* OpenElement(Object* op, int32_t paramId, std::string* error) {
+ElementHost* OpenElement(Object* op, int32_t paramId, std::string* error) {
   if (op == nullptr) {
     *error = "no object";
     return nullptr;
@@ -291,46 +291,46 @@ ElementEditor* OpenElement(Object* op, int32_t paramId, std::string* error) {
     return nullptr;
   }
   SetUndoListener(FollowUndo);
-  Ui().editors.push_back(std::unique_ptr<ElementEditor>(new ElementEditor(op, paramId, desc->type)));
-  ElementEditor* editor = Ui().editors.back().get();
-  editor->plugin_ = plugin;
-  editor->lib_ = static_cast<const ha_customgui_lib*>(lib->record);
-  if (!editor->Start(error)) {
-    CloseElement(editor);
+  Ui().elementHosts.push_back(std::unique_ptr<ElementHost>(new ElementHost(op, paramId, desc->type)));
+  ElementHost* elementHost = Ui().elementHosts.back().get();
+  elementHost->plugin_ = plugin;
+  elementHost->lib_ = static_cast<const ha_customgui_lib*>(lib->record);
+  if (!elementHost->Start(error)) {
+    CloseElement(elementHost);
     return nullptr;
   }
-  return editor;
+  return elementHost;
 }
 
-void CloseElement(ElementEditor* editor) {
-  auto& all = Ui().editors;
-  auto it = std::find_if(all.begin(), all.end(), [editor](const auto& e) { return e.get() == editor; });
+void CloseElement(ElementHost* elementHost) {
+  auto& all = Ui().elementHosts;
+  auto it = std::find_if(all.begin(), all.end(), [elementHost](const auto& e) { return e.get() == elementHost; });
   if (it == all.end()) return;
-  std::unique_ptr<ElementEditor> closing = std::move(*it);
+  std::unique_ptr<ElementHost> closing = std::move(*it);
   all.erase(it);
   closing.reset();
 }
 
-bool IsOpenElement(const ElementEditor* editor) {
-  return std::any_of(Ui().editors.begin(), Ui().editors.end(),
-                     [editor](const auto& e) { return e.get() == editor; });
+bool IsOpenElement(const ElementHost* elementHost) {
+  return std::any_of(Ui().elementHosts.begin(), Ui().elementHosts.end(),
+                     [elementHost](const auto& e) { return e.get() == elementHost; });
 }
 
-std::vector<ElementEditor*> OpenElements() {
-  std::vector<ElementEditor*> out;
-  for (const auto& e : Ui().editors) out.push_back(e.get());
+std::vector<ElementHost*> OpenElements() {
+  std::vector<ElementHost*> out;
+  for (const auto& e : Ui().elementHosts) out.push_back(e.get());
   return out;
 }
 
-void CloseEditorsOf(Document* doc) {
-  for (ElementEditor* e : OpenElements()) {
+void CloseElementHostsOf(Document* doc) {
+  for (ElementHost* e : OpenElements()) {
     Object* op = e->Target();
     if (op == nullptr || op->Doc() == doc || (doc != nullptr && doc->Owns(op))) CloseElement(e);
   }
 }
 
 void FollowUndo(Document* doc) {
-  for (ElementEditor* e : OpenElements()) {
+  for (ElementHost* e : OpenElements()) {
     if (!IsOpenElement(e)) continue;
     Object* op = e->Target();
     if (op == nullptr) {
