@@ -106,9 +106,7 @@ int Outline(const OutlineOptions& o) {
 Command AddOutlineCommand(CLI::App& app) {
   auto o = std::make_shared<OutlineOptions>();
   CLI::App* outline = app.add_subcommand("outline", "make an arrow and write its outline");
-  AddPluginOptions(outline, &o->arrow.session);
-  AddArrowOptions(outline, &o->arrow.sets, &o->arrow.raw);
-  AddPresetOption(outline, &o->arrow.preset);
+  AddMakeArrowOptions(outline, &o->arrow);
   outline->add_option("--format", o->format, "json (the default), svg, png (needs -o) or csv")
       ->check(CLI::IsMember({"json", "svg", "png", "csv"}));
   outline->add_option("--fill", o->fill, "svg, png: the outline's fill colour (#cfe3f7; none for none)")

@@ -32,9 +32,7 @@ int Params(const ParamsOptions& o) {
 Command AddParamsCommand(CLI::App& app) {
   auto o = std::make_shared<ParamsOptions>();
   CLI::App* params = app.add_subcommand("params", "make an arrow and list its parameters with values, units, limits and enabling");
-  AddPluginOptions(params, &o->arrow.session);
-  AddArrowOptions(params, &o->arrow.sets, &o->arrow.raw);
-  AddPresetOption(params, &o->arrow.preset);
+  AddMakeArrowOptions(params, &o->arrow);
   params->add_option("--format", o->format, "table (the default) or json")->check(CLI::IsMember({"table", "json"}));
   params->footer("Example:\n  tolvane-host params --set ARROW_DOUBLE_HEADED=true --format json");
   return {params, [o] { return Params(*o); }};

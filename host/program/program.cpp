@@ -99,6 +99,12 @@ void AddPresetOption(CLI::App* command, std::string* preset) {
       ->check(kNonEmpty);
 }
 
+void AddMakeArrowOptions(CLI::App* command, ArrowOptions* arrow) {
+  AddPluginOptions(command, &arrow->session);
+  AddArrowOptions(command, &arrow->sets, &arrow->raw);
+  AddPresetOption(command, &arrow->preset);
+}
+
 std::vector<host::ConsoleExtension> ConsoleExtensions() {
 #if defined(TOLVANE_HAVE_MESH)
   return {&host::mesh::AddMeshCommands};

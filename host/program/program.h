@@ -58,6 +58,8 @@ void AddPluginOptions(CLI::App* command, host::SessionOptions* session);
 void AddArrowOptions(CLI::App* command, std::vector<std::string>* sets, bool* raw);
 // --preset.
 void AddPresetOption(CLI::App* command, std::string* preset);
+// All that makes an arrow: --release, --plugin, --set, --raw and --preset.
+void AddMakeArrowOptions(CLI::App* command, ArrowOptions* arrow);
 
 // The commands the program's consoles get beside the built-in ones.
 std::vector<host::ConsoleExtension> ConsoleExtensions();
