@@ -155,7 +155,9 @@ void ExpectPlacements(const std::map<int, Placement>& got, double tolerance, boo
     EXPECT_NEAR(p.y, e.y, tolerance);
     EXPECT_NEAR(std::remainder(p.angle - e.angle, 360.0), 0.0, 1e-3);
     EXPECT_NEAR(p.scale, e.scale, 1e-5);
-    if (fills && !e.fill.empty()) EXPECT_EQ(p.fill, e.fill);
+    if (fills && !e.fill.empty()) {
+      EXPECT_EQ(p.fill, e.fill);
+    }
   }
 }
 
@@ -251,7 +253,7 @@ TEST(Batch, StrictWritesNothingAtTheFirstBadRow) {
 
 TEST(Batch, BadTablesAreClearErrors) {
   const std::pair<const char*, const char*> cases[] = {
-      {"x,ARROW_HEAD_TAPPER\n0,1\n", "unknown column 'ARROW_HEAD_TAPPER' (did you mean ARROW_HEAD_TAPER?)"},
+      {"x,ARROW_HEAD_TAPPER\n0,1\n", "unknown column 'ARROW_HEAD_TAPPER': did you mean 'ARROW_HEAD_TAPER'?"},
       {"x,colour\n\"0,red\n", "line 2: a quoted field is not closed"},
       {"x,y\n0,0,0\n", "line 2: 3 fields, but the header has 2"},
       {"x,angle,dx,dy\n0,0,1,0\n", "the table gives the direction twice"},

@@ -17,6 +17,7 @@
 #include "parse.h"
 #include "program.h"
 #include "safe_writer.h"
+#include "svg_png.h"
 #if defined(TOLVANE_HAVE_MESH)
 #include "mesh.h"
 #endif
@@ -191,7 +192,10 @@ bool ReadRow(const std::vector<std::string>& header, const std::vector<Column>& 
         row->place.scale = v;
         break;
       case Column::kColour:
-        if (!host::CheckSvgColour("column " + header[k], cell, false, error)) return false;
+        if (!host::CheckSvgColour(header[k], cell, false, error)) {
+          *error = "column " + header[k] + ": " + *error;
+          return false;
+        }
         row->place.fill = cell;
         break;
     }
@@ -284,14 +288,16 @@ std::string Suffix(const std::string& path) {
 
 int Batch(const BatchOptions& o) {
   const std::string format = Suffix(o.output);
-  const bool svg = format == "svg";
+  const bool png = format == "png";
+  const bool svg = format == "svg" || png;
+  if (png && !host::CanRenderSvg()) return Fail("this build of the host renders no PNG pictures");
 #if defined(TOLVANE_HAVE_MESH)
   if (!svg && !host::mesh::IsFormat(format))
-    throw UsageError{"-o takes a file ending in .svg, .glb, .gltf, .obj, .stl or .ply, not '" + o.output + "'"};
+    throw UsageError{"-o takes a file ending in .svg, .png, .glb, .gltf, .obj, .stl or .ply, not '" + o.output + "'"};
   if (!std::isfinite(o.depth) || o.depth == 0) throw UsageError{"--depth takes a finite number other than 0"};
   if (!host::mesh::IsUnit(o.unit)) throw UsageError{"--unit takes a positive number of metres per scene unit"};
 #else
-  if (!svg) throw UsageError{"-o takes a file ending in .svg (this build has no mesh layer), not '" + o.output + "'"};
+  if (!svg) throw UsageError{"-o takes a file ending in .svg or .png (this build has no mesh layer), not '" + o.output + "'"};
 #endif
   std::string error;
   host::CsvTable table;
@@ -390,7 +396,18 @@ int Batch(const BatchOptions& o) {
   if (written == 0) return Fail(table.rows.empty() ? o.table + ": the table has no rows" : "no row could be made; nothing written");
   if (svg) {
     std::string text;
-    if (!host::PlacedOutlinesSvg(outlines, placed, host::SvgStyle(), &text, &error)) return Fail(error);
+    // A picture to look at: white behind the arrows, twice the drawing's width.
+    host::SvgStyle style;
+    if (png) {
+      style.background = "white";
+      style.width = 1600;
+    }
+    if (!host::PlacedOutlinesSvg(outlines, placed, style, &text, &error)) return Fail(error);
+    if (png) {
+      std::string picture;
+      if (!host::SvgToPng(text, style.width, 0, &picture, &error)) return Fail(error);
+      text = std::move(picture);
+    }
     if (!host::SaveFile(o.output, text, &error)) return Fail(error);
   } else {
 #if defined(TOLVANE_HAVE_MESH)
@@ -419,7 +436,7 @@ Command AddBatchCommand(CLI::App& app) {
       ->type_name("TABLE.csv|TABLE.json")
       ->required()
       ->check(kNonEmpty);
-  batch->add_option("-o", o->output, "the file to write: .svg, or .glb, .gltf, .obj, .stl or .ply (extruded)")
+  batch->add_option("-o", o->output, "the file to write: .svg (or .png: that drawing as a picture on white), or .glb, .gltf, .obj, .stl or .ply (extruded)")
       ->type_name("FILE")
       ->required()
       ->check(kNonEmpty);
