@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # make bench: a Release build of the benchmarks in BUILD, every benchmark run
 # (scene_bench with its Dots part, contour_bench, mesh_bench where the mesh
-# layer is built, the workbench in Chromium where the server is built), then
+# layer is built, the workbench in Chromium where the server is built, the
+# batch command's 10,000-row tables where the mesh layer is built), then
 # one table of the figures beside their targets, also
 # written as JSON to bench/results.json. Each benchmark's own output stays in
 # BUILD/bench-results/.
@@ -20,7 +21,7 @@ cmake --preset bench -B "$build" >/dev/null
 targets=(scene_bench bench_report contour_bench)
 known=$(cmake --build "$build" --target help)
 if grep -qw mesh_bench <<<"$known"; then targets+=(mesh_bench); fi
-if grep -qw tolvane_serve <<<"$known"; then targets+=(tolvane-host); fi
+targets+=(tolvane-host)  # the batch command
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
 out="$build/bench-results"
@@ -40,11 +41,15 @@ if [[ " ${targets[*]} " == *" mesh_bench "* ]]; then
   "$build/mesh_bench" "${gbench[@]}" --benchmark_out="$out/mesh.json" >"$out/mesh.txt" 2>&1
   report+=(--mesh "$out/mesh.json")
 fi
-if [[ " ${targets[*]} " == *" tolvane-host "* ]] && command -v "${CHROMIUM:-chromium}" >/dev/null; then
+if grep -qw tolvane_serve <<<"$known" && command -v "${CHROMIUM:-chromium}" >/dev/null; then
   echo "workbench in Chromium (${BENCH_EDITS:-300} edits, a soak of 8 clients for ${BENCH_SOAK_SECONDS:-60} s)..." >&2
   node --experimental-websocket bench/workbench_bench.mjs --program "$build/tolvane-host" --out "$out/workbench.json" \
     --edits "${BENCH_EDITS:-300}" --soak-seconds "${BENCH_SOAK_SECONDS:-60}" >"$out/workbench.txt"
   report+=(--workbench "$out/workbench.json")
+fi
+if grep -qw tolvane_mesh <<<"$known"; then
+  echo "batch: 10,000 rows into .svg and .glb (best of 3)..." >&2
+  bash bench/batch_bench.sh "$build/tolvane-host" "$scratch/batch" "$out/batch.json" | tee "$out/batch.txt"
 fi
 echo >&2
 "$build/bench_report" "${report[@]}" --out bench/results.json

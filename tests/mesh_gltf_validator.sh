@@ -2,7 +2,8 @@
 # glTF files of the stand-in host checked by the Khronos glTF validator: the
 # extruded arrow (flat and rounded caps, in the default unit and in another)
 # and the two path examples' set-ups, as .glb and .gltf, written by the
-# console's export and the program's mesh command; all carry normals.
+# console's export and the program's mesh command, and the vector-field
+# example written by the batch command; all carry normals.
 #
 #   bash tests/mesh_gltf_validator.sh TOLVANE-HOST WORK-FOLDER
 set -euo pipefail
@@ -39,9 +40,12 @@ END
   echo 'export "Extrude NURBS" wrap.glb'
   echo 'export "Extrude NURBS" wrap.gltf'; } | "$host" run - >/dev/null
 mv flat-program.data flat-program.gltf
+# Arrows from a table: a node a row, the meshes shared.
+"$host" batch "$root/examples/vector-field.csv" -o field.glb
+"$host" batch "$root/examples/vector-field.csv" -o field.gltf
 status=0
 report="$(node "$root/tools/mesh/validate-gltf.mjs" flat.glb flat.gltf round.glb round.gltf round-cm.glb chevron.glb \
-  flat-program.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf)" || status=$?
+  flat-program.gltf field.glb field.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf)" || status=$?
 echo "$report"
 [ "$status" -eq 0 ] || exit 1
 # No errors and no warnings either.

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <iterator>
+#include <cstdint>
 #include <cstdio>
 #include <sstream>
 
@@ -100,6 +101,54 @@ std::string Guides(const std::vector<std::array<double, 2>>& pts, const SvgStyle
   return g;
 }
 
+// The colour keywords of CSS, which every SVG renderer knows, with their
+// values.
+struct NamedColour {
+  const char* name;
+  uint32_t rgb;
+};
+const NamedColour kNamedColours[] = {
+  {"aliceblue", 0xf0f8ff}, {"antiquewhite", 0xfaebd7}, {"aqua", 0x00ffff}, {"aquamarine", 0x7fffd4},
+  {"azure", 0xf0ffff}, {"beige", 0xf5f5dc}, {"bisque", 0xffe4c4}, {"black", 0x000000},
+  {"blanchedalmond", 0xffebcd}, {"blue", 0x0000ff}, {"blueviolet", 0x8a2be2}, {"brown", 0xa52a2a},
+  {"burlywood", 0xdeb887}, {"cadetblue", 0x5f9ea0}, {"chartreuse", 0x7fff00}, {"chocolate", 0xd2691e},
+  {"coral", 0xff7f50}, {"cornflowerblue", 0x6495ed}, {"cornsilk", 0xfff8dc}, {"crimson", 0xdc143c},
+  {"cyan", 0x00ffff}, {"darkblue", 0x00008b}, {"darkcyan", 0x008b8b}, {"darkgoldenrod", 0xb8860b},
+  {"darkgray", 0xa9a9a9}, {"darkgreen", 0x006400}, {"darkgrey", 0xa9a9a9}, {"darkkhaki", 0xbdb76b},
+  {"darkmagenta", 0x8b008b}, {"darkolivegreen", 0x556b2f}, {"darkorange", 0xff8c00}, {"darkorchid", 0x9932cc},
+  {"darkred", 0x8b0000}, {"darksalmon", 0xe9967a}, {"darkseagreen", 0x8fbc8f}, {"darkslateblue", 0x483d8b},
+  {"darkslategray", 0x2f4f4f}, {"darkslategrey", 0x2f4f4f}, {"darkturquoise", 0x00ced1},
+  {"darkviolet", 0x9400d3}, {"deeppink", 0xff1493}, {"deepskyblue", 0x00bfff}, {"dimgray", 0x696969},
+  {"dimgrey", 0x696969}, {"dodgerblue", 0x1e90ff}, {"firebrick", 0xb22222}, {"floralwhite", 0xfffaf0},
+  {"forestgreen", 0x228b22}, {"fuchsia", 0xff00ff}, {"gainsboro", 0xdcdcdc}, {"ghostwhite", 0xf8f8ff},
+  {"gold", 0xffd700}, {"goldenrod", 0xdaa520}, {"gray", 0x808080}, {"green", 0x008000},
+  {"greenyellow", 0xadff2f}, {"grey", 0x808080}, {"honeydew", 0xf0fff0}, {"hotpink", 0xff69b4},
+  {"indianred", 0xcd5c5c}, {"indigo", 0x4b0082}, {"ivory", 0xfffff0}, {"khaki", 0xf0e68c},
+  {"lavender", 0xe6e6fa}, {"lavenderblush", 0xfff0f5}, {"lawngreen", 0x7cfc00}, {"lemonchiffon", 0xfffacd},
+  {"lightblue", 0xadd8e6}, {"lightcoral", 0xf08080}, {"lightcyan", 0xe0ffff},
+  {"lightgoldenrodyellow", 0xfafad2}, {"lightgray", 0xd3d3d3}, {"lightgreen", 0x90ee90},
+  {"lightgrey", 0xd3d3d3}, {"lightpink", 0xffb6c1}, {"lightsalmon", 0xffa07a}, {"lightseagreen", 0x20b2aa},
+  {"lightskyblue", 0x87cefa}, {"lightslategray", 0x778899}, {"lightslategrey", 0x778899},
+  {"lightsteelblue", 0xb0c4de}, {"lightyellow", 0xffffe0}, {"lime", 0x00ff00}, {"limegreen", 0x32cd32},
+  {"linen", 0xfaf0e6}, {"magenta", 0xff00ff}, {"maroon", 0x800000}, {"mediumaquamarine", 0x66cdaa},
+  {"mediumblue", 0x0000cd}, {"mediumorchid", 0xba55d3}, {"mediumpurple", 0x9370db},
+  {"mediumseagreen", 0x3cb371}, {"mediumslateblue", 0x7b68ee}, {"mediumspringgreen", 0x00fa9a},
+  {"mediumturquoise", 0x48d1cc}, {"mediumvioletred", 0xc71585}, {"midnightblue", 0x191970},
+  {"mintcream", 0xf5fffa}, {"mistyrose", 0xffe4e1}, {"moccasin", 0xffe4b5}, {"navajowhite", 0xffdead},
+  {"navy", 0x000080}, {"oldlace", 0xfdf5e6}, {"olive", 0x808000}, {"olivedrab", 0x6b8e23},
+  {"orange", 0xffa500}, {"orangered", 0xff4500}, {"orchid", 0xda70d6}, {"palegoldenrod", 0xeee8aa},
+  {"palegreen", 0x98fb98}, {"paleturquoise", 0xafeeee}, {"palevioletred", 0xdb7093}, {"papayawhip", 0xffefd5},
+  {"peachpuff", 0xffdab9}, {"peru", 0xcd853f}, {"pink", 0xffc0cb}, {"plum", 0xdda0dd},
+  {"powderblue", 0xb0e0e6}, {"purple", 0x800080}, {"rebeccapurple", 0x663399}, {"red", 0xff0000},
+  {"rosybrown", 0xbc8f8f}, {"royalblue", 0x4169e1}, {"saddlebrown", 0x8b4513}, {"salmon", 0xfa8072},
+  {"sandybrown", 0xf4a460}, {"seagreen", 0x2e8b57}, {"seashell", 0xfff5ee}, {"sienna", 0xa0522d},
+  {"silver", 0xc0c0c0}, {"skyblue", 0x87ceeb}, {"slateblue", 0x6a5acd}, {"slategray", 0x708090},
+  {"slategrey", 0x708090}, {"snow", 0xfffafa}, {"springgreen", 0x00ff7f}, {"steelblue", 0x4682b4},
+  {"tan", 0xd2b48c}, {"teal", 0x008080}, {"thistle", 0xd8bfd8}, {"tomato", 0xff6347}, {"turquoise", 0x40e0d0},
+  {"violet", 0xee82ee}, {"wheat", 0xf5deb3}, {"white", 0xffffff}, {"whitesmoke", 0xf5f5f5},
+  {"yellow", 0xffff00}, {"yellowgreen", 0x9acd32},
+};
+
 }  // namespace
 
 int PlaneOf(const Outline& outline) {
@@ -173,40 +222,127 @@ bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg,
 }
 
 bool CheckSvgColour(const std::string& what, const std::string& text, bool noneToo, std::string* error) {
-  // The colour keywords of CSS, which every SVG renderer knows.
-  static const char* const kNames[] = {
-    "aliceblue", "antiquewhite", "aqua", "aquamarine", "azure", "beige", "bisque", "black", "blanchedalmond",
-    "blue", "blueviolet", "brown", "burlywood", "cadetblue", "chartreuse", "chocolate", "coral",
-    "cornflowerblue", "cornsilk", "crimson", "cyan", "darkblue", "darkcyan", "darkgoldenrod", "darkgray",
-    "darkgreen", "darkgrey", "darkkhaki", "darkmagenta", "darkolivegreen", "darkorange", "darkorchid",
-    "darkred", "darksalmon", "darkseagreen", "darkslateblue", "darkslategray", "darkslategrey",
-    "darkturquoise", "darkviolet", "deeppink", "deepskyblue", "dimgray", "dimgrey", "dodgerblue", "firebrick",
-    "floralwhite", "forestgreen", "fuchsia", "gainsboro", "ghostwhite", "gold", "goldenrod", "gray", "green",
-    "greenyellow", "grey", "honeydew", "hotpink", "indianred", "indigo", "ivory", "khaki", "lavender",
-    "lavenderblush", "lawngreen", "lemonchiffon", "lightblue", "lightcoral", "lightcyan",
-    "lightgoldenrodyellow", "lightgray", "lightgreen", "lightgrey", "lightpink", "lightsalmon",
-    "lightseagreen", "lightskyblue", "lightslategray", "lightslategrey", "lightsteelblue", "lightyellow",
-    "lime", "limegreen", "linen", "magenta", "maroon", "mediumaquamarine", "mediumblue", "mediumorchid",
-    "mediumpurple", "mediumseagreen", "mediumslateblue", "mediumspringgreen", "mediumturquoise",
-    "mediumvioletred", "midnightblue", "mintcream", "mistyrose", "moccasin", "navajowhite", "navy", "oldlace",
-    "olive", "olivedrab", "orange", "orangered", "orchid", "palegoldenrod", "palegreen", "paleturquoise",
-    "palevioletred", "papayawhip", "peachpuff", "peru", "pink", "plum", "powderblue", "purple",
-    "rebeccapurple", "red", "rosybrown", "royalblue", "saddlebrown", "salmon", "sandybrown", "seagreen",
-    "seashell", "sienna", "silver", "skyblue", "slateblue", "slategray", "slategrey", "snow", "springgreen",
-    "steelblue", "tan", "teal", "thistle", "tomato", "turquoise", "violet", "wheat", "white", "whitesmoke",
-    "yellow", "yellowgreen",
-  };
   std::string lower;
   for (char ch : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   const std::size_t digits = lower.size() - 1;
   const bool hex = lower.size() > 1 && lower[0] == '#' && (digits == 3 || digits == 4 || digits == 6 || digits == 8) &&
                    std::all_of(lower.begin() + 1, lower.end(), [](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)) != 0; });
   if (hex || (noneToo && lower == "none") ||
-      std::any_of(std::begin(kNames), std::end(kNames), [&](const char* name) { return lower == name; }))
+      std::any_of(std::begin(kNamedColours), std::end(kNamedColours), [&](const NamedColour& c) { return lower == c.name; }))
     return true;
   *error = what + " takes a colour: #rgb, #rrggbb, #rrggbbaa or a name such as steelblue" +
            (noneToo ? std::string(", or none") : std::string()) + "; not '" + text + "'";
   return false;
+}
+
+bool SvgColourRgba(const std::string& text, double rgba[4]) {
+  std::string lower;
+  for (char ch : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  std::string error;
+  if (!CheckSvgColour("", lower, false, &error)) return false;
+  uint32_t value = 0, alpha = 255;
+  if (lower[0] == '#') {
+    std::string digits = lower.substr(1);
+    if (digits.size() <= 4) {  // #rgb, #rgba: each digit doubled
+      std::string wide;
+      for (char d : digits) wide += std::string(2, d);
+      digits = wide;
+    }
+    value = static_cast<uint32_t>(std::stoul(digits.substr(0, 6), nullptr, 16));
+    if (digits.size() == 8) alpha = static_cast<uint32_t>(std::stoul(digits.substr(6), nullptr, 16));
+  } else {
+    for (const NamedColour& c : kNamedColours)
+      if (lower == c.name) value = c.rgb;
+  }
+  rgba[0] = ((value >> 16) & 255) / 255.0;
+  rgba[1] = ((value >> 8) & 255) / 255.0;
+  rgba[2] = (value & 255) / 255.0;
+  rgba[3] = alpha / 255.0;
+  return true;
+}
+
+bool PlacedOutlinesSvg(const std::vector<Outline>& shapes, const std::vector<PlacedOutline>& copies,
+                       const SvgStyle& style, std::string* svg, std::string* error) {
+  if (copies.empty()) {
+    *error = "there is nothing to draw";
+    return false;
+  }
+  // Each outline once: its path, its box and its stroke width.
+  std::vector<std::string> paths(shapes.size());
+  std::vector<double> strokes(shapes.size());
+  for (std::size_t k = 0; k < shapes.size(); ++k) {
+    std::ostringstream d;
+    double lo[2] = {0, 0}, hi[2] = {0, 0};
+    for (std::size_t i = 0; i < shapes[k].points.size(); ++i) {
+      const auto& p = shapes[k].points[i];
+      if (!std::isfinite(p[0]) || !std::isfinite(p[1])) {
+        *error = "an outline has coordinates that are not finite numbers; nothing drawn";
+        return false;
+      }
+      d << (i == 0 ? "M " : " L ") << FormatDouble(p[0]) << " " << FormatDouble(-p[1] + 0.0);
+      for (int a = 0; a < 2; ++a) {
+        lo[a] = i == 0 ? p[a] : std::min(lo[a], p[a]);
+        hi[a] = i == 0 ? p[a] : std::max(hi[a], p[a]);
+      }
+    }
+    if (shapes[k].closed) d << " Z";
+    paths[k] = d.str();
+    strokes[k] = style.strokeWidth > 0 ? style.strokeWidth : std::max({hi[0] - lo[0], hi[1] - lo[1], 1.0}) / 250.0;
+  }
+  // The box of every copy's points, in the picture's coordinates (y down).
+  double minX = 0, maxX = 0, minY = 0, maxY = 0, widest = 0;
+  bool first = true;
+  for (const PlacedOutline& c : copies) {
+    if (c.shape >= shapes.size()) {
+      *error = "a copy names no outline";
+      return false;
+    }
+    if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.angle) || !std::isfinite(c.scale)) {
+      *error = "a copy's placement is not finite; nothing drawn";
+      return false;
+    }
+    const double a = c.angle * 3.14159265358979323846 / 180.0, ca = std::cos(a), sa = std::sin(a);
+    for (const auto& p : shapes[c.shape].points) {
+      const double qx = c.x + c.scale * (ca * p[0] - sa * p[1]), qy = -(c.y + c.scale * (sa * p[0] + ca * p[1]));
+      minX = first ? qx : std::min(minX, qx);
+      maxX = first ? qx : std::max(maxX, qx);
+      minY = first ? qy : std::min(minY, qy);
+      maxY = first ? qy : std::max(maxY, qy);
+      first = false;
+    }
+    widest = std::max(widest, strokes[c.shape] * std::fabs(c.scale));
+  }
+  const double extent = std::max({maxX - minX, maxY - minY, 1.0});
+  const double margin = std::max(style.marginLength >= 0 ? style.marginLength : extent * style.margin,
+                                 style.stroke == "none" ? 0.0 : widest / 2);
+  const double vx = minX - margin, vy = minY - margin, vw = maxX - minX + 2 * margin, vh = maxY - minY + 2 * margin;
+  const int width = std::max(1, style.width);
+  const int height = style.height > 0 ? style.height : std::max(1, static_cast<int>(std::lround(width * vh / vw)));
+
+  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\"";
+  if (!style.id.empty()) out += " id=\"" + XmlText(style.id) + "\"";
+  out += " viewBox=\"" + FormatDouble(vx) + " " + FormatDouble(vy) + " " + FormatDouble(vw) + " " + FormatDouble(vh) +
+         "\" width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) + "\">\n";
+  if (!style.background.empty()) {
+    const double scale = std::min(width / vw, height / vh);
+    const double cx = vx + vw / 2, cy = vy + vh / 2, hw = width / scale / 2, hh = height / scale / 2;
+    out += "  <rect x=\"" + G(cx - hw) + "\" y=\"" + G(cy - hh) + "\" width=\"" + G(2 * hw) + "\" height=\"" +
+           G(2 * hh) + "\" fill=\"" + XmlText(style.background) + "\"/>\n";
+  }
+  out += "  <g stroke=\"" + XmlText(style.stroke) + "\" stroke-linejoin=\"round\">\n";
+  for (const PlacedOutline& c : copies) {
+    // The placement in the picture's coordinates: y flipped, so the turn
+    // goes the other way.
+    out += "  <path";
+    if (!c.id.empty()) out += " id=\"" + XmlText(c.id) + "\"";
+    out += " transform=\"translate(" + FormatDouble(c.x) + " " + FormatDouble(-c.y + 0.0) + ") rotate(" +
+           FormatDouble(-c.angle + 0.0) + ") scale(" + FormatDouble(c.scale) + ")\" d=\"" + paths[c.shape] +
+           "\" fill=\"" + (shapes[c.shape].closed ? XmlText(c.fill.empty() ? style.fill : c.fill) : "none") +
+           "\" stroke-width=\"" + FormatDouble(strokes[c.shape]) + "\"/>\n";
+  }
+  out += "  </g>\n</svg>\n";
+  *svg = std::move(out);
+  return true;
 }
 
 std::string NoteSvg(const std::string& note, int width, int height, const std::string& id) {

@@ -50,6 +50,29 @@ bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg,
 // `what` and the text otherwise.
 bool CheckSvgColour(const std::string& what, const std::string& text, bool noneToo, std::string* error);
 
+// The red, green, blue and alpha (0 to 1) of a colour CheckSvgColour takes
+// (not "none"); false for anything else.
+bool SvgColourRgba(const std::string& text, double rgba[4]);
+
+// Copies of outlines placed in one picture: `shape` indexes the outlines
+// given, each copy turned by `angle` degrees (counter-clockwise, y up),
+// scaled by `scale` and moved to (x, y). `fill` is checked by
+// CheckSvgColour; `id` names the copy's path when not empty.
+struct PlacedOutline {
+  std::size_t shape = 0;
+  double x = 0.0, y = 0.0, angle = 0.0, scale = 1.0;
+  std::string fill;
+  std::string id;
+};
+// One drawing of every copy, each a path of its outline's points (in the
+// outline's XY plane) with its placement as the path's transform, in the
+// order given; the view box holds them all and the style's margin, stroke
+// and background. Each path's stroke is its own outline's size / 250 unless
+// the style gives a width. False with the reason when there is no copy,
+// a copy names no outline, or a number is not finite.
+bool PlacedOutlinesSvg(const std::vector<Outline>& shapes, const std::vector<PlacedOutline>& copies,
+                       const SvgStyle& style, std::string* svg, std::string* error);
+
 // A picture of `width` x `height` pixels holding only a line of text.
 std::string NoteSvg(const std::string& note, int width, int height, const std::string& id = "");
 // A header line "x,y,z", then one "x,y,z" line a point.

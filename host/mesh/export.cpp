@@ -148,6 +148,9 @@ bool IsFormat(const std::string& format) { return FindFormat(format) != nullptr;
 namespace {
 
 // The format of an export, when the mesh can be written in it.
+bool ExportScene(const aiScene& scene, const FormatInfo& info, const std::string& format, const std::string& path,
+                 double unit, std::string* error);
+
 const FormatInfo* ExportFormat(const Mesh& mesh, const std::string& format, double unit, std::string* error) {
   const FormatInfo* info = FindFormat(format);
   if (info == nullptr) {
@@ -172,8 +175,15 @@ bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& for
   const FormatInfo* info = ExportFormat(mesh, format, unit, error);
   if (info == nullptr) return false;
   std::unique_ptr<aiScene> scene = SceneOf(Shade(mesh, kCreaseDegrees), name, PositionScale(format, unit));
+  return ExportScene(*scene, *info, format, path, unit, error);
+}
+
+namespace {
+
+bool ExportScene(const aiScene& scene, const FormatInfo& info, const std::string& format, const std::string& path,
+                 double unit, std::string* error) {
   Assimp::Exporter exporter;
-  if (exporter.Export(scene.get(), info->exporter, path) != aiReturn_SUCCESS) {
+  if (exporter.Export(&scene, info.exporter, path) != aiReturn_SUCCESS) {
     *error = "cannot write '" + path + "': " + exporter.GetErrorString();
     return false;
   }
@@ -190,6 +200,163 @@ bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& for
     }
   }
   return true;
+}
+
+aiVector3D AiVector(Vec3 v) {
+  return aiVector3D(static_cast<ai_real>(v.x), static_cast<ai_real>(v.y), static_cast<ai_real>(v.z));
+}
+
+// A mesh of the file: the shaded mesh's vertices and normals through
+// `place` and `turn`.
+template <typename Place, typename Turn>
+aiMesh* AiMeshOf(const ShadedMesh& mesh, const std::string& name, unsigned int material, Place place, Turn turn) {
+  auto* m = new aiMesh();
+  m->mName = aiString(name);
+  m->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+  m->mMaterialIndex = material;
+  m->mNumVertices = static_cast<unsigned int>(mesh.vertices.size());
+  m->mVertices = new aiVector3D[mesh.vertices.size()];
+  m->mNormals = new aiVector3D[mesh.vertices.size()];
+  for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+    m->mVertices[i] = AiVector(place(mesh.vertices[i]));
+    m->mNormals[i] = AiVector(turn(mesh.normals[i]));
+  }
+  m->mNumFaces = static_cast<unsigned int>(mesh.triangles.size());
+  m->mFaces = new aiFace[mesh.triangles.size()];
+  for (std::size_t i = 0; i < mesh.triangles.size(); ++i) {
+    aiFace& face = m->mFaces[i];
+    face.mNumIndices = 3;
+    face.mIndices = new unsigned int[3]{mesh.triangles[i][0], mesh.triangles[i][1], mesh.triangles[i][2]};
+  }
+  return m;
+}
+
+// Appends `mesh` to `into`, its vertices through `place` and normals
+// through `turn`.
+template <typename Place, typename Turn>
+void AppendPlaced(const ShadedMesh& mesh, Place place, Turn turn, ShadedMesh* into) {
+  const auto base = static_cast<uint32_t>(into->vertices.size());
+  for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+    into->vertices.push_back(place(mesh.vertices[i]));
+    into->normals.push_back(turn(mesh.normals[i]));
+  }
+  for (const auto& t : mesh.triangles) into->triangles.push_back({base + t[0], base + t[1], base + t[2]});
+}
+
+aiMaterial* MaterialOf(const std::array<double, 4>& rgba, const std::string& name) {
+  auto* material = new aiMaterial();
+  const aiString materialName(name);
+  material->AddProperty(&materialName, AI_MATKEY_NAME);
+  const aiColor4D colour(static_cast<float>(rgba[0]), static_cast<float>(rgba[1]), static_cast<float>(rgba[2]),
+                         static_cast<float>(rgba[3]));
+  material->AddProperty(&colour, 1, AI_MATKEY_COLOR_DIFFUSE);
+  material->AddProperty(&colour, 1, AI_MATKEY_BASE_COLOR);
+  return material;
+}
+
+// The scene of the placed copies (see WritePlacedMeshes).
+std::unique_ptr<aiScene> PlacedScene(const std::vector<Mesh>& meshes, const std::vector<PlacedMesh>& copies,
+                                     const std::string& format, double unit) {
+  const double scale = PositionScale(format, unit);
+  const bool nodes = format == "glb" || format == "gltf" || format == "obj";
+  const bool instanced = format == "glb" || format == "gltf";
+  std::vector<ShadedMesh> shaded(meshes.size());
+  std::vector<bool> done(meshes.size(), false);
+  std::vector<std::array<double, 4>> colours;
+  std::vector<aiMaterial*> materials;
+  std::vector<aiMesh*> aiMeshes;
+  std::map<std::pair<std::size_t, std::size_t>, unsigned int> shared;  // (mesh, colour) -> file mesh
+  std::vector<aiNode*> children;
+  ShadedMesh merged;  // every copy, where the format has one mesh
+  const auto colourIndex = [&](const std::array<double, 4>& rgba) {
+    const auto at = std::find(colours.begin(), colours.end(), rgba);
+    if (at != colours.end()) return static_cast<std::size_t>(at - colours.begin());
+    colours.push_back(rgba);
+    materials.push_back(MaterialOf(rgba, "colour" + std::to_string(colours.size())));
+    return colours.size() - 1;
+  };
+  for (const PlacedMesh& c : copies) {
+    if (!done[c.mesh]) {
+      shaded[c.mesh] = Shade(meshes[c.mesh], kCreaseDegrees);
+      done[c.mesh] = true;
+    }
+    const std::size_t colour = colourIndex(c.rgba);
+    const double a = c.angle * 3.14159265358979323846 / 180.0, ca = std::cos(a), sa = std::sin(a);
+    const auto turn = [ca, sa](Vec3 v) { return Vec3{ca * v.x - sa * v.y, sa * v.x + ca * v.y, v.z}; };
+    unsigned int index = 0;
+    if (instanced) {
+      const auto key = std::make_pair(c.mesh, colour);
+      const auto found = shared.find(key);
+      if (found == shared.end()) {
+        index = static_cast<unsigned int>(aiMeshes.size());
+        aiMeshes.push_back(AiMeshOf(shaded[c.mesh], "arrow" + std::to_string(c.mesh + 1),
+                                    static_cast<unsigned int>(colour), [scale](Vec3 v) { return v * scale; },
+                                    [](Vec3 n) { return n; }));
+        shared.emplace(key, index);
+      } else {
+        index = found->second;
+      }
+    } else {
+      const auto place = [&](Vec3 v) { return (turn(v) * c.scale + c.origin) * scale; };
+      if (nodes) {
+        index = static_cast<unsigned int>(aiMeshes.size());
+        aiMeshes.push_back(AiMeshOf(shaded[c.mesh], c.name, static_cast<unsigned int>(colour), place, turn));
+      } else {
+        AppendPlaced(shaded[c.mesh], place, turn, &merged);
+      }
+    }
+    if (!nodes) continue;
+    auto* node = new aiNode(c.name);
+    node->mNumMeshes = 1;
+    node->mMeshes = new unsigned int[1]{index};
+    if (instanced) {
+      const Vec3 t = c.origin * scale;
+      const auto s = static_cast<ai_real>(c.scale);
+      node->mTransformation = aiMatrix4x4(
+          static_cast<ai_real>(ca) * s, static_cast<ai_real>(-sa) * s, 0, static_cast<ai_real>(t.x),
+          static_cast<ai_real>(sa) * s, static_cast<ai_real>(ca) * s, 0, static_cast<ai_real>(t.y),
+          0, 0, s, static_cast<ai_real>(t.z), 0, 0, 0, 1);
+    }
+    children.push_back(node);
+  }
+  auto scene = std::make_unique<aiScene>();
+  scene->mRootNode = new aiNode("arrows");
+  if (nodes) {
+    scene->mRootNode->addChildren(static_cast<unsigned int>(children.size()), children.data());
+  } else {
+    const auto same = [](Vec3 v) { return v; };
+    aiMeshes.push_back(AiMeshOf(merged, "arrows", 0, same, same));
+    scene->mRootNode->mNumMeshes = 1;
+    scene->mRootNode->mMeshes = new unsigned int[1]{0};
+  }
+  scene->mNumMaterials = static_cast<unsigned int>(materials.size());
+  scene->mMaterials = new aiMaterial*[materials.size()];
+  std::copy(materials.begin(), materials.end(), scene->mMaterials);
+  scene->mNumMeshes = static_cast<unsigned int>(aiMeshes.size());
+  scene->mMeshes = new aiMesh*[aiMeshes.size()];
+  std::copy(aiMeshes.begin(), aiMeshes.end(), scene->mMeshes);
+  return scene;
+}
+
+}  // namespace
+
+bool WritePlacedMeshes(const std::vector<Mesh>& meshes, const std::vector<PlacedMesh>& copies,
+                       const std::string& format, const std::string& path, std::string* error, double unit) {
+  if (copies.empty()) {
+    *error = "there are no meshes to write";
+    return false;
+  }
+  const FormatInfo* info = nullptr;
+  for (const PlacedMesh& c : copies) {
+    if (c.mesh >= meshes.size()) {
+      *error = "a copy names no mesh";
+      return false;
+    }
+    info = ExportFormat(meshes[c.mesh], format, unit, error);
+    if (info == nullptr) return false;
+  }
+  const std::unique_ptr<aiScene> scene = PlacedScene(meshes, copies, format, unit);
+  return ExportScene(*scene, *info, format, path, unit, error);
 }
 
 bool ChooseFormat(const std::string& path, const std::string& requested, std::string* format, std::string* error) {

@@ -136,6 +136,26 @@ bool IsUnit(double unit);  // finite and positive
 // obj file its materials in FILE.mtl.
 bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& format,
                const std::string& path, std::string* error, double unit = kDefaultUnit);
+// A copy of one of several meshes in a scene: meshes[mesh] turned by
+// `angle` degrees about +z (counter-clockwise seen from +z), scaled by
+// `scale` and moved to `origin` (scene units), in the colour `rgba` (0 to 1).
+struct PlacedMesh {
+  std::size_t mesh = 0;
+  Vec3 origin;
+  double angle = 0.0;
+  double scale = 1.0;
+  std::array<double, 4> rgba{{0.8, 0.45, 0.1, 1.0}};
+  std::string name;
+};
+// Writes every copy into one file, units as WriteMesh. glTF files get one
+// node a copy named `name`, holding its placement, and each mesh once per
+// colour (copies of one mesh share it); OBJ files one group a copy, its
+// vertices placed, with a material a colour; STL and PLY files one mesh of
+// every copy placed. False with the reason when there is no copy, a copy
+// names no mesh or a mesh has no triangles, or the file cannot be written.
+bool WritePlacedMeshes(const std::vector<Mesh>& meshes, const std::vector<PlacedMesh>& copies,
+                       const std::string& format, const std::string& path, std::string* error,
+                       double unit = kDefaultUnit);
 // The bytes of that file as one file, for a download: a gltf file holds its
 // buffer (as a data URI), an obj file comes without its materials.
 bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& format, std::string* bytes,

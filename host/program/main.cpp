@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
       "  tolvane-host outline --format svg -o arrow.svg --set ARROW_CHEVRON=true\n"
       "  tolvane-host preset list\n"
       "  tolvane-host run examples/cloner-along-path.script\n"
+      "  tolvane-host batch examples/vector-field.csv -o field.svg\n"
       "Run 'tolvane-host COMMAND --help' for the options of a command.\n"
       "Exit status: 0 done, 1 the work failed (a module that does not load, a file that\n"
       "cannot be read or written), 2 a mistake in the command line.");
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
       AddMeshCommand(app),
 #endif
       AddRunCommand(app),
+      AddBatchCommand(app),
   };
 
   if (const std::string unknown = UnknownCommand(app, argc, argv); !unknown.empty()) {

@@ -75,6 +75,7 @@ Command AddParamsCommand(CLI::App& app);
 Command AddOutlineCommand(CLI::App& app);
 Command AddPresetCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);
+Command AddBatchCommand(CLI::App& app);
 #if defined(TOLVANE_HAVE_MESH)
 Command AddMeshCommand(CLI::App& app);
 #endif
