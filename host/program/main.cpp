@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
 #if defined(TOLVANE_HAVE_MESH)
       AddMeshCommand(app),
 #endif
-      AddRunCommand(app),
+      AddAnimateCommand(app), AddRunCommand(app),
   };
 
   if (const std::string unknown = UnknownCommand(app, argc, argv); !unknown.empty()) {

@@ -73,6 +73,7 @@ Command AddParamsCommand(CLI::App& app);
 Command AddOutlineCommand(CLI::App& app);
 Command AddPresetCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);
+Command AddAnimateCommand(CLI::App& app);
 #if defined(TOLVANE_HAVE_MESH)
 Command AddMeshCommand(CLI::App& app);
 #endif
