@@ -663,7 +663,7 @@ long SweepAllocations(int release, const std::function<void(Scene&)>& prepare, c
     Seen before = Seen::Of(s.Doc());
     if (action.edit) {
       host::UndoStep step;
-      step.entries.push_back({HA_UNDO_CHANGE, s.arrow, {true, s.arrow->Up(), s.arrow->Pred(), s.arrow->Data(), {}, 0}, {}});
+      step.entries.push_back({HA_UNDO_CHANGE, s.arrow, {true, s.arrow->Up(), s.arrow->Pred(), s.arrow->Data(), {}, 0, {}}, {}});
       before.lines.push_back("undo " + StepSeen(step));
     }
     s.H().Failures().FailAllocation(nth);

@@ -2,8 +2,9 @@
 # glTF files of the stand-in host checked by the Khronos glTF validator: the
 # extruded arrow (flat and rounded caps, in the default unit and in another)
 # and the two path examples' set-ups, as .glb and .gltf, written by the
-# console's export and the program's mesh command, and the vector-field
-# example written by the batch command; all carry normals.
+# console's export and the program's mesh command, the vector-field example
+# written by the batch command, and an animation as morph targets written by
+# the program's animate command; all carry normals.
 #
 #   bash tests/mesh_gltf_validator.sh TOLVANE-HOST WORK-FOLDER
 set -euo pipefail
@@ -39,13 +40,23 @@ END
 { cat "$root/examples/wrap-along-path.script"
   echo 'export "Extrude NURBS" wrap.glb'
   echo 'export "Extrude NURBS" wrap.gltf'; } | "$host" run - >/dev/null
+"$host" run - <<'END'
+arrow Arrow
+press Arrow ARROW_MAKE_EXTRUDE
+range 0 10
+key Arrow ARROW_SHAFT_LENGTH 0 100
+key Arrow ARROW_SHAFT_LENGTH 10 400 ease
+save-scene animated.tlvscene
+END
+"$host" animate --scene animated.tlvscene --object "Extrude NURBS" -o animated.glb
+"$host" animate --scene animated.tlvscene --object "Extrude NURBS" -o animated.gltf
 mv flat-program.data flat-program.gltf
 # Arrows from a table: a node a row, the meshes shared.
 "$host" batch "$root/examples/vector-field.csv" -o field.glb
 "$host" batch "$root/examples/vector-field.csv" -o field.gltf
 status=0
 report="$(node "$root/tools/mesh/validate-gltf.mjs" flat.glb flat.gltf round.glb round.gltf round-cm.glb chevron.glb \
-  flat-program.gltf field.glb field.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf)" || status=$?
+  flat-program.gltf field.glb field.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf animated.glb animated.gltf)" || status=$?
 echo "$report"
 [ "$status" -eq 0 ] || exit 1
 # No errors and no warnings either.

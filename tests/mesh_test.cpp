@@ -918,6 +918,7 @@ TEST(MeshExamples, EveryExampleSetUpExportsInEveryFormat) {
   const Example examples[] = {
       {"cloner-along-path.script", "Cloner"},
       {"wrap-along-path.script", "Extrude NURBS"},
+      {"grow-along-path.script", "Extrude NURBS"},
   };
   // Each example that presses a set-up button is in the table.
   for (const auto& entry : std::filesystem::directory_iterator(TOLVANE_SOURCE_DIR "/examples")) {

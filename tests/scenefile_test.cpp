@@ -282,8 +282,9 @@ TEST_F(SceneFiles, DamagedOrForeignFilesAreRefusedWhole) {
   foreign[0] = 'X';
   EXPECT_TRUE(contains(LoadFails(foreign), "not a scene file"));
   std::string newer = good;
-  newer[8] = 2;
-  EXPECT_TRUE(contains(LoadFails(newer), "format 2 is not supported"));
+  newer[8] = static_cast<char>(host::kSceneFormatVersion + 1);
+  EXPECT_TRUE(contains(LoadFails(newer), "format " + std::to_string(host::kSceneFormatVersion + 1) +
+                                             " is not supported"));
   std::string zero = good;
   zero[8] = 0;
   EXPECT_TRUE(contains(LoadFails(zero), "format 0"));

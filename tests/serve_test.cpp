@@ -409,6 +409,8 @@ TEST_F(ServeTest, EveryPrintSubjectAnswersAsInAScript) {
       {"dialogs", {"print dialogs"}},
       {"gui", {"print gui"}},
       {"mesh", {"print mesh \"Extrude NURBS\""}},
+      {"keys", {"print keys A"}},
+      {"time", {"print time"}},
   };
   host::ScriptConsole probe({&host::mesh::AddMeshCommands});
   std::vector<std::string> known;

@@ -11,6 +11,7 @@
 #include "files.h"
 #include "host_descriptions.h"
 #include "script_element.h"
+#include "script_anim.h"
 #include "script_scene.h"
 #include "script_userdata.h"
 #include "parse.h"
@@ -645,6 +646,29 @@ std::string JoinWords(const std::vector<std::string>& words, const char* separat
 
 }  // namespace
 
+bool ReadParameterValue(ScriptConsole& console, const ScriptArgs& args, EditMode mode, Object** op,
+                        int32_t* id, Value* value, ScriptError* error) {
+  Edit edit;
+  if (!ReadEdit(console, args, mode, &edit, error)) return false;
+  *op = edit.op;
+  *id = edit.id;
+  *value = std::move(edit.value);
+  return true;
+}
+
+bool ReadParameterId(ScriptConsole& console, Object* op, const std::string& objectName, const std::string& param,
+                     int32_t* id, ScriptError* error) {
+  Session& s = *console.LoadedSession();
+  if (const ParamDesc* described = s.FindParamOf(op, param)) {
+    *id = described->id;
+    return true;
+  }
+  if (console.IsArrow(op))
+    return Fail(error, "unknown parameter " + Quoted(param) + " of the arrow" +
+                           DidYouMean(param, Session::ParamNames(s.DescriptionOf(op))));
+  return NumericId(param, id, objectName, error);
+}
+
 // -----------------------------------------------------------------------------
 
 ScriptConsole::ScriptConsole(std::ostream& out, const std::vector<ConsoleExtension>& extensions)
@@ -668,6 +692,7 @@ ScriptConsole::ScriptConsole(const std::vector<ConsoleExtension>& extensions) {
   AddUserDataCommands(*this);
   AddElementCommands(*this);
   AddSceneCommands(*this);
+  AddAnimationCommands(*this);
   for (ConsoleExtension extend : extensions) extend(*this);
 }
 

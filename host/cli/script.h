@@ -242,6 +242,14 @@ class ScriptConsole {
 bool ParseTypedValue(ScriptConsole& console, const std::string& text, Value* out,
                      ScriptError* error);
 
+// Reads `NAME PARAM VALUE` as `set` (or, with kRaw, `set-raw`) reads it:
+// the object, the parameter's ID and the value, with the notes `set` gives.
+bool ReadParameterValue(ScriptConsole& console, const ScriptArgs& args, EditMode mode, Object** op,
+                        int32_t* id, Value* value, ScriptError* error);
+// The ID of parameter PARAM of an object as `set` names it: a name of its
+// description or a numeric ID.
+bool ReadParameterId(ScriptConsole& console, Object* op, const std::string& objectName, const std::string& param,
+                     int32_t* id, ScriptError* error);
 
 // Runs a whole script: every line in turn until the end or the first error,
 // which is written to `err` as "SCRIPT:LINE: message". Then ends the session

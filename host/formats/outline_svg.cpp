@@ -209,15 +209,83 @@ bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg,
         << G(y1 - y0) << "\" fill=\"" << XmlText(style.background) << "\"/>\n";
   }
   if (style.guides) out << Guides(pts, style, plane, scale, x0, x1, y0, y1, extent);
-  out << "  <path" << (style.guides ? " id=\"outline\"" : "") << " d=\"";
-  for (std::size_t i = 0; i < pts.size(); ++i)
-    out << (i == 0 ? "M " : " L ") << FormatDouble(pts[i][0]) << " " << FormatDouble(-pts[i][1] + 0.0);
-  if (outline.closed) out << " Z";
+  out << "  <path" << (style.guides ? " id=\"outline\"" : "") << " d=\"" << OutlinePathData(outline, plane);
   out << "\" fill=\"" << (outline.closed ? XmlText(style.fill) : "none") << "\" stroke=\"" << XmlText(style.stroke)
       << "\" stroke-width=\"" << FormatDouble(stroke) << "\" stroke-linejoin=\"round\"";
   if (style.guides) out << " vector-effect=\"non-scaling-stroke\"";
   out << "/>\n</svg>\n";
   *svg = out.str();
+  return true;
+}
+
+std::string OutlinePathData(const Outline& outline, int plane) {
+  std::ostringstream out;
+  for (std::size_t i = 0; i < outline.points.size(); ++i) {
+    const auto& p = outline.points[i];
+    out << (i == 0 ? "M " : " L ") << FormatDouble(p[kH[plane]]) << " " << FormatDouble(-p[kV[plane]] + 0.0);
+  }
+  if (outline.closed) out << " Z";
+  return out.str();
+}
+
+bool OutlineSvgInBox(const Outline& outline, const std::vector<Outline>& frames, const SvgStyle& style,
+                     std::string* svg, std::string* error) {
+  // Every frame's points drawn at once give the common box; the path then
+  // gets this outline's data.
+  Outline all;
+  all.closed = outline.closed;
+  all.points = outline.points;
+  for (const Outline& f : frames) all.points.insert(all.points.end(), f.points.begin(), f.points.end());
+  SvgStyle look = style;
+  look.guides = false;
+  if (look.plane < 0 || look.plane > 2) look.plane = PlaneOf(outline);
+  std::string drawn;
+  if (!OutlineSvg(all, look, &drawn, error)) return false;
+  const std::size_t from = drawn.find(" d=\"");
+  const std::size_t to = from == std::string::npos ? from : drawn.find('"', from + 4);
+  if (to == std::string::npos) {
+    *error = "the drawing has no path";
+    return false;
+  }
+  drawn.replace(from + 4, to - from - 4, OutlinePathData(outline, look.plane));
+  *svg = std::move(drawn);
+  return true;
+}
+
+bool AnimatedOutlineSvg(const std::vector<Outline>& frames, double fps, const SvgStyle& style, std::string* svg,
+                        std::string* error) {
+  if (frames.empty()) {
+    *error = "no frames to animate";
+    return false;
+  }
+  if (!(fps > 0.0) || !std::isfinite(fps)) {
+    *error = "frames per second must be a positive number";
+    return false;
+  }
+  for (std::size_t i = 1; i < frames.size(); ++i) {
+    if (frames[i].points.size() != frames[0].points.size() || frames[i].closed != frames[0].closed) {
+      *error = "the outline has " + std::to_string(frames[i].points.size()) + " points at frame " +
+               std::to_string(i) + " of the animation but " + std::to_string(frames[0].points.size()) +
+               " at its first: one path morphs only between outlines of the same point count";
+      return false;
+    }
+  }
+  std::string drawn;
+  if (!OutlineSvgInBox(frames[0], frames, style, &drawn, error)) return false;
+  const int plane = style.plane >= 0 && style.plane <= 2 ? style.plane : PlaneOf(frames[0]);
+  std::string values;
+  for (const Outline& f : frames) values += (values.empty() ? "" : ";") + OutlinePathData(f, plane);
+  // The values are spread evenly over the duration: the last one at its end.
+  const double seconds = frames.size() > 1 ? static_cast<double>(frames.size() - 1) / fps : 1.0 / fps;
+  const std::string animate = ">\n    <animate attributeName=\"d\" values=\"" + values + "\" dur=\"" +
+                              FormatDouble(seconds) + "s\" repeatCount=\"indefinite\"/>\n  </path>\n</svg>\n";
+  const std::size_t end = drawn.rfind("/>\n</svg>");
+  if (end == std::string::npos) {
+    *error = "the drawing has no path";
+    return false;
+  }
+  drawn.replace(end, std::string::npos, animate);
+  *svg = std::move(drawn);
   return true;
 }
 

@@ -44,6 +44,22 @@ int PlaneOf(const Outline& outline);
 // False with the reason when a coordinate is not finite or there is no
 // point (nothing is drawn).
 bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg, std::string* error);
+// The path data ("M x y L x y ... Z") OutlineSvg draws an outline with, in
+// the SVG's user space of `plane` (0 XY, 1 ZY, 2 XZ).
+std::string OutlinePathData(const Outline& outline, int plane);
+// An outline drawn as OutlineSvg draws it, but in the box of every one of
+// `frames` (so that the frames of an animation share one picture).
+bool OutlineSvgInBox(const Outline& outline, const std::vector<Outline>& frames, const SvgStyle& style,
+                     std::string* svg, std::string* error);
+// An SVG drawing that plays by itself: the path of frames[0], morphed
+// through every frame by an SMIL <animate attributeName="d"> of `fps`
+// frames a second, repeated indefinitely. One path morphs only between
+// path data of the same commands: every frame must have as many points as
+// the first and be closed as it is; false with a message naming the first
+// frame that is not (nothing is resampled).
+bool AnimatedOutlineSvg(const std::vector<Outline>& frames, double fps, const SvgStyle& style, std::string* svg,
+                        std::string* error);
+
 // Whether `text` is a colour an SVG drawing takes: "#rgb", "#rgba",
 // "#rrggbb", "#rrggbbaa", one of the colour keywords of CSS ("red",
 // "steelblue", ...), or "none" when `noneToo`. False with a message naming

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <unordered_map>
 
@@ -369,6 +371,107 @@ Object* MakeObject(ObjectRecord& rec, std::string* error) {
   return op;
 }
 
+void WriteAnimation(Writer& w, const Document& doc, const std::vector<Object*>& objects) {
+  const TimeLine& time = doc.Time();
+  w.F64(time.fps);
+  w.I32(time.start);
+  w.I32(time.end);
+  w.I32(time.current);
+  uint32_t keyed = 0;
+  for (const Object* op : objects) keyed += op->Keys().empty() ? 0 : 1;
+  w.U32(keyed);
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    const Tracks& tracks = objects[i]->Keys();
+    if (tracks.empty()) continue;
+    w.U32(static_cast<uint32_t>(i + 1));
+    w.U32(static_cast<uint32_t>(tracks.size()));
+    for (const auto& [id, track] : tracks) {
+      w.I32(id);
+      w.U32(static_cast<uint32_t>(track.size()));
+      for (const AnimKey& key : track) {
+        w.I32(key.frame);
+        w.U8(static_cast<uint8_t>(key.interpolation));
+        w.I32(key.value.type);
+        if (key.value.type == HA_TYPE_FLOAT) w.F64(key.value.f);
+        else w.I32(key.value.i);
+      }
+    }
+  }
+}
+
+bool ReadKey(Reader& r, const std::string& where, const Track& track, AnimKey* key, std::string* error) {
+  uint8_t interpolation = 0;
+  int32_t type = 0;
+  if (!r.I32(&key->frame) || !r.U8(&interpolation) || !r.I32(&type)) return false;
+  if (!track.empty() && key->frame <= track.back().frame) {
+    *error = where + " has its keys out of order (frame " + std::to_string(key->frame) + " after " +
+             std::to_string(track.back().frame) + ")";
+    return false;
+  }
+  if (interpolation > kLastInterpolation) {
+    *error = where + ", frame " + std::to_string(key->frame) + ": interpolation " +
+             std::to_string(interpolation) + " is none of 0 (hold), 1 (linear), 2 (ease)";
+    return false;
+  }
+  key->interpolation = static_cast<Interpolation>(interpolation);
+  if (type == HA_TYPE_FLOAT) {
+    double f = 0.0;
+    if (!r.F64(&f)) return false;
+    key->value = Value::Real(f);
+  } else if (type == HA_TYPE_INT32) {
+    int32_t i = 0;
+    if (!r.I32(&i)) return false;
+    key->value = Value::Int(i);
+  } else {
+    *error = where + ", frame " + std::to_string(key->frame) + ": a key of type " + std::to_string(type) +
+             " (keys hold numbers only)";
+    return false;
+  }
+  return true;
+}
+
+// The animation of a format-2 file; `made` are the file's objects in order.
+bool ReadAnimation(Reader& r, Document* doc, const std::vector<Object*>& made, std::string* error) {
+  TimeLine time;
+  uint32_t keyed = 0;
+  if (!r.F64(&time.fps) || !r.I32(&time.start) || !r.I32(&time.end) || !r.I32(&time.current) || !r.U32(&keyed))
+    return false;
+  if (!std::isfinite(time.fps) || time.fps <= 0.0 || time.start > time.end) {
+    *error = "the document's time line (" + std::to_string(time.fps) + " fps, frames " + std::to_string(time.start) +
+             " to " + std::to_string(time.end) + ") is not one";
+    return false;
+  }
+  doc->Time() = time;
+  if (keyed > made.size()) return false;
+  for (uint32_t n = 0; n < keyed; ++n) {
+    uint32_t index = 0, tracks = 0;
+    if (!r.U32(&index) || index == 0 || index > made.size() || !r.U32(&tracks)) return false;
+    Object* op = made[index - 1];
+    if (!op->Keys().empty()) {
+      *error = "object \"" + op->Name() + "\" has its keys twice";
+      return false;
+    }
+    for (uint32_t t = 0; t < tracks; ++t) {
+      int32_t id = 0;
+      uint32_t count = 0;
+      if (!r.I32(&id) || !r.U32(&count) || count == 0 || count > r.Left() / 13) return false;
+      const std::string where = "object \"" + op->Name() + "\", parameter " + std::to_string(id);
+      if (op->Keys().count(id) != 0) {
+        *error = where + " has two tracks of keys";
+        return false;
+      }
+      Track track;
+      for (uint32_t k = 0; k < count; ++k) {
+        AnimKey key;
+        if (!ReadKey(r, where, track, &key, error)) return false;
+        track.push_back(std::move(key));
+      }
+      op->Keys()[id] = std::move(track);
+    }
+  }
+  return true;
+}
+
 bool FileStep(const std::string& what, const std::string& path, std::string* error) {
   if (!Failures().NextFileOperationFails()) return true;
   *error = "cannot " + what + " " + path;
@@ -507,6 +610,7 @@ bool EncodeScene(const Document& doc, int32_t hostVersion, std::string* bytes, s
   }
   const Object* active = doc.Active();
   body.U32(active != nullptr && index.count(active) != 0 ? index.at(active) : 0);
+  WriteAnimation(body, doc, objects);
 
   Writer header;
   for (char c : kSignature) header.U8(static_cast<uint8_t>(c));
@@ -582,6 +686,7 @@ std::unique_ptr<Document> DecodeScene(const std::string& bytes, std::string* err
   }
   uint32_t active = 0;
   if (!r.U32(&active) || active > made.size()) return damaged();
+  if (version >= 2 && !ReadAnimation(r, doc.get(), made, &why)) return damaged();
   if (r.Left() != 0) return damaged();
   if (active != 0) doc->SetActive(made[active - 1]);
   // Links name objects by their place in the file.

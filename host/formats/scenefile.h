@@ -30,6 +30,16 @@
 //                     type: i32 disk level, u32 length, that many bytes
 //                     written by the type's write function
 //            u32      active object: 0 = none, else 1 + its index
+//            (from format 2 on) the animation:
+//            f64      frames per second (finite, positive)
+//            i32 i32  the first and last frame (first <= last)
+//            i32      the current frame
+//            u32      keyed object count, each: u32 1 + its index (each
+//                     once), u32 track count, each: i32 parameter ID (each
+//                     once), u32 key count (at least 1), each: i32 frame
+//                     (ascending), u8 interpolation (0 hold, 1 linear,
+//                     2 ease), i32 value type and payload: int32 i32 |
+//                     float f64 (keys hold numbers only)
 //   str = u32 length and that many UTF-8 bytes.
 //
 // Every count and length is checked against the bytes that are there, and
@@ -59,7 +69,9 @@
 
 namespace host {
 
-constexpr uint32_t kSceneFormatVersion = 1;
+// Format 1 had no animation; it is still read (as a document without keys
+// on the default time line).
+constexpr uint32_t kSceneFormatVersion = 2;
 constexpr std::size_t kSceneHeaderSize = 28;
 
 // The bytes a custom value's write function stores. False when the value

@@ -18,6 +18,8 @@
 #include <assimp/scene.h>
 
 #include "mesh.h"
+#include "outputs.h"
+#include "safe_writer.h"
 #include "vec.h"
 
 namespace host {
@@ -535,6 +537,173 @@ bool ReadMeshFile(const std::string& path, Mesh* mesh, std::string* error) {
     }
   }
   return true;
+}
+
+}  // namespace mesh
+}  // namespace host
+
+namespace host {
+namespace mesh {
+
+namespace {
+
+// The parts of a glTF file's buffer: views and accessors appended one
+// after another, every view four-byte aligned.
+class GltfBuffer {
+ public:
+  // Floats of `components` per element; min and max when `bounds`.
+  int Floats(const std::vector<float>& values, int components, const char* type, bool bounds, int target) {
+    const int view = View(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float), target);
+    nlohmann::json accessor{{"bufferView", view},
+                            {"componentType", 5126},
+                            {"count", values.size() / static_cast<std::size_t>(components)},
+                            {"type", type}};
+    if (bounds) {
+      const std::size_t k = static_cast<std::size_t>(components);
+      std::vector<float> lo(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k)), hi = lo;
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        lo[i % k] = std::min(lo[i % k], values[i]);
+        hi[i % k] = std::max(hi[i % k], values[i]);
+      }
+      accessor["min"] = lo;
+      accessor["max"] = hi;
+    }
+    accessors_.push_back(accessor);
+    return static_cast<int>(accessors_.size() - 1);
+  }
+  int Indices(const std::vector<uint32_t>& values) {
+    const int view = View(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(uint32_t), 34963);
+    accessors_.push_back(nlohmann::json{{"bufferView", view}, {"componentType", 5125}, {"count", values.size()},
+                                        {"type", "SCALAR"}});
+    return static_cast<int>(accessors_.size() - 1);
+  }
+  const std::string& Bytes() const { return bytes_; }
+  const nlohmann::json& Views() const { return views_; }
+  const nlohmann::json& Accessors() const { return accessors_; }
+
+ private:
+  int View(const char* data, std::size_t size, int target) {
+    nlohmann::json view{{"buffer", 0}, {"byteOffset", bytes_.size()}, {"byteLength", size}};
+    if (target != 0) view["target"] = target;
+    bytes_.append(data, size);
+    bytes_.append((4 - bytes_.size() % 4) % 4, '\0');
+    views_.push_back(view);
+    return static_cast<int>(views_.size() - 1);
+  }
+  std::string bytes_;
+  nlohmann::json views_ = nlohmann::json::array();
+  nlohmann::json accessors_ = nlohmann::json::array();
+};
+
+std::vector<float> FloatsOf(const std::vector<Vec3>& v, double scale, const std::vector<Vec3>* less = nullptr,
+                            double lessScale = 1.0) {
+  std::vector<float> out;
+  out.reserve(v.size() * 3);
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const Vec3 p = less != nullptr ? v[i] * scale - (*less)[i] * lessScale : v[i] * scale;
+    out.push_back(static_cast<float>(p.x));
+    out.push_back(static_cast<float>(p.y));
+    out.push_back(static_cast<float>(p.z));
+  }
+  return out;
+}
+
+void PutU32(std::string* out, uint32_t v) {
+  for (int k = 0; k < 4; ++k) out->push_back(static_cast<char>((v >> (8 * k)) & 0xff));
+}
+
+}  // namespace
+
+bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
+                         const std::string& format, const std::string& path, std::string* error, double unit) {
+  if (format != "glb" && format != "gltf") {
+    *error = "an animated mesh is written as glb or gltf, not " + format;
+    return false;
+  }
+  if (frames.empty() || !(fps > 0.0) || !IsUnit(unit)) {
+    *error = frames.empty() ? "no frames to write" : "frames per second and the unit must be positive";
+    return false;
+  }
+  std::vector<ShadedMesh> shaded;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    shaded.push_back(Shade(frames[i], kCreaseDegrees));
+    const ShadedMesh& s = shaded.back();
+    if (s.vertices.empty() || s.triangles.empty()) {
+      *error = "the mesh is empty at frame " + std::to_string(i) + " of the animation";
+      return false;
+    }
+    if (s.vertices.size() != shaded[0].vertices.size() || s.triangles != shaded[0].triangles) {
+      *error = "the mesh's topology changes at frame " + std::to_string(i) + " of the animation (" +
+               std::to_string(s.vertices.size()) + " vertices and " + std::to_string(s.triangles.size()) +
+               " triangles against " + std::to_string(shaded[0].vertices.size()) + " and " +
+               std::to_string(shaded[0].triangles.size()) + " at its first): morph targets need one topology";
+      return false;
+    }
+  }
+  const ShadedMesh& base = shaded[0];
+  GltfBuffer buffer;
+  const int position = buffer.Floats(FloatsOf(base.vertices, unit), 3, "VEC3", true, 34962);
+  const int normal = buffer.Floats(FloatsOf(base.normals, 1.0), 3, "VEC3", false, 34962);
+  std::vector<uint32_t> indices;
+  for (const auto& t : base.triangles) indices.insert(indices.end(), t.begin(), t.end());
+  const int index = buffer.Indices(indices);
+  nlohmann::json targets = nlohmann::json::array();
+  for (const ShadedMesh& s : shaded) {
+    targets.push_back(
+        {{"POSITION", buffer.Floats(FloatsOf(s.vertices, unit, &base.vertices, unit), 3, "VEC3", true, 34962)},
+         {"NORMAL", buffer.Floats(FloatsOf(s.normals, 1.0, &base.normals), 3, "VEC3", false, 34962)}});
+  }
+  // Frame i's time, and the weights there: its own target alone.
+  const std::size_t n = frames.size();
+  std::vector<float> times, weights(n * n, 0.0f);
+  for (std::size_t i = 0; i < n; ++i) {
+    times.push_back(static_cast<float>(static_cast<double>(i) / fps));
+    weights[i * n + i] = 1.0f;
+  }
+  const int input = buffer.Floats(times, 1, "SCALAR", true, 0);
+  const int output = buffer.Floats(weights, 1, "SCALAR", false, 0);
+  std::vector<float> rest(n, 0.0f);
+  rest[0] = 1.0f;
+
+  nlohmann::json gltf{
+      {"asset", {{"version", "2.0"}, {"generator", "tolvane-host animate"}}},
+      {"scene", 0},
+      {"scenes", {{{"nodes", {0}}}}},
+      {"nodes", {{{"name", name}, {"mesh", 0}}}},
+      {"meshes",
+       {{{"name", name},
+         {"weights", rest},
+         {"primitives",
+          {{{"attributes", {{"POSITION", position}, {"NORMAL", normal}}}, {"indices", index}, {"mode", 4},
+            {"targets", targets}}}}}}},
+      {"animations",
+       {{{"name", name + " frames"},
+         {"samplers", {{{"input", input}, {"output", output}, {"interpolation", "LINEAR"}}}},
+         {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}}}}}}},
+      {"bufferViews", buffer.Views()},
+      {"accessors", buffer.Accessors()},
+  };
+  nlohmann::json bufferEntry{{"byteLength", buffer.Bytes().size()}};
+  if (format == "gltf") bufferEntry["uri"] = "data:application/octet-stream;base64," + Base64(buffer.Bytes());
+  gltf["buffers"] = nlohmann::json::array({bufferEntry});
+  std::string json = gltf.dump();
+  std::string bytes;
+  if (format == "gltf") {
+    bytes = json + "\n";
+  } else {
+    json.append((4 - json.size() % 4) % 4, ' ');
+    const std::string& bin = buffer.Bytes();
+    bytes = "glTF";
+    PutU32(&bytes, 2);
+    PutU32(&bytes, static_cast<uint32_t>(12 + 8 + json.size() + 8 + bin.size()));
+    PutU32(&bytes, static_cast<uint32_t>(json.size()));
+    bytes += "JSON";
+    bytes += json;
+    PutU32(&bytes, static_cast<uint32_t>(bin.size()));
+    bytes += std::string("BIN\0", 4);
+    bytes += bin;
+  }
+  return SaveFile(path, bytes, error);
 }
 
 }  // namespace mesh

@@ -160,6 +160,19 @@ bool WritePlacedMeshes(const std::vector<Mesh>& meshes, const std::vector<Placed
 // buffer (as a data URI), an obj file comes without its materials.
 bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& format, std::string* bytes,
                std::string* error, double unit = kDefaultUnit);
+// An animation of one mesh as a glTF 2.0 file (`format` glb or gltf, a
+// gltf file with its buffer inside as a data URI): the first frame's mesh
+// with one morph target a frame (its positions and normals less the first
+// frame's), and an animation of the mesh's weights that brings in frame i's
+// target alone at time i / fps, with LINEAR interpolation, so that between
+// two frames the vertices move straight from one frame's place to the
+// next's. Every frame must have the first one's topology (the same
+// vertices, once shaded, and the same triangles); false with the reason,
+// naming the first frame that differs, otherwise.
+bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
+                         const std::string& format, const std::string& path, std::string* error,
+                         double unit = kDefaultUnit);
+
 // Reads a file back through the same library, joining equal vertices; for
 // the tests. False with the reason when it cannot be read.
 bool ReadMeshFile(const std::string& path, Mesh* mesh, std::string* error);

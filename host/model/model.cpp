@@ -336,6 +336,9 @@ void Document::SwapShape(Object* op, UndoEntry::Place* from, UndoEntry::Place* t
   op->points_ = std::move(from->points);
   op->splineType_ = from->splineType;
   from->points.clear();
+  to->keys = std::move(op->keys_);
+  op->keys_ = std::move(from->keys);
+  from->keys.clear();
 }
 
 UndoEntry::Place Document::Capture(Object* op) const {
@@ -346,6 +349,7 @@ UndoEntry::Place Document::Capture(Object* op) const {
   place.data = op->data_;
   place.points = op->points_;
   place.splineType = op->splineType_;
+  place.keys = op->keys_;
   return place;
 }
 
@@ -373,6 +377,7 @@ bool CopiedWhole(const Container& from, const Container& copy) {
 }  // namespace
 
 bool Document::AddUndo(int32_t kind, Object* op) {
+  if (undoSuspended_) return true;
   UndoEntry entry;
   entry.kind = kind;
   entry.object = op;
@@ -395,6 +400,10 @@ bool Document::AddUndo(int32_t kind, Object* op) {
 void Document::EndUndo() {
   if (undoDepth_ == 0) return;
   if (--undoDepth_ > 0) return;
+  if (undoSuspended_) {
+    open_ = UndoStep();
+    return;
+  }
   undo_.push_back(std::move(open_));
   open_ = UndoStep();
   redo_.clear();
@@ -424,7 +433,7 @@ bool Document::Undo() {
   undo_.pop_back();
   for (auto it = step.entries.rbegin(); it != step.entries.rend(); ++it) {
     Object* op = it->object;
-    it->after = UndoEntry::Place{op->doc_ == this, op->up_, op->pred_, Container(), {}, 0};
+    it->after = UndoEntry::Place{op->doc_ == this, op->up_, op->pred_, Container(), {}, 0, {}};
     if (it->kind == HA_UNDO_CHANGE) {
       it->after.data = std::move(op->data_);
       op->data_ = std::move(it->before.data);

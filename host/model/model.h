@@ -122,6 +122,29 @@ class Container {
   mutable uint32_t hint_ = 0;
 };
 
+// Animation (animation.h): how a key's value goes on to the next key's.
+enum class Interpolation : uint8_t { kHold = 0, kLinear = 1, kEase = 2 };
+constexpr uint8_t kLastInterpolation = 2;
+// A parameter's value at a frame.
+struct AnimKey {
+  int32_t frame = 0;
+  Value value;
+  Interpolation interpolation = Interpolation::kLinear;
+  bool operator==(const AnimKey& o) const {
+    return frame == o.frame && value == o.value && interpolation == o.interpolation;
+  }
+};
+using Track = std::vector<AnimKey>;       // sorted by frame, one key a frame
+using Tracks = std::map<int32_t, Track>;  // by parameter ID; no empty track
+
+// A document's time line: frames per second and the frames it plays.
+struct TimeLine {
+  double fps = 30.0;
+  int32_t start = 0;
+  int32_t end = 90;
+  int32_t current = 0;  // the frame the document was last evaluated at
+};
+
 // The host object types the stand-in host knows besides plug-in objects
 // (Ospline, Onull, Oextrude, Ocloner, Osplinewrap) and their parameters are
 // named in hostapi/abi/ha_ids.h.
@@ -186,6 +209,11 @@ class Object {
   std::vector<UserDataDesc>& UserData() { return userData_; }
   const std::vector<UserDataDesc>& UserData() const { return userData_; }
 
+  // The keys of its parameters (animation.h); an undo step of the object
+  // keeps them with its container.
+  Tracks& Keys() { return keys_; }
+  const Tracks& Keys() const { return keys_; }
+
   // Spline objects.
   std::vector<ha_vector>& Points() { return points_; }
   bool IsSpline() const { return isSpline_; }
@@ -219,6 +247,7 @@ class Object {
   int32_t splineType_ = 0;
   std::vector<ha_vector> points_;
   std::vector<UserDataDesc> userData_;
+  Tracks keys_;
   const ObjectPlugin* plugin_ = nullptr;
   ha_nodedata nodeData_ = nullptr;
 };
@@ -233,6 +262,7 @@ struct UndoEntry {
     // A spline object's own points and type (they are not parameters).
     std::vector<ha_vector> points;
     int32_t splineType = 0;
+    Tracks keys;  // the object's parameter keys
   };
   int32_t kind = 0;
   Object* object = nullptr;
@@ -295,6 +325,14 @@ class Document {
   const std::vector<UndoStep>& UndoSteps() const { return undo_; }
   const std::vector<UndoStep>& RedoSteps() const { return redo_; }
   int UndoDepth() const { return undoDepth_; }
+  // While suspended, nothing is recorded: entries are dropped and groups
+  // form no step (the host's evaluation of a frame, which is no edit).
+  void SuspendUndo(bool suspended) { undoSuspended_ = suspended; }
+  bool UndoSuspended() const { return undoSuspended_; }
+
+  // The time line; going to a frame is scene.h's EvaluateFrame.
+  TimeLine& Time() { return time_; }
+  const TimeLine& Time() const { return time_; }
 
   int32_t SplinePlane() const { return splinePlane_; }
   void SetSplinePlane(int32_t p) { splinePlane_ = p; }
@@ -324,6 +362,8 @@ class Document {
   std::vector<UndoStep> redo_;
   UndoStep open_;
   int undoDepth_ = 0;
+  bool undoSuspended_ = false;
+  TimeLine time_;
   int32_t splinePlane_ = 0;
   Object* active_ = nullptr;
   std::vector<Object*> selection_;

@@ -1,8 +1,11 @@
 #include "scene.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 #include <memory>
 
+#include "animation.h"
 #include "core.h"
 
 namespace host {
@@ -78,6 +81,36 @@ int32_t SendMessage(Object* op, int32_t type, void* data) {
   return 1;
 }
 
+namespace {
+
+// The message an edit of parameter `id` sends once the value is in place.
+void AnnounceChange(Object* op, int32_t id) {
+  ha_descid descid{};
+  descid.depth = 1;
+  descid.level[0].id = id;
+  Document* doc = op->Doc();
+  ha_desc_changed changed{doc != nullptr ? doc->Handle() : nullptr, 0, &descid};
+  SendMessage(op, HA_MSG_DESCRIPTION_POSTSETPARAMETER, &changed);
+}
+
+// Changes an object's keys as one undo step.
+template <typename Change>
+bool ChangeKeys(Object* op, Change change) {
+  Document* doc = op->Doc();
+  if (doc != nullptr) {
+    doc->StartUndo();
+    if (!doc->AddUndo(HA_UNDO_CHANGE, op)) {
+      doc->CancelUndo();
+      return false;
+    }
+  }
+  const bool changed = change(op->Keys());
+  if (doc != nullptr) doc->EndUndo();
+  return changed;
+}
+
+}  // namespace
+
 bool EditParameter(Object* op, int32_t id, const Value& value) {
   Value fresh = value;
   if (value.AsCustom().Holds() && !fresh.AsCustom().Holds()) return false;
@@ -90,13 +123,60 @@ bool EditParameter(Object* op, int32_t id, const Value& value) {
     }
   }
   op->Data().Set(id, std::move(fresh));
-  ha_descid descid{};
-  descid.depth = 1;
-  descid.level[0].id = id;
-  ha_desc_changed changed{doc != nullptr ? doc->Handle() : nullptr, 0, &descid};
-  SendMessage(op, HA_MSG_DESCRIPTION_POSTSETPARAMETER, &changed);
+  AnnounceChange(op, id);
   if (doc != nullptr) doc->EndUndo();
   return true;
+}
+
+
+bool KeyParameter(Object* op, int32_t id, AnimKey key) {
+  return ChangeKeys(op, [&](Tracks& keys) {
+    PutKey(&keys[id], std::move(key));
+    return true;
+  });
+}
+
+bool UnkeyParameter(Object* op, int32_t id, int32_t frame) {
+  auto track = op->Keys().find(id);
+  if (track == op->Keys().end()) return false;
+  const auto& keys = track->second;
+  if (std::none_of(keys.begin(), keys.end(), [frame](const AnimKey& k) { return k.frame == frame; }))
+    return false;
+  return ChangeKeys(op, [&](Tracks& all) {
+    Track& t = all[id];
+    RemoveKey(&t, frame);
+    if (t.empty()) all.erase(id);
+    return true;
+  });
+}
+
+int EvaluateFrame(Document* doc, int32_t frame) {
+  doc->Time().current = frame;
+  const bool wasSuspended = doc->UndoSuspended();
+  doc->SuspendUndo(true);
+  int changed = 0;
+  for (Object* op : doc->TreeOrder()) {
+    if (op->Keys().empty()) continue;
+    // The parameter IDs first: a message may change the object's keys no
+    // more than its container, but the map is not ours to walk meanwhile.
+    std::vector<int32_t> ids;
+    for (const auto& [id, track] : op->Keys()) ids.push_back(id);
+    for (int32_t id : ids) {
+      auto track = op->Keys().find(id);
+      if (track == op->Keys().end() || track->second.empty()) continue;
+      Value value = ValueAt(track->second, frame);
+      const Value* now = op->Data().Find(id);
+      if (now != nullptr && *now == value) continue;
+      op->Data().Set(id, std::move(value));
+      AnnounceChange(op, id);
+      ++changed;
+    }
+  }
+  for (Object* op : doc->TreeOrder()) {
+    if (op->Plugin() != nullptr && op->Plugin()->cls.get_contour != nullptr) EvaluateContour(op);
+  }
+  doc->SuspendUndo(wasSuspended);
+  return changed;
 }
 
 void PressButton(Object* op, int32_t id) {

@@ -46,6 +46,22 @@ Object* EvaluateContour(Object* op);
 // The enabling answer of the attribute editor for one parameter.
 bool IsEnabled(Object* op, int32_t id);
 
+// Keying, one undo step each (recording the object, whose keys go with its
+// container): a key of parameter `id` put in (replacing one at its frame),
+// or the key at `frame` taken out (false, and no step, when there is none).
+// Neither writes the parameter itself: the next EvaluateFrame does.
+bool KeyParameter(Object* op, int32_t id, AnimKey key);
+bool UnkeyParameter(Object* op, int32_t id, int32_t frame);
+// Goes to a frame as a host's animation does: the value every keyed
+// parameter has at that frame is written into its object's container (no
+// undo step), each parameter whose value changed is announced to its
+// object with the changed-parameter message an edit sends (so the set-ups
+// the module keeps in step follow), and every generator object's contour is
+// evaluated again. Whatever the module records for undo meanwhile is
+// dropped. Objects in tree order, parameters by ID. Answers how many
+// parameters changed.
+int EvaluateFrame(Document* doc, int32_t frame);
+
 // Single values the host hands to the module (the enabling query's value,
 // the data suite).
 ha_data NewDataHandle(const Value& value);

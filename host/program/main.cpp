@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
 #if defined(TOLVANE_HAVE_MESH)
       AddMeshCommand(app),
 #endif
+      AddAnimateCommand(app),
       AddRunCommand(app),
       AddBatchCommand(app),
   };

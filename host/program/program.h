@@ -76,6 +76,7 @@ Command AddOutlineCommand(CLI::App& app);
 Command AddPresetCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);
 Command AddBatchCommand(CLI::App& app);
+Command AddAnimateCommand(CLI::App& app);
 #if defined(TOLVANE_HAVE_MESH)
 Command AddMeshCommand(CLI::App& app);
 #endif

@@ -1,0 +1,218 @@
+// tolvane-host animate: an object of a scene file played over its frames
+// and written as an SVG that plays by itself, a numbered sequence of SVG or
+// PNG pictures, or a glTF file whose mesh morphs (docs/animation.md).
+#include <cctype>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "core.h"
+#include "outline_svg.h"
+#include "parse.h"
+#include "program.h"
+#include "safe_writer.h"
+#include "scene.h"
+#include "scenefile.h"
+#include "svg_png.h"
+#if defined(TOLVANE_HAVE_MESH)
+#include "mesh.h"
+#endif
+
+namespace program {
+
+namespace {
+
+struct AnimateOptions {
+  host::SessionOptions session;
+  std::string scene, object, frames, output;
+  double unit = 0.001;  // metres per scene unit of a glTF file (the mesh layer's default)
+  int width = 800;      // of PNG frames
+};
+
+std::string Lower(std::string text) {
+  for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return text;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && Lower(text.substr(text.size() - end.size())) == end;
+}
+
+// "A..B", both whole frames, A <= B.
+void ReadFrames(const std::string& text, int32_t* first, int32_t* last) {
+  const std::size_t dots = text.find("..");
+  long long a = 0, b = 0;
+  if (dots == std::string::npos || !host::ParseWholeNumber(text.substr(0, dots), -1000000, 1000000, &a) ||
+      !host::ParseWholeNumber(text.substr(dots + 2), -1000000, 1000000, &b) || a > b)
+    throw UsageError{"--frames takes A..B, whole frames with A <= B, such as 0..90; not '" + text + "'"};
+  *first = static_cast<int32_t>(a);
+  *last = static_cast<int32_t>(b);
+}
+
+// The name of frame `frame` of a sequence named by a printf pattern with
+// one %d (%04d, ...).
+bool FrameName(const std::string& pattern, int32_t frame, std::string* name) {
+  const std::size_t at = pattern.find('%');
+  if (at == std::string::npos || pattern.find('%', at + 1) != std::string::npos) return false;
+  std::size_t end = at + 1;
+  while (end < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[end]))) ++end;
+  if (end >= pattern.size() || pattern[end] != 'd') return false;
+  char text[64];
+  std::snprintf(text, sizeof text, pattern.substr(at, end - at + 1).c_str(), frame);
+  *name = pattern.substr(0, at) + text + pattern.substr(end + 1);
+  return true;
+}
+
+class Animation {
+ public:
+  explicit Animation(const AnimateOptions& o) : o_(o), session_(o.session) {}
+  host::Host& GetHost() { return session_.GetHost(); }
+
+  int Run() {
+    std::string error;
+    if (!session_.Open(&error)) return Fail(error);
+    std::unique_ptr<host::Document> doc = host::LoadScene(o_.scene, &error);
+    if (doc == nullptr) return Fail("cannot load the scene: " + error);
+    doc_ = host::ReplaceDocument(session_.GetHost(), session_.Doc(), std::move(doc));
+    if (doc_ == nullptr) return Fail("the session's document is not one of the host's");
+    session_.SetDoc(doc_);
+    object_ = doc_->FindNamed(o_.object);
+    if (object_ == nullptr) return Fail("no object '" + o_.object + "' in the scene " + o_.scene);
+    first_ = doc_->Time().start;
+    last_ = doc_->Time().end;
+    if (!o_.frames.empty()) ReadFrames(o_.frames, &first_, &last_);
+    const std::string& out = o_.output;
+    if (out.find('%') != std::string::npos) return Sequence();
+    if (EndsWith(out, ".svg")) return AnimatedSvg();
+    if (EndsWith(out, ".glb") || EndsWith(out, ".gltf")) return Gltf(EndsWith(out, ".glb") ? "glb" : "gltf");
+    throw UsageError{"animate writes .svg, .glb or .gltf, or a sequence such as frames/arrow-%04d.svg or .png; not '" +
+                     out + "'"};
+  }
+
+ private:
+  bool OutlinesOfFrames(std::vector<host::Outline>* outlines, std::string* error) {
+    for (int32_t f = first_; f <= last_; ++f) {
+      host::EvaluateFrame(doc_, f);
+      host::Outline outline;
+      if (!session_.ContourOutline(object_, &outline)) {
+        *error = "'" + o_.object + "' answers no outline at frame " + std::to_string(f);
+        return false;
+      }
+      outlines->push_back(std::move(outline));
+    }
+    return true;
+  }
+
+  int AnimatedSvg() {
+    std::vector<host::Outline> outlines;
+    std::string svg, error;
+    if (!OutlinesOfFrames(&outlines, &error) ||
+        !host::AnimatedOutlineSvg(outlines, doc_->Time().fps, host::SvgStyle(), &svg, &error) ||
+        !host::SaveFile(o_.output, svg, &error))
+      return Fail(error);
+    return kExitOk;
+  }
+
+  int Sequence() {
+    const bool png = EndsWith(o_.output, ".png");
+    if (!png && !EndsWith(o_.output, ".svg"))
+      throw UsageError{"a frame sequence is of .svg or .png files; not '" + o_.output + "'"};
+    std::string name;
+    if (!FrameName(o_.output, first_, &name))
+      throw UsageError{"a frame sequence's name holds one %d, %04d or the like, for the frame; not '" + o_.output +
+                       "'"};
+    std::vector<host::Outline> outlines;
+    std::string error;
+    if (!OutlinesOfFrames(&outlines, &error)) return Fail(error);
+    host::SvgStyle style;
+    style.width = o_.width;
+    for (std::size_t i = 0; i < outlines.size(); ++i) {
+      std::string svg, bytes;
+      FrameName(o_.output, first_ + static_cast<int32_t>(i), &name);
+      if (!host::OutlineSvgInBox(outlines[i], outlines, style, &svg, &error)) return Fail(error);
+      if (png && !host::SvgToPng(svg, o_.width, 0, &bytes, &error)) return Fail(error);
+      if (!host::SaveFile(name, png ? bytes : svg, &error)) return Fail(error);
+    }
+    return kExitOk;
+  }
+
+  int Gltf(const std::string& format) {
+#if defined(TOLVANE_HAVE_MESH)
+    std::vector<host::mesh::Mesh> meshes;
+    for (int32_t f = first_; f <= last_; ++f) {
+      host::EvaluateFrame(doc_, f);
+      host::mesh::Evaluation eval = host::mesh::Evaluate(session_.GetHost(), object_);
+      if (!eval.ok) return Fail("no mesh for '" + o_.object + "' at frame " + std::to_string(f) + ": " + eval.reason);
+      meshes.push_back(std::move(eval.mesh));
+    }
+    std::string error;
+    if (!host::mesh::WriteMorphAnimation(meshes, doc_->Time().fps, object_->Name(), format, o_.output, &error,
+                                         o_.unit))
+      return Fail(error);
+    return kExitOk;
+#else
+    (void)format;
+    return Fail("this build has no mesh layer: glTF files cannot be written");
+#endif
+  }
+
+  const AnimateOptions& o_;
+  host::Session session_;
+  host::Document* doc_ = nullptr;
+  host::Object* object_ = nullptr;
+  int32_t first_ = 0, last_ = 0;
+};
+
+// What the module left behind or misused, as one text; empty for nothing.
+std::string Findings(host::Host& h) {
+  std::string findings;
+  for (const host::Leak& leak : h.Leaks()) findings += (findings.empty() ? "the module left behind: " : "; ") + leak.what;
+  for (const std::string& misuse : host::Misuses())
+    findings += (findings.empty() ? "" : "; ") + std::string("the module misused the host: ") + misuse;
+  return findings;
+}
+
+int Animate(const AnimateOptions& o) {
+  if (!(o.unit > 0.0)) throw UsageError{"--unit takes a positive number of metres per scene unit"};
+  Animation animation(o);
+  const int status = animation.Run();
+  // The module must leave nothing behind and misuse nothing, whatever happened.
+  animation.GetHost().Shutdown();
+  const std::string findings = Findings(animation.GetHost());
+  if (findings.empty()) return status;
+  Fail(findings);
+  return status == kExitOk ? kExitFailed : status;
+}
+
+}  // namespace
+
+Command AddAnimateCommand(CLI::App& app) {
+  auto o = std::make_shared<AnimateOptions>();
+  CLI::App* animate = app.add_subcommand(
+      "animate", "play an object of a scene file over its frames and write the animation (SVG, frames, glTF)");
+  AddPluginOptions(animate, &o->session);
+  animate->add_option("--scene", o->scene, "the scene file, with its keys")->type_name("FILE")->required()->check(kNonEmpty);
+  animate->add_option("--object", o->object, "the object to write: an arrow (outline) or a set-up (glTF)")
+      ->type_name("NAME")
+      ->required()
+      ->check(kNonEmpty);
+  animate->add_option("--frames", o->frames, "the frames to write, A..B (by default the scene's range)")
+      ->type_name("A..B");
+  animate->add_option("--unit", o->unit, "metres per scene unit of a glTF file (0.001 by default)")->type_name("M");
+  animate->add_option("--width", o->width, "the width of PNG frames in pixels (800 by default)")
+      ->type_name("PIXELS")
+      ->check(CLI::Range(1, 16384));
+  animate->add_option("-o", o->output,
+                      "the file: .svg (plays by itself), .glb or .gltf (morph targets), or a sequence "
+                      "frames/arrow-%04d.svg or .png")
+      ->type_name("FILE")
+      ->required()
+      ->check(kNonEmpty);
+  animate->footer(
+      "Examples:\n  tolvane-host animate --scene grow.tlvscene --object Arrow -o grow.svg\n"
+      "  tolvane-host animate --scene grow.tlvscene --object Arrow --frames 0..30 -o frames/arrow-%04d.png\n"
+      "  tolvane-host animate --scene grow.tlvscene --object \"Extrude NURBS\" -o grow.glb");
+  return {animate, [o] { return Animate(*o); }};
+}
+
+}  // namespace program
