@@ -391,6 +391,8 @@ TEST_F(ServeTest, EveryPrintSubjectAnswersAsInAScript) {
       "gui click 10 20",
       "set A ARROW_SHAFT_LENGTH 250",
       "press A ARROW_MAKE_EXTRUDE",
+      "key A ARROW_SHAFT_LENGTH 10 300",
+      "frame 5",
       "select A",
   };
   // One line a subject, with its words; every subject the console knows.
@@ -409,6 +411,8 @@ TEST_F(ServeTest, EveryPrintSubjectAnswersAsInAScript) {
       {"dialogs", {"print dialogs"}},
       {"gui", {"print gui"}},
       {"mesh", {"print mesh \"Extrude NURBS\""}},
+      {"keys", {"print keys A"}},
+      {"time", {"print time"}},
   };
   host::ScriptConsole probe({&host::mesh::AddMeshCommands});
   std::vector<std::string> known;
@@ -547,7 +551,9 @@ TEST_F(ServeTest, TheStateCarriesTheTimeLineAndTheActiveObjectsKeys) {
   EXPECT_EQ(state["time"], (Json{{"fps", 24.0}, {"range", {0, 60}}, {"frame", 15}}));
   EXPECT_EQ(state["undo"]["undo"], steps + 2);  // frames, fps and range are no undo steps
   for (const Json& p : state["active"]["editor"]["params"])
-    if (p["name"] == "ARROW_SHAFT_LENGTH") EXPECT_DOUBLE_EQ(p["value"].get<double>(), 250.0);
+    if (p["name"] == "ARROW_SHAFT_LENGTH") {
+      EXPECT_DOUBLE_EQ(p["value"].get<double>(), 250.0);
+    }
   EXPECT_NE(PreviewPath("A"), atFirst);
   ASSERT_EQ(State()["active"]["keys"][0]["keys"].size(), 2u);
 
