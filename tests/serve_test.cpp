@@ -533,7 +533,8 @@ TEST_F(ServeTest, TheStateCarriesTheTimeLineAndTheActiveObjectsKeys) {
                     {"state", true}}),
       "application/json");
   ASSERT_TRUE(r && r->status == 200) << (r ? r->body : "");
-  const Json& keyed = Body(r)["state"];
+  const Json answer = Body(r);
+  const Json& keyed = answer["state"];
   EXPECT_EQ(keyed["undo"]["undo"], steps + 1);
   ASSERT_EQ(keyed["active"]["keys"].size(), 1u) << keyed["active"]["keys"];
   EXPECT_EQ(keyed["active"]["keys"][0]["name"], "ARROW_SHAFT_LENGTH");
@@ -572,9 +573,9 @@ TEST_F(ServeTest, TheStateCarriesTheTimeLineAndTheActiveObjectsKeys) {
     std::vector<std::string> words;
     std::string why;
     ASSERT_TRUE(host::ScriptConsole::SplitLine(line, &words, &why));
-    const auto answer = client_->Post("/api/command", JsonText(Json{{"words", words}}), "application/json");
-    ASSERT_TRUE(answer) << line;
-    EXPECT_NE(answer->status, 403) << line << ": " << answer->body;
+    const auto reply = client_->Post("/api/command", JsonText(Json{{"words", words}}), "application/json");
+    ASSERT_TRUE(reply) << line;
+    EXPECT_NE(reply->status, 403) << line << ": " << reply->body;
   }
 }
 
