@@ -391,6 +391,8 @@ TEST_F(ServeTest, EveryPrintSubjectAnswersAsInAScript) {
       "gui click 10 20",
       "set A ARROW_SHAFT_LENGTH 250",
       "press A ARROW_MAKE_EXTRUDE",
+      "key A ARROW_SHAFT_LENGTH 10 300",
+      "frame 5",
       "select A",
   };
   // One line a subject, with its words; every subject the console knows.
@@ -510,6 +512,71 @@ TEST_F(ServeTest, AnEditAnswersItsNotesAndTheStateInOneRequest) {
   const std::string second = "@" + std::to_string(tree[1]["serial"].get<uint64_t>());
   Command("select " + second);
   EXPECT_EQ(Body(client_->Get("/api/state"))["active"]["serial"], tree[1]["serial"]);
+}
+
+// The page's timeline needs no request of its own: the state carries the
+// document's time line and the active object's keys. A key sent as the page
+// sends it is one undo step, a frame writes the keyed value that the editor
+// and the preview then show, and the animation commands are open to requests.
+TEST_F(ServeTest, TheStateCarriesTheTimeLineAndTheActiveObjectsKeys) {
+  Command("arrow A");
+  Command("select A");
+  Json state = State();
+  EXPECT_EQ(state["time"], (Json{{"fps", 30.0}, {"range", {0, 90}}, {"frame", 0}}));
+  EXPECT_EQ(state["active"]["keys"], Json::array());
+  const std::size_t steps = state["undo"]["undo"];
+
+  const auto r = client_->Post(
+      "/api/command",
+      JsonText(Json{{"words", {"key", "@" + std::to_string(state["active"]["serial"].get<uint64_t>()),
+                               "ARROW_SHAFT_LENGTH", "0", "100"}},
+                    {"state", true}}),
+      "application/json");
+  ASSERT_TRUE(r && r->status == 200) << (r ? r->body : "");
+  const Json answer = Body(r);
+  const Json& keyed = answer["state"];
+  EXPECT_EQ(keyed["undo"]["undo"], steps + 1);
+  ASSERT_EQ(keyed["active"]["keys"].size(), 1u) << keyed["active"]["keys"];
+  EXPECT_EQ(keyed["active"]["keys"][0]["name"], "ARROW_SHAFT_LENGTH");
+  EXPECT_EQ(keyed["active"]["keys"][0]["keys"],
+            (Json::array({Json{{"frame", 0}, {"value", 100.0}, {"interpolation", "linear"}}})));
+  EXPECT_TRUE(keyed["active"]["preview"].is_string());
+
+  Command("key A ARROW_SHAFT_LENGTH 30 400 ease");
+  Command("fps 24");
+  Command("range 0 60");
+  Command("frame 0");
+  const std::string atFirst = PreviewPath("A");
+  Command("frame 15");
+  state = State();
+  EXPECT_EQ(state["time"], (Json{{"fps", 24.0}, {"range", {0, 60}}, {"frame", 15}}));
+  EXPECT_EQ(state["undo"]["undo"], steps + 2);  // frames, fps and range are no undo steps
+  for (const Json& p : state["active"]["editor"]["params"])
+    if (p["name"] == "ARROW_SHAFT_LENGTH") {
+      EXPECT_DOUBLE_EQ(p["value"].get<double>(), 250.0);
+    }
+  EXPECT_NE(PreviewPath("A"), atFirst);
+  ASSERT_EQ(State()["active"]["keys"][0]["keys"].size(), 2u);
+
+  // Undo takes the keys out one step at a time, redo puts them back.
+  Command("undo");
+  EXPECT_EQ(State()["active"]["keys"][0]["keys"].size(), 1u);
+  Command("undo");
+  EXPECT_EQ(State()["active"]["keys"], Json::array());
+  Command("redo");
+  EXPECT_EQ(State()["active"]["keys"][0]["keys"].size(), 1u);
+  Command("unkey A ARROW_SHAFT_LENGTH 0");
+  EXPECT_EQ(State()["active"]["keys"], Json::array());
+  Command("unkey A ARROW_SHAFT_LENGTH 0", 400);
+
+  for (const char* line : {"key x y 0 1", "unkey x y 0", "frame x", "fps x", "range x y", "print time"}) {
+    std::vector<std::string> words;
+    std::string why;
+    ASSERT_TRUE(host::ScriptConsole::SplitLine(line, &words, &why));
+    const auto reply = client_->Post("/api/command", JsonText(Json{{"words", words}}), "application/json");
+    ASSERT_TRUE(reply) << line;
+    EXPECT_NE(reply->status, 403) << line << ": " << reply->body;
+  }
 }
 
 // A workbench started again in the same state folder loads the recovery

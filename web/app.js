@@ -118,6 +118,8 @@ async function apply(next, t0) {
   renderUndo();
   renderTree();
   renderEditor();
+  renderKeys();
+  renderTimeline();
   renderPath();
   renderUserData();
   renderGallery();
@@ -312,8 +314,59 @@ function makeRow(param) {
   if (!input.id) input.id = `p-${param.name}`;
   input.classList.add('value');
   if (!field.contains(input)) field.prepend(input);
+  if (animatable(param)) field.append(makeKeyButton(param));
   row.append(label, field);
   return row;
+}
+
+// Numbers, switches and choices can be keyed; texts, links and vectors not.
+const animatable = (param) => param.type === 'float' || param.type === 'int32' || param.type === 'bool';
+
+// The parameter's keys on the active object, and its key at the current frame.
+function keysOf(name) {
+  const track = state.active && state.active.keys ? state.active.keys.find((p) => p.name === name) : undefined;
+  const here = track && state.time ? track.keys.find((k) => k.frame === state.time.frame) : undefined;
+  return { track, here };
+}
+
+// Keys the value the parameter has now at the current frame, or takes the
+// key out when the frame has one: one undo step either way.
+function makeKeyButton(param) {
+  const button = document.createElement('button');
+  button.type = 'button';
+  button.className = 'key';
+  button.id = `k-${param.name}`;
+  button.dataset.param = param.name;
+  button.textContent = '\u25C7';
+  button.addEventListener('click', () => act(async () => {
+    const a = state.active;
+    if (!a || !a.editor || !state.time) return;
+    const frame = String(state.time.frame);
+    if (keysOf(param.name).here) {
+      await command(['unkey', at(a), param.name, frame]);
+      return;
+    }
+    const entry = a.editor.params.find((p) => p.name === param.name);
+    if (!entry) return;
+    await command(['key', at(a), param.name, frame, String(entry.value)]);
+  }));
+  return button;
+}
+
+function renderKeys() {
+  if (!state.active || !state.active.editor) return;
+  for (const button of $('editor').querySelectorAll('button.key')) {
+    const { track, here } = keysOf(button.dataset.param);
+    const keyed = here ? 'frame' : track ? 'other' : 'none';
+    const title = here ? `keyed at frame ${state.time.frame}: click to take the key out`
+      : track ? `keyed at frames ${track.keys.map((k) => k.frame).join(', ')}: click to key the value at this frame`
+        : 'click to key the value at this frame';
+    if (button.dataset.keyed === keyed && button.title === title) continue;
+    button.dataset.keyed = keyed;
+    button.textContent = here ? '\u25C6' : '\u25C7';
+    button.setAttribute('aria-pressed', String(Boolean(here)));
+    button.title = title;
+  }
 }
 
 function makeButton(param) {
@@ -433,6 +486,83 @@ function renderEditor() {
   }
   $('editor').replaceChildren(Object.assign(document.createElement('p'),
     { className: 'hint', textContent: `An object of type ${a.type}: its parameters by ID.` }), table);
+}
+
+// --- the timeline ----------------------------------------------------------------
+
+// The frame is the document's: the slider and the number send `frame N`,
+// and the previews follow the state it answers. While one frame is on its
+// way the slider's next waits, and only the latest waiting frame is sent.
+let playing = false;
+let playTimer = null;
+let wantedFrame = null;
+
+function goToFrame(frame) {
+  if (!Number.isFinite(frame)) return;
+  const waiting = wantedFrame !== null;
+  wantedFrame = Math.round(frame);
+  if (waiting) return;
+  act(async () => {
+    const next = wantedFrame;
+    wantedFrame = null;
+    await command(['frame', String(next)], { quiet: true });
+  });
+}
+
+function renderTimeline() {
+  const t = state.time;
+  if (!t) return;
+  const [first, last] = t.range;
+  for (const input of [$('frame-slider'), $('frame-number')]) {
+    if (input.min !== String(first)) input.min = String(first);
+    if (input.max !== String(last)) input.max = String(last);
+  }
+  const slider = $('frame-slider');
+  const number = $('frame-number');
+  $('timeline').dataset.frame = String(t.frame);
+  if (wantedFrame === null) {
+    if (slider.value !== String(t.frame)) slider.value = String(t.frame);
+    if ((playing || document.activeElement !== number) && number.value !== String(t.frame)) number.value = String(t.frame);
+  }
+  const info = `frame ${t.frame} of ${first}\u2013${last} \u00B7 ${formatNumber(t.fps)} fps`;
+  if ($('time-info').textContent !== info) $('time-info').textContent = info;
+}
+
+// Playing steps the frame at the document's rate through the same command,
+// from the start again after the range's last frame; a frame that takes
+// longer than its share of a second is not skipped but waited for.
+function play() {
+  if (playing || !state || !state.time) return;
+  playing = true;
+  showPlaying();
+  const tick = () => {
+    if (!playing) return;
+    const started = performance.now();
+    act(async () => {
+      if (!playing) return;
+      const { frame, range } = state.time;
+      const next = frame + 1 > range[1] || frame < range[0] ? range[0] : frame + 1;
+      await command(['frame', String(next)], { quiet: true });
+    }).then(() => {
+      if (!playing) return;
+      const wait = Math.max(0, 1000 / state.time.fps - (performance.now() - started));
+      playTimer = setTimeout(tick, wait);
+    });
+  };
+  tick();
+}
+
+function stop() {
+  playing = false;
+  clearTimeout(playTimer);
+  showPlaying();
+}
+
+function showPlaying() {
+  $('play').setAttribute('aria-pressed', String(playing));
+  $('play').disabled = playing;
+  $('stop').disabled = !playing;
+  $('timeline').dataset.playing = String(playing);
 }
 
 // --- paths -------------------------------------------------------------------
@@ -763,6 +893,10 @@ $('new-doc').addEventListener('click', () => act(() => command(['new'])));
 $('add-arrow').addEventListener('click', () => act(() => addObject('arrow', 'Arrow')));
 $('add-spline').addEventListener('click', () => act(() => addObject('spline', 'Path')));
 $('add-null').addEventListener('click', () => act(() => addObject('null', 'Null')));
+$('play').addEventListener('click', play);
+$('stop').addEventListener('click', stop);
+$('frame-slider').addEventListener('input', (e) => goToFrame(Number(e.target.value)));
+$('frame-number').addEventListener('change', (e) => goToFrame(Number(e.target.value)));
 $('view3d-fit').addEventListener('click', () => view3d && view3d.fit());
 $('banner-close').addEventListener('click', () => { bannerClosed = true; $('banner').hidden = true; });
 $('path-apply').addEventListener('click', () => {

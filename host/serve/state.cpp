@@ -50,6 +50,7 @@ Json Workbench::Impl::State(bool withViews) {
   state["console"] = console->PrintedDocument("console", &e);
   state["boxes"] = console->PrintedDocument("boxes", &e);
   state["dialogs"] = console->PrintedDocument("dialogs", &e);
+  state["time"] = console->PrintedDocument("time", &e);
   ScriptError guiError;
   state["gui"] = console->PrintedDocument("gui", &guiError);
   state["gui_error"] = state["gui"].is_null() ? Json(guiError.message) : Json(nullptr);
@@ -74,6 +75,9 @@ Json Workbench::Impl::ActiveJson(Object* op, bool withViews) {
   active["userdata"] = console->PrintedDocument("userdata " + at, &e);
   active["params"] = console->PrintedDocument("params " + at, &e);
   active["editor"] = S().DescriptionOf(op) != nullptr ? console->PrintedDocument("editor " + at, &e) : Json(nullptr);
+  // The time line is the state's own; of `print keys` the object keeps its keyed parameters.
+  const Json keys = console->PrintedDocument("keys " + at, &e);
+  active["keys"] = keys.is_object() && keys.contains("params") ? keys["params"] : Json::array();
   if (op->Type() == Ospline) {
     const Value* closed = op->Data().Find(SPLINEOBJECT_CLOSED);
     Json points = Json::array();

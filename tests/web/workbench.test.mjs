@@ -384,6 +384,98 @@ test('a preset of the gallery loads into the selected arrow', async () => {
   await shot('14-gallery');
 });
 
+const frameShown = () => page.inputValue('#frame-number');
+const keyMark = (name) => page.getAttribute(`#k-${name}`, 'data-keyed');
+
+async function typeFrame(frame) {
+  await step(async () => {
+    await page.fill('#frame-number', String(frame));
+    await page.press('#frame-number', 'Enter');
+  });
+}
+
+test('shaft length keyed at frames 0 and 30: the slider moves the preview between them', async () => {
+  await step(() => page.click('#add-arrow'));
+  assert.equal(await page.textContent('#editor-title'), 'Attributes of Arrow 2');
+  assert.equal(await frameShown(), '0');
+  assert.equal(await page.getAttribute('#frame-slider', 'max'), '90');
+  // Every number, switch and choice has its key button; a text or a link none.
+  for (const name of ['ARROW_SHAFT_LENGTH', 'ARROW_CHEVRON', 'ARROW_PLANE']) assert.equal(await keyMark(name), 'none', name);
+  assert.equal(await page.$('#k-ARROW_WRAP_SPLINE'), null);
+
+  await setNumber('ARROW_SHAFT_LENGTH', 100);
+  const undoBefore = await page.textContent('#undo');
+  await step(() => page.click('#k-ARROW_SHAFT_LENGTH'));
+  assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'frame');
+  assert.equal(await page.textContent('#k-ARROW_SHAFT_LENGTH'), '\u25C6');
+  assert.notEqual(await page.textContent('#undo'), undoBefore);  // a key is an undo step
+  const atFirst = await outlinePath();
+
+  await typeFrame(30);
+  assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'other');
+  assert.equal(await page.textContent('#k-ARROW_SHAFT_LENGTH'), '\u25C7');
+  await setNumber('ARROW_SHAFT_LENGTH', 400);
+  await step(() => page.click('#k-ARROW_SHAFT_LENGTH'));
+  assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'frame');
+  const atLast = await outlinePath();
+  assert.notEqual(atLast, atFirst);
+
+  // The slider, as a user moves it with the keyboard: to the range's start,
+  // then fifteen frames on, half way from one key to the other.
+  await step(async () => {
+    await page.focus('#frame-slider');
+    await page.keyboard.press('Home');
+  });
+  assert.equal(await frameShown(), '0');
+  assert.equal(await page.inputValue('#p-ARROW_SHAFT_LENGTH'), '100');
+  assert.equal(await outlinePath(), atFirst);
+  await step(async () => {
+    for (let i = 0; i < 15; i++) await page.keyboard.press('ArrowRight');
+  });
+  assert.equal(await frameShown(), '15');
+  assert.equal(await page.inputValue('#frame-slider'), '15');
+  assert.equal(await page.inputValue('#p-ARROW_SHAFT_LENGTH'), '250');
+  const between = await outlinePath();
+  assert.notEqual(between, atFirst);
+  assert.notEqual(between, atLast);
+  const state = await page.evaluate(() => fetch('/api/state').then((r) => r.json()));
+  assert.equal(state.time.frame, 15);
+  assert.deepEqual(state.active.keys[0].keys.map((k) => [k.frame, k.value]), [[0, 100], [30, 400]]);
+
+  // Pressed on a frame without a key it keys there; pressed again it takes the key out.
+  await step(() => page.click('#k-ARROW_SHAFT_LENGTH'));
+  assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'frame');
+  await step(() => page.click('#k-ARROW_SHAFT_LENGTH'));
+  assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'other');
+  const again = await page.evaluate(() => fetch('/api/state').then((r) => r.json()));
+  assert.deepEqual(again.active.keys[0].keys.map((k) => k.frame), [0, 30]);
+});
+
+test('play steps the frame at the document\'s rate and the previews follow; stop keeps the frame', async () => {
+  const from = Number(await frameShown());
+  const before = await outlinePath();
+  await page.click('#play');
+  assert.equal(await page.isDisabled('#play'), true);
+  await page.waitForFunction((f) => Number(document.getElementById('frame-number').value) >= f + 5, from,
+    { timeout: 10000 });
+  await page.click('#stop');
+  await page.waitForFunction(() => document.body.dataset.busy === '0');
+  const stopped = await frameShown();
+  assert.ok(Number(stopped) > from, `stopped at ${stopped}, started at ${from}`);
+  assert.notEqual(await outlinePath(), before);
+  await new Promise((resolve) => setTimeout(resolve, 300));
+  assert.equal(await frameShown(), stopped);
+  const state = await page.evaluate(() => fetch('/api/state').then((r) => r.json()));
+  assert.equal(String(state.time.frame), stopped);
+  assert.equal(await page.isDisabled('#play'), false);
+  assert.equal(await page.isDisabled('#stop'), true);
+  // Back to the key at frame 30 for the picture.
+  await typeFrame(30);
+  await page.locator('#timeline').screenshot({ path: path.join(shots, '17-timeline.png') });
+  await page.locator('#view-pane').screenshot({ path: path.join(shots, '18-timeline-views.png') });
+  await shot('19-timeline-page');
+});
+
 test('at 1024 x 768 nothing scrolls sideways and the previews stay in view', async () => {
   await page.setViewportSize({ width: 1024, height: 768 });
   await step(() => page.click('#tree .node[data-path="Cloner/Extrude NURBS/Arrow"]'));
