@@ -7,9 +7,9 @@
 
 #include "files.h"
 #include "fixture.h"
+#include "plugin_folders.h"
 #if defined(TOLVANE_MACHO_LOADER)
 #include "macho_plan.h"
-#include "plugin_folders.h"
 #endif
 
 #if defined(_WIN32)
