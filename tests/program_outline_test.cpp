@@ -389,7 +389,7 @@ TEST(ProgramOutline, BadArgumentsAreUsageErrors) {
       {"outline --release 13", {"--release", "13"}},
       {"outline --release", {"--release"}},
       {"outline --format png", {"png", "-o"}},
-      {"outline --format svg --fill 'x\"/>'", {"--fill", "colour"}},
+      {"outline --format svg --fill \"x/><g>\"", {"--fill", "colour"}},
       {"outline --format svg --stroke bleu", {"--stroke", "bleu"}},
       {"outline --format svg --background none", {"--background", "none"}},
       {"outline --format svg --size 0", {"--size", "0"}},
@@ -427,7 +427,7 @@ TEST(ProgramOutline, SvgTakesItsColoursSizeAndMargin) {
   };
   const std::vector<Case> cases = {
       {"", {"width=\"800\" height=\"364\"", "fill=\"#cfe3f7\"", "stroke=\"#1d4f80\"", "stroke-width=\"2.0\""}},
-      {"--fill tomato --stroke '#000'", {"fill=\"tomato\"", "stroke=\"#000\""}},
+      {"--fill tomato --stroke \"#000\"", {"fill=\"tomato\"", "stroke=\"#000\""}},
       {"--fill none --stroke-width 7.5", {"fill=\"none\"", "stroke-width=\"7.5\""}},
       {"--stroke-width 0", {"stroke=\"none\""}},
       {"--background white", {"<rect", "fill=\"white\""}},
@@ -453,8 +453,8 @@ TEST(ProgramOutline, PngIsTheDrawingRenderedAtTheSizeAsked) {
   if (!host::CanRenderSvg()) GTEST_SKIP() << "this build renders no SVG";
   TempDir tmp;
   const std::string file = tmp.File("arrow.png");
-  const auto r = RunProgram("outline --format png --size 500 --margin 0 --fill '#ff0000' --stroke none "
-                            "--background '#0000ff' -o " + Quoted(file));
+  const auto r = RunProgram("outline --format png --size 500 --margin 0 --fill \"#ff0000\" --stroke none "
+                            "--background \"#0000ff\" -o " + Quoted(file));
   ASSERT_EQ(r.status, 0) << r.err;
   std::string bytes, error;
   ASSERT_TRUE(host::ReadWholeFile(file, &bytes, &error)) << error;
