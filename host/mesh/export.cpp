@@ -48,6 +48,35 @@ std::string Lower(std::string text) {
   return text;
 }
 
+aiVector3D AiVector(Vec3 v) {
+  return aiVector3D(static_cast<ai_real>(v.x), static_cast<ai_real>(v.y), static_cast<ai_real>(v.z));
+}
+
+// A mesh of the file: the shaded mesh's vertices and normals through
+// `place` and `turn`.
+template <typename Place, typename Turn>
+aiMesh* AiMeshOf(const ShadedMesh& mesh, const std::string& name, unsigned int material, Place place, Turn turn) {
+  auto* m = new aiMesh();
+  m->mName = aiString(name);
+  m->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+  m->mMaterialIndex = material;
+  m->mNumVertices = static_cast<unsigned int>(mesh.vertices.size());
+  m->mVertices = new aiVector3D[mesh.vertices.size()];
+  m->mNormals = new aiVector3D[mesh.vertices.size()];
+  for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+    m->mVertices[i] = AiVector(place(mesh.vertices[i]));
+    m->mNormals[i] = AiVector(turn(mesh.normals[i]));
+  }
+  m->mNumFaces = static_cast<unsigned int>(mesh.triangles.size());
+  m->mFaces = new aiFace[mesh.triangles.size()];
+  for (std::size_t i = 0; i < mesh.triangles.size(); ++i) {
+    aiFace& face = m->mFaces[i];
+    face.mNumIndices = 3;
+    face.mIndices = new unsigned int[3]{mesh.triangles[i][0], mesh.triangles[i][1], mesh.triangles[i][2]};
+  }
+  return m;
+}
+
 // A scene of one node holding the mesh, with one plain material; positions
 // multiplied by `scale`.
 std::unique_ptr<aiScene> SceneOf(const ShadedMesh& mesh, const std::string& name, double scale) {
@@ -65,25 +94,8 @@ std::unique_ptr<aiScene> SceneOf(const ShadedMesh& mesh, const std::string& name
   scene->mNumMaterials = 1;
   scene->mMaterials = new aiMaterial*[1]{material};
 
-  auto* m = new aiMesh();
-  m->mName = aiString(name.empty() ? "mesh" : name);
-  m->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
-  m->mMaterialIndex = 0;
-  m->mNumVertices = static_cast<unsigned int>(mesh.vertices.size());
-  m->mVertices = new aiVector3D[mesh.vertices.size()];
-  m->mNormals = new aiVector3D[mesh.vertices.size()];
-  for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
-    const Vec3 v = mesh.vertices[i] * scale, n = mesh.normals[i];
-    m->mVertices[i] = aiVector3D(static_cast<ai_real>(v.x), static_cast<ai_real>(v.y), static_cast<ai_real>(v.z));
-    m->mNormals[i] = aiVector3D(static_cast<ai_real>(n.x), static_cast<ai_real>(n.y), static_cast<ai_real>(n.z));
-  }
-  m->mNumFaces = static_cast<unsigned int>(mesh.triangles.size());
-  m->mFaces = new aiFace[mesh.triangles.size()];
-  for (std::size_t i = 0; i < mesh.triangles.size(); ++i) {
-    aiFace& face = m->mFaces[i];
-    face.mNumIndices = 3;
-    face.mIndices = new unsigned int[3]{mesh.triangles[i][0], mesh.triangles[i][1], mesh.triangles[i][2]};
-  }
+  aiMesh* m = AiMeshOf(mesh, name.empty() ? "mesh" : name, 0, [scale](Vec3 v) { return v * scale; },
+                       [](Vec3 n) { return n; });
   scene->mNumMeshes = 1;
   scene->mMeshes = new aiMesh*[1]{m};
   return scene;
@@ -202,35 +214,6 @@ bool ExportScene(const aiScene& scene, const FormatInfo& info, const std::string
     }
   }
   return true;
-}
-
-aiVector3D AiVector(Vec3 v) {
-  return aiVector3D(static_cast<ai_real>(v.x), static_cast<ai_real>(v.y), static_cast<ai_real>(v.z));
-}
-
-// A mesh of the file: the shaded mesh's vertices and normals through
-// `place` and `turn`.
-template <typename Place, typename Turn>
-aiMesh* AiMeshOf(const ShadedMesh& mesh, const std::string& name, unsigned int material, Place place, Turn turn) {
-  auto* m = new aiMesh();
-  m->mName = aiString(name);
-  m->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
-  m->mMaterialIndex = material;
-  m->mNumVertices = static_cast<unsigned int>(mesh.vertices.size());
-  m->mVertices = new aiVector3D[mesh.vertices.size()];
-  m->mNormals = new aiVector3D[mesh.vertices.size()];
-  for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
-    m->mVertices[i] = AiVector(place(mesh.vertices[i]));
-    m->mNormals[i] = AiVector(turn(mesh.normals[i]));
-  }
-  m->mNumFaces = static_cast<unsigned int>(mesh.triangles.size());
-  m->mFaces = new aiFace[mesh.triangles.size()];
-  for (std::size_t i = 0; i < mesh.triangles.size(); ++i) {
-    aiFace& face = m->mFaces[i];
-    face.mNumIndices = 3;
-    face.mIndices = new unsigned int[3]{mesh.triangles[i][0], mesh.triangles[i][1], mesh.triangles[i][2]};
-  }
-  return m;
 }
 
 // Appends `mesh` to `into`, its vertices through `place` and normals

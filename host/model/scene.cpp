@@ -93,9 +93,11 @@ void AnnounceChange(Object* op, int32_t id) {
   SendMessage(op, HA_MSG_DESCRIPTION_POSTSETPARAMETER, &changed);
 }
 
-// Changes an object's keys as one undo step.
+// Runs `change` as one undo step recording the object (none for an object
+// outside a document); false, with nothing run, when the object's state for
+// undo could not be copied.
 template <typename Change>
-bool ChangeKeys(Object* op, Change change) {
+bool AsOneUndoStep(Object* op, Change change) {
   Document* doc = op->Doc();
   if (doc != nullptr) {
     doc->StartUndo();
@@ -104,9 +106,15 @@ bool ChangeKeys(Object* op, Change change) {
       return false;
     }
   }
-  const bool changed = change(op->Keys());
+  const bool changed = change();
   if (doc != nullptr) doc->EndUndo();
   return changed;
+}
+
+// Changes an object's keys as one undo step.
+template <typename Change>
+bool ChangeKeys(Object* op, Change change) {
+  return AsOneUndoStep(op, [&] { return change(op->Keys()); });
 }
 
 }  // namespace
@@ -114,18 +122,11 @@ bool ChangeKeys(Object* op, Change change) {
 bool EditParameter(Object* op, int32_t id, const Value& value) {
   Value fresh = value;
   if (value.AsCustom().Holds() && !fresh.AsCustom().Holds()) return false;
-  Document* doc = op->Doc();
-  if (doc != nullptr) {
-    doc->StartUndo();
-    if (!doc->AddUndo(HA_UNDO_CHANGE, op)) {
-      doc->CancelUndo();
-      return false;
-    }
-  }
-  op->Data().Set(id, std::move(fresh));
-  AnnounceChange(op, id);
-  if (doc != nullptr) doc->EndUndo();
-  return true;
+  return AsOneUndoStep(op, [&] {
+    op->Data().Set(id, std::move(fresh));
+    AnnounceChange(op, id);
+    return true;
+  });
 }
 
 
