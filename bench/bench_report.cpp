@@ -3,7 +3,7 @@
 // of contour_bench and mesh_bench (Google Benchmark, medians of
 // repetitions, CPU time).
 //
-//   bench_report --scene FILE [--contour FILE] [--mesh FILE] [--workbench FILE] [--out FILE]
+//   bench_report --scene FILE [--contour FILE] [--mesh FILE] [--workbench FILE] [--batch FILE] [--out FILE]
 //
 // Targets (Release build, medians):
 //   linear: time per object at the largest size within 1.5x that at the
@@ -14,7 +14,9 @@
 //           step of its creation included;
 //   a contour through the host <= 10x the bare kernel (the default arrow);
 //   Dots, 1,000,000 points: scene file saved and loaded >= 100 MB/s each
-//           way (1 MB = 10^6 bytes); the field drawn <= 50 ms.
+//           way (1 MB = 10^6 bytes); the field drawn <= 50 ms;
+//   batch: a table of 10,000 rows into one SVG or one glb <= 2 s, whether
+//           its arrows share a few shapes or all differ.
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -245,6 +247,23 @@ void WorkbenchRows(const Json& w) {
   Judge(flat, end - settled, std::max(settled * 0.10, 8e6), true);
 }
 
+// The batch command's runs (bench/batch_bench.sh): the median wall time of
+// the whole program, table read, arrows made and file written.
+void BatchRows(const Json& runs) {
+  for (const Json& run : runs) {
+    const long long rows = run.at("rows").get<long long>();
+    const std::string format = run.at("format").get<std::string>();
+    const double seconds = run.at("seconds").get<double>();
+    Row& r = Add({"batch " + run.at("table").get<std::string>() + " -> ." + format, Count(rows), seconds,
+                  seconds / static_cast<double>(rows), Fmt("%.1f MB", run.at("bytes").get<double>() / 1e6), "", -1,
+                  ""});
+    if (rows >= 10000 && (format == "svg" || format == "glb")) {
+      r.target = "<= 2 s";
+      Judge(r, seconds, 2.0, true);
+    }
+  }
+}
+
 std::string CpuModel() {
   std::ifstream in("/proc/cpuinfo");
   std::string line;
@@ -264,7 +283,7 @@ std::string Pad(const std::string& text, std::size_t width) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string sceneFile, contourFile, meshFile, workbenchFile, outFile;
+  std::string sceneFile, contourFile, meshFile, workbenchFile, batchFile, outFile;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (i + 1 >= argc) Die(arg + " needs a value");
@@ -273,15 +292,18 @@ int main(int argc, char** argv) {
     else if (arg == "--contour") contourFile = value;
     else if (arg == "--mesh") meshFile = value;
     else if (arg == "--workbench") workbenchFile = value;
+    else if (arg == "--batch") batchFile = value;
     else if (arg == "--out") outFile = value;
     else Die("unknown option " + arg);
   }
-  if (sceneFile.empty()) Die("usage: bench_report --scene FILE [--contour FILE] [--mesh FILE] [--workbench FILE] [--out FILE]");
+  if (sceneFile.empty())
+    Die("usage: bench_report --scene FILE [--contour FILE] [--mesh FILE] [--workbench FILE] [--batch FILE] [--out FILE]");
   const Json scene = ReadJson(sceneFile);
   SceneRows(scene);
   if (!contourFile.empty()) ContourRows(ReadJson(contourFile));
   if (!meshFile.empty()) MeshRows(ReadJson(meshFile));
   if (!workbenchFile.empty()) WorkbenchRows(ReadJson(workbenchFile));
+  if (!batchFile.empty()) BatchRows(ReadJson(batchFile));
 
   const std::time_t now = std::time(nullptr);
   char date[32];

@@ -48,8 +48,9 @@ if grep -qw tolvane_serve <<<"$known" && command -v "${CHROMIUM:-chromium}" >/de
   report+=(--workbench "$out/workbench.json")
 fi
 if grep -qw tolvane_mesh <<<"$known"; then
-  echo "batch: 10,000 rows into .svg and .glb (best of 3)..." >&2
-  bash bench/batch_bench.sh "$build/tolvane-host" "$scratch/batch" "$out/batch.json" | tee "$out/batch.txt"
+  echo "batch: 10,000 rows into .svg, .glb and .obj (median of 3)..." >&2
+  bash bench/batch_bench.sh "$build/tolvane-host" "$scratch/batch" "$out/batch.json" >"$out/batch.txt"
+  report+=(--batch "$out/batch.json")
 fi
 echo >&2
 "$build/bench_report" "${report[@]}" --out bench/results.json

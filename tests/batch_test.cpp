@@ -185,9 +185,23 @@ TEST(Batch, GlbNodesArePlacedWhereTheRowsSayAndShareMeshes) {
   const Json gltf = GlbJson(ReadFileBytes(dir.File("t.glb")));
   ASSERT_TRUE(gltf.is_object());
   ExpectPlacements(GlbPlacements(gltf, 0.001), 1e-3, false);
-  // Two shapes in (at most) four colours: never a mesh a row beyond them.
-  EXPECT_LE(gltf["meshes"].size(), 4u);
-  EXPECT_GE(gltf["meshes"].size(), 2u);
+  // Two shapes in four colours: a file mesh for each (shape, colour) pair,
+  // the pairs of one shape sharing its vertices; each row's node shows its
+  // row's colour.
+  ASSERT_EQ(gltf["meshes"].size(), 4u);
+  std::map<int, int> positionUses;
+  for (const Json& m : gltf["meshes"]) ++positionUses[m["primitives"][0]["attributes"]["POSITION"].get<int>()];
+  EXPECT_EQ(positionUses.size(), 2u);
+  const std::map<std::string, std::vector<double>> rowColour{
+      {"row-1", {1, 0, 0, 1}}, {"row-2", {0, 1, 0, 1}}, {"row-3", {70 / 255.0, 130 / 255.0, 180 / 255.0, 1}}};
+  for (const Json& node : gltf["nodes"]) {
+    const auto colour = rowColour.find(node.value("name", ""));
+    if (colour == rowColour.end()) continue;
+    SCOPED_TRACE(colour->first);
+    const int material = gltf["meshes"][node["mesh"].get<int>()]["primitives"][0]["material"].get<int>();
+    const Json& factor = gltf["materials"][material]["pbrMetallicRoughness"]["baseColorFactor"];
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(factor[k].get<double>(), colour->second[k], 1e-6);
+  }
 }
 
 TEST(Batch, EveryMeshFormatIsWritten) {
@@ -200,6 +214,11 @@ TEST(Batch, EveryMeshFormatIsWritten) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_GT(ReadFileBytes(out).size(), 100u);
   }
+  // A gltf file's buffer is the file beside it that it names.
+  const Json gltf = Json::parse(ReadFileBytes(dir.File("t.gltf")), nullptr, false);
+  ASSERT_TRUE(gltf.is_object());
+  EXPECT_EQ(gltf["buffers"][0]["uri"], "t.bin");
+  EXPECT_EQ(ReadFileBytes(dir.File("t.bin")).size(), gltf["buffers"][0]["byteLength"].get<std::size_t>());
 }
 
 struct BadRowCase {

@@ -54,9 +54,13 @@ mv flat-program.data flat-program.gltf
 # Arrows from a table: a node a row, the meshes shared.
 "$host" batch "$root/examples/vector-field.csv" -o field.glb
 "$host" batch "$root/examples/vector-field.csv" -o field.gltf
+# and arrows that all differ, some see-through: a mesh a row.
+printf 'x,y,angle,colour,ARROW_SHAFT_LENGTH\n0,0,0,#ff000080,100\n300,0,45,blue,150\n0,300,90,,200\n' >distinct.csv
+"$host" batch distinct.csv -o distinct.glb
+"$host" batch distinct.csv -o distinct.gltf
 status=0
 report="$(node "$root/tools/mesh/validate-gltf.mjs" flat.glb flat.gltf round.glb round.gltf round-cm.glb chevron.glb \
-  flat-program.gltf field.glb field.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf animated.glb animated.gltf)" || status=$?
+  flat-program.gltf field.glb field.gltf distinct.glb distinct.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf animated.glb animated.gltf)" || status=$?
 echo "$report"
 [ "$status" -eq 0 ] || exit 1
 # No errors and no warnings either.

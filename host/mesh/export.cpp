@@ -17,6 +17,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "gltf_file.h"
 #include "mesh.h"
 #include "outputs.h"
 #include "safe_writer.h"
@@ -239,18 +240,17 @@ aiMaterial* MaterialOf(const std::array<double, 4>& rgba, const std::string& nam
   return material;
 }
 
-// The scene of the placed copies (see WritePlacedMeshes).
+// The scene of the placed copies in an OBJ file (a group a copy), or in an
+// STL or PLY file (one mesh); glTF files are written by PlacedGltfBytes.
 std::unique_ptr<aiScene> PlacedScene(const std::vector<Mesh>& meshes, const std::vector<PlacedMesh>& copies,
                                      const std::string& format, double unit) {
   const double scale = PositionScale(format, unit);
-  const bool nodes = format == "glb" || format == "gltf" || format == "obj";
-  const bool instanced = format == "glb" || format == "gltf";
+  const bool nodes = format == "obj";
   std::vector<ShadedMesh> shaded(meshes.size());
   std::vector<bool> done(meshes.size(), false);
   std::vector<std::array<double, 4>> colours;
   std::vector<aiMaterial*> materials;
   std::vector<aiMesh*> aiMeshes;
-  std::map<std::pair<std::size_t, std::size_t>, unsigned int> shared;  // (mesh, colour) -> file mesh
   std::vector<aiNode*> children;
   ShadedMesh merged;  // every copy, where the format has one mesh
   const auto colourIndex = [&](const std::array<double, 4>& rgba) {
@@ -268,40 +268,16 @@ std::unique_ptr<aiScene> PlacedScene(const std::vector<Mesh>& meshes, const std:
     const std::size_t colour = colourIndex(c.rgba);
     const double a = c.angle * 3.14159265358979323846 / 180.0, ca = std::cos(a), sa = std::sin(a);
     const auto turn = [ca, sa](Vec3 v) { return Vec3{ca * v.x - sa * v.y, sa * v.x + ca * v.y, v.z}; };
-    unsigned int index = 0;
-    if (instanced) {
-      const auto key = std::make_pair(c.mesh, colour);
-      const auto found = shared.find(key);
-      if (found == shared.end()) {
-        index = static_cast<unsigned int>(aiMeshes.size());
-        aiMeshes.push_back(AiMeshOf(shaded[c.mesh], "arrow" + std::to_string(c.mesh + 1),
-                                    static_cast<unsigned int>(colour), [scale](Vec3 v) { return v * scale; },
-                                    [](Vec3 n) { return n; }));
-        shared.emplace(key, index);
-      } else {
-        index = found->second;
-      }
-    } else {
-      const auto place = [&](Vec3 v) { return (turn(v) * c.scale + c.origin) * scale; };
-      if (nodes) {
-        index = static_cast<unsigned int>(aiMeshes.size());
-        aiMeshes.push_back(AiMeshOf(shaded[c.mesh], c.name, static_cast<unsigned int>(colour), place, turn));
-      } else {
-        AppendPlaced(shaded[c.mesh], place, turn, &merged);
-      }
+    const auto place = [&](Vec3 v) { return (turn(v) * c.scale + c.origin) * scale; };
+    if (!nodes) {
+      AppendPlaced(shaded[c.mesh], place, turn, &merged);
+      continue;
     }
-    if (!nodes) continue;
+    const auto index = static_cast<unsigned int>(aiMeshes.size());
+    aiMeshes.push_back(AiMeshOf(shaded[c.mesh], c.name, static_cast<unsigned int>(colour), place, turn));
     auto* node = new aiNode(c.name);
     node->mNumMeshes = 1;
     node->mMeshes = new unsigned int[1]{index};
-    if (instanced) {
-      const Vec3 t = c.origin * scale;
-      const auto s = static_cast<ai_real>(c.scale);
-      node->mTransformation = aiMatrix4x4(
-          static_cast<ai_real>(ca) * s, static_cast<ai_real>(-sa) * s, 0, static_cast<ai_real>(t.x),
-          static_cast<ai_real>(sa) * s, static_cast<ai_real>(ca) * s, 0, static_cast<ai_real>(t.y),
-          0, 0, s, static_cast<ai_real>(t.z), 0, 0, 0, 1);
-    }
     children.push_back(node);
   }
   auto scene = std::make_unique<aiScene>();
@@ -340,6 +316,20 @@ bool WritePlacedMeshes(const std::vector<Mesh>& meshes, const std::vector<Placed
     info = ExportFormat(meshes[c.mesh], format, unit, error);
     if (info == nullptr) return false;
   }
+  if (format == "glb" || format == "gltf") {
+    // A gltf file's buffer goes beside it, FILE.bin, as WriteMesh's does.
+    std::string binName, binPath;
+    if (format == "gltf") {
+      const std::size_t slash = path.find_last_of("/\\");
+      const std::size_t dot = path.find_last_of('.');
+      const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+      binPath = (dot != std::string::npos && dot > leaf ? path.substr(0, dot) : path) + ".bin";
+      binName = binPath.substr(leaf);
+    }
+    std::string bytes, bin;
+    if (!PlacedGltfBytes(meshes, copies, format, binName, unit, &bytes, &bin, error)) return false;
+    return (binPath.empty() || SaveFile(binPath, bin, error)) && SaveFile(path, bytes, error);
+  }
   const std::unique_ptr<aiScene> scene = PlacedScene(meshes, copies, format, unit);
   return ExportScene(*scene, *info, format, path, unit, error);
 }
@@ -365,26 +355,6 @@ bool ChooseFormat(const std::string& path, const std::string& requested, std::st
 bool IsUnit(double unit) { return std::isfinite(unit) && unit > 0.0; }
 
 namespace {
-
-std::string Base64(const std::string& bytes) {
-  static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  std::size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t n = (uint32_t{static_cast<unsigned char>(bytes[i])} << 16) |
-                       (uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8) | static_cast<unsigned char>(bytes[i + 2]);
-    for (int k = 18; k >= 0; k -= 6) out += kDigits[(n >> k) & 63];
-  }
-  if (i < bytes.size()) {
-    uint32_t n = uint32_t{static_cast<unsigned char>(bytes[i])} << 16;
-    if (i + 1 < bytes.size()) n |= uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8;
-    out += kDigits[(n >> 18) & 63];
-    out += kDigits[(n >> 12) & 63];
-    out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
-    out += '=';
-  }
-  return out;
-}
 
 std::string BlobText(const aiExportDataBlob* blob) {
   return std::string(static_cast<const char*>(blob->data), blob->size);
@@ -520,173 +490,6 @@ bool ReadMeshFile(const std::string& path, Mesh* mesh, std::string* error) {
     }
   }
   return true;
-}
-
-}  // namespace mesh
-}  // namespace host
-
-namespace host {
-namespace mesh {
-
-namespace {
-
-// The parts of a glTF file's buffer: views and accessors appended one
-// after another, every view four-byte aligned.
-class GltfBuffer {
- public:
-  // Floats of `components` per element; min and max when `bounds`.
-  int Floats(const std::vector<float>& values, int components, const char* type, bool bounds, int target) {
-    const int view = View(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float), target);
-    nlohmann::json accessor{{"bufferView", view},
-                            {"componentType", 5126},
-                            {"count", values.size() / static_cast<std::size_t>(components)},
-                            {"type", type}};
-    if (bounds) {
-      const std::size_t k = static_cast<std::size_t>(components);
-      std::vector<float> lo(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k)), hi = lo;
-      for (std::size_t i = 0; i < values.size(); ++i) {
-        lo[i % k] = std::min(lo[i % k], values[i]);
-        hi[i % k] = std::max(hi[i % k], values[i]);
-      }
-      accessor["min"] = lo;
-      accessor["max"] = hi;
-    }
-    accessors_.push_back(accessor);
-    return static_cast<int>(accessors_.size() - 1);
-  }
-  int Indices(const std::vector<uint32_t>& values) {
-    const int view = View(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(uint32_t), 34963);
-    accessors_.push_back(nlohmann::json{{"bufferView", view}, {"componentType", 5125}, {"count", values.size()},
-                                        {"type", "SCALAR"}});
-    return static_cast<int>(accessors_.size() - 1);
-  }
-  const std::string& Bytes() const { return bytes_; }
-  const nlohmann::json& Views() const { return views_; }
-  const nlohmann::json& Accessors() const { return accessors_; }
-
- private:
-  int View(const char* data, std::size_t size, int target) {
-    nlohmann::json view{{"buffer", 0}, {"byteOffset", bytes_.size()}, {"byteLength", size}};
-    if (target != 0) view["target"] = target;
-    bytes_.append(data, size);
-    bytes_.append((4 - bytes_.size() % 4) % 4, '\0');
-    views_.push_back(view);
-    return static_cast<int>(views_.size() - 1);
-  }
-  std::string bytes_;
-  nlohmann::json views_ = nlohmann::json::array();
-  nlohmann::json accessors_ = nlohmann::json::array();
-};
-
-std::vector<float> FloatsOf(const std::vector<Vec3>& v, double scale, const std::vector<Vec3>* less = nullptr,
-                            double lessScale = 1.0) {
-  std::vector<float> out;
-  out.reserve(v.size() * 3);
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    const Vec3 p = less != nullptr ? v[i] * scale - (*less)[i] * lessScale : v[i] * scale;
-    out.push_back(static_cast<float>(p.x));
-    out.push_back(static_cast<float>(p.y));
-    out.push_back(static_cast<float>(p.z));
-  }
-  return out;
-}
-
-void PutU32(std::string* out, uint32_t v) {
-  for (int k = 0; k < 4; ++k) out->push_back(static_cast<char>((v >> (8 * k)) & 0xff));
-}
-
-}  // namespace
-
-bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
-                         const std::string& format, const std::string& path, std::string* error, double unit) {
-  if (format != "glb" && format != "gltf") {
-    *error = "an animated mesh is written as glb or gltf, not " + format;
-    return false;
-  }
-  if (frames.empty() || !(fps > 0.0) || !IsUnit(unit)) {
-    *error = frames.empty() ? "no frames to write" : "frames per second and the unit must be positive";
-    return false;
-  }
-  std::vector<ShadedMesh> shaded;
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    shaded.push_back(Shade(frames[i], kCreaseDegrees));
-    const ShadedMesh& s = shaded.back();
-    if (s.vertices.empty() || s.triangles.empty()) {
-      *error = "the mesh is empty at frame " + std::to_string(i) + " of the animation";
-      return false;
-    }
-    if (s.vertices.size() != shaded[0].vertices.size() || s.triangles != shaded[0].triangles) {
-      *error = "the mesh's topology changes at frame " + std::to_string(i) + " of the animation (" +
-               std::to_string(s.vertices.size()) + " vertices and " + std::to_string(s.triangles.size()) +
-               " triangles against " + std::to_string(shaded[0].vertices.size()) + " and " +
-               std::to_string(shaded[0].triangles.size()) + " at its first): morph targets need one topology";
-      return false;
-    }
-  }
-  const ShadedMesh& base = shaded[0];
-  GltfBuffer buffer;
-  const int position = buffer.Floats(FloatsOf(base.vertices, unit), 3, "VEC3", true, 34962);
-  const int normal = buffer.Floats(FloatsOf(base.normals, 1.0), 3, "VEC3", false, 34962);
-  std::vector<uint32_t> indices;
-  for (const auto& t : base.triangles) indices.insert(indices.end(), t.begin(), t.end());
-  const int index = buffer.Indices(indices);
-  nlohmann::json targets = nlohmann::json::array();
-  for (const ShadedMesh& s : shaded) {
-    targets.push_back(
-        {{"POSITION", buffer.Floats(FloatsOf(s.vertices, unit, &base.vertices, unit), 3, "VEC3", true, 34962)},
-         {"NORMAL", buffer.Floats(FloatsOf(s.normals, 1.0, &base.normals), 3, "VEC3", false, 34962)}});
-  }
-  // Frame i's time, and the weights there: its own target alone.
-  const std::size_t n = frames.size();
-  std::vector<float> times, weights(n * n, 0.0f);
-  for (std::size_t i = 0; i < n; ++i) {
-    times.push_back(static_cast<float>(static_cast<double>(i) / fps));
-    weights[i * n + i] = 1.0f;
-  }
-  const int input = buffer.Floats(times, 1, "SCALAR", true, 0);
-  const int output = buffer.Floats(weights, 1, "SCALAR", false, 0);
-  std::vector<float> rest(n, 0.0f);
-  rest[0] = 1.0f;
-
-  nlohmann::json gltf{
-      {"asset", {{"version", "2.0"}, {"generator", "tolvane-host animate"}}},
-      {"scene", 0},
-      {"scenes", {{{"nodes", {0}}}}},
-      {"nodes", {{{"name", name}, {"mesh", 0}}}},
-      {"meshes",
-       {{{"name", name},
-         {"weights", rest},
-         {"primitives",
-          {{{"attributes", {{"POSITION", position}, {"NORMAL", normal}}}, {"indices", index}, {"mode", 4},
-            {"targets", targets}}}}}}},
-      {"animations",
-       {{{"name", name + " frames"},
-         {"samplers", {{{"input", input}, {"output", output}, {"interpolation", "LINEAR"}}}},
-         {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}}}}}}},
-      {"bufferViews", buffer.Views()},
-      {"accessors", buffer.Accessors()},
-  };
-  nlohmann::json bufferEntry{{"byteLength", buffer.Bytes().size()}};
-  if (format == "gltf") bufferEntry["uri"] = "data:application/octet-stream;base64," + Base64(buffer.Bytes());
-  gltf["buffers"] = nlohmann::json::array({bufferEntry});
-  std::string json = gltf.dump();
-  std::string bytes;
-  if (format == "gltf") {
-    bytes = json + "\n";
-  } else {
-    json.append((4 - json.size() % 4) % 4, ' ');
-    const std::string& bin = buffer.Bytes();
-    bytes = "glTF";
-    PutU32(&bytes, 2);
-    PutU32(&bytes, static_cast<uint32_t>(12 + 8 + json.size() + 8 + bin.size()));
-    PutU32(&bytes, static_cast<uint32_t>(json.size()));
-    bytes += "JSON";
-    bytes += json;
-    PutU32(&bytes, static_cast<uint32_t>(bin.size()));
-    bytes += std::string("BIN\0", 4);
-    bytes += bin;
-  }
-  return SaveFile(path, bytes, error);
 }
 
 }  // namespace mesh
