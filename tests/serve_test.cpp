@@ -227,6 +227,8 @@ TEST_F(ServeTest, BadRequestsAreRefusedWithAJsonErrorAndChangeNothing) {
        "expected {\"command\""},
       {"command not a text", "POST", "/api/command", "application/json", "{\"command\": 7}", 400,
        "expected {\"command\""},
+      {"log not a switch", "POST", "/api/command", "application/json", "{\"command\": \"arrow B\", \"log\": \"no\"}",
+       400, "\"log\" must be true or false"},
       {"not JSON at all", "POST", "/api/command", "text/plain", "arrow B", 415, "application/json"},
       {"plugin", "POST", "/api/command", "application/json", command("plugin " + dir.Path()), 403,
        "not open to requests"},
@@ -518,6 +520,7 @@ TEST_F(ServeTest, AnEditAnswersItsNotesAndTheStateInOneRequest) {
 // document's time line and the active object's keys. A key sent as the page
 // sends it is one undo step, a frame writes the keyed value that the editor
 // and the preview then show, and the animation commands are open to requests.
+// A frame the page plays is sent to stay out of the log unless it fails.
 TEST_F(ServeTest, TheStateCarriesTheTimeLineAndTheActiveObjectsKeys) {
   Command("arrow A");
   Command("select A");
@@ -557,6 +560,25 @@ TEST_F(ServeTest, TheStateCarriesTheTimeLineAndTheActiveObjectsKeys) {
     }
   EXPECT_NE(PreviewPath("A"), atFirst);
   ASSERT_EQ(State()["active"]["keys"][0]["keys"].size(), 2u);
+
+  // Frames sent with "log": false (the page's playing) go to the frame and
+  // stay out of the log; one that fails is logged with its error.
+  const auto quietly = [&](const std::string& frame) {
+    return client_->Post("/api/command", JsonText(Json{{"words", {"frame", frame}}, {"log", false}}),
+                         "application/json");
+  };
+  const Json logBefore = Body(client_->Get("/api/state"))["log"];
+  const auto quiet = quietly("16");
+  ASSERT_TRUE(quiet && quiet->status == 200) << (quiet ? quiet->body : "");
+  EXPECT_EQ(State()["time"]["frame"], 16);
+  EXPECT_EQ(Body(client_->Get("/api/state"))["log"], logBefore);
+  const auto failed = quietly("sixteen");
+  ASSERT_TRUE(failed && failed->status == 400);
+  const Json logAfter = Body(client_->Get("/api/state"))["log"];
+  ASSERT_EQ(logAfter.size(), logBefore.size() + 1);
+  EXPECT_EQ(logAfter.back()["command"], "frame sixteen");
+  EXPECT_EQ(logAfter.back()["ok"], false);
+  EXPECT_NE(logAfter.back()["error"].get<std::string>().find("no whole number"), std::string::npos);
 
   // Undo takes the keys out one step at a time, redo puts them back.
   Command("undo");

@@ -52,9 +52,12 @@ function showNotes(notes) {
 }
 
 // Runs one command (words, or a typed line) and applies the state of its
-// answer. An error stays shown until the next command goes through.
+// answer. An error stays shown until the next command goes through. With
+// `unlogged` the server leaves the command out of the console pane's log
+// unless it fails.
 async function command(words, options = {}) {
   const body = Array.isArray(words) ? { words, state: true } : { command: words, state: true };
+  if (options.unlogged) body.log = false;
   const t0 = options.t0 ?? performance.now();
   const res = await fetch('/api/command', {
     method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body),
@@ -329,8 +332,33 @@ function keysOf(name) {
   return { track, here };
 }
 
-// Keys the value the parameter has now at the current frame, or takes the
-// key out when the frame has one: one undo step either way.
+// The interpolation the key buttons give new keys: the timeline's choice,
+// kept for the browser tab's session.
+const interpolations = ['hold', 'linear', 'ease'];
+function chosenInterpolation() {
+  const value = $('key-interpolation').value;
+  return interpolations.includes(value) ? value : 'linear';
+}
+function restoreInterpolation() {
+  let kept = null;
+  try { kept = sessionStorage.getItem('tolvane.key-interpolation'); } catch { /* storage off: the default */ }
+  if (interpolations.includes(kept)) $('key-interpolation').value = kept;
+}
+function chooseInterpolation() {
+  try { sessionStorage.setItem('tolvane.key-interpolation', chosenInterpolation()); } catch { /* kept for this page only */ }
+  if (state) renderKeys();
+}
+
+// What a click on a parameter's key button does at the current frame:
+// without a key there it keys the value the parameter has now with the
+// chosen interpolation; on a key of the chosen interpolation it takes the
+// key out; on a key of another interpolation it keys the frame again with
+// the chosen one (`key` replaces the key there: one undo step, as each is).
+function keyAction(here) {
+  const chosen = chosenInterpolation();
+  return !here ? 'key' : here.interpolation === chosen ? 'unkey' : 'rekey';
+}
+
 function makeKeyButton(param) {
   const button = document.createElement('button');
   button.type = 'button';
@@ -342,13 +370,13 @@ function makeKeyButton(param) {
     const a = state.active;
     if (!a || !a.editor || !state.time) return;
     const frame = String(state.time.frame);
-    if (keysOf(param.name).here) {
+    if (keyAction(keysOf(param.name).here) === 'unkey') {
       await command(['unkey', at(a), param.name, frame]);
       return;
     }
     const entry = a.editor.params.find((p) => p.name === param.name);
     if (!entry) return;
-    await command(['key', at(a), param.name, frame, String(entry.value)]);
+    await command(['key', at(a), param.name, frame, String(entry.value), chosenInterpolation()]);
   }));
   return button;
 }
@@ -358,9 +386,16 @@ function renderKeys() {
   for (const button of $('editor').querySelectorAll('button.key')) {
     const { track, here } = keysOf(button.dataset.param);
     const keyed = here ? 'frame' : track ? 'other' : 'none';
-    const title = here ? `keyed at frame ${state.time.frame}: click to take the key out`
-      : track ? `keyed at frames ${track.keys.map((k) => k.frame).join(', ')}: click to key the value at this frame`
-        : 'click to key the value at this frame';
+    const frame = state.time.frame;
+    const chosen = chosenInterpolation();
+    const keys = track ? `keyed at ${track.keys.length === 1 ? 'frame' : 'frames'} `
+      + `${track.keys.map((k) => `${k.frame} (${k.interpolation})`).join(', ')}: ` : '';
+    const click = {
+      key: `click to key the value at frame ${frame} (${chosen})`,
+      unkey: `click to take the key at frame ${frame} out`,
+      rekey: `click to make the key at frame ${frame} ${chosen} (the value it has now)`,
+    }[keyAction(here)];
+    const title = keys + click;
     if (button.dataset.keyed === keyed && button.title === title) continue;
     button.dataset.keyed = keyed;
     button.textContent = here ? '\u25C6' : '\u25C7';
@@ -530,10 +565,18 @@ function renderTimeline() {
 
 // Playing steps the frame at the document's rate through the same command,
 // from the start again after the range's last frame; a frame that takes
-// longer than its share of a second is not skipped but waited for.
+// longer than its share of a second is not skipped but waited for. The
+// frames it sends stay out of the console pane (a second of playing would
+// be thirty lines, and the server's log would lose the user's own commands
+// to them); a frame that fails is logged and stops playing. Stop writes
+// one line of what was played. A frame chosen by hand (the slider, the
+// number) is the user's own command and is logged as one.
+let played = null;  // {from, frames, looped} while playing
+
 function play() {
   if (playing || !state || !state.time) return;
   playing = true;
+  played = { from: state.time.frame, frames: 0, looped: false };
   showPlaying();
   const tick = () => {
     if (!playing) return;
@@ -541,8 +584,15 @@ function play() {
     act(async () => {
       if (!playing) return;
       const { frame, range } = state.time;
-      const next = frame + 1 > range[1] || frame < range[0] ? range[0] : frame + 1;
-      await command(['frame', String(next)], { quiet: true });
+      const loops = frame + 1 > range[1] || frame < range[0];
+      const next = loops ? range[0] : frame + 1;
+      const answer = await command(['frame', String(next)], { quiet: true, unlogged: true });
+      if (!answer.ok) {
+        stop();
+        return;
+      }
+      played.frames++;
+      played.looped ||= loops;
     }).then(() => {
       if (!playing) return;
       const wait = Math.max(0, 1000 / state.time.fps - (performance.now() - started));
@@ -552,10 +602,21 @@ function play() {
   tick();
 }
 
+// The line is written once the frame on its way has been shown, so it
+// names the frame playing stopped at.
 function stop() {
+  if (!playing) return;
   playing = false;
   clearTimeout(playTimer);
   showPlaying();
+  act(async () => {
+    const { from, frames, looped } = played;
+    const to = state.time.frame;
+    const line = frames === 0 ? `stopped at frame ${to}`
+      : looped ? `played ${frames} ${frames === 1 ? 'frame' : 'frames'} from frame ${from} to frame ${to}, looping at the range's end`
+        : `played frames ${from}..${to}`;
+    logLine(line);
+  });
 }
 
 function showPlaying() {
@@ -847,6 +908,16 @@ function dotsPosition(e) {
 // sequence number); the host console is drawn again only when it changed.
 let logShown = 0;
 let hostShown = '';
+// A line of the page's own in the console pane, below the commands logged
+// so far (the server's log does not keep it).
+function logLine(text) {
+  const log = $('log');
+  const atEnd = log.scrollTop + log.clientHeight >= log.scrollHeight - 4;
+  log.appendChild(Object.assign(document.createElement('div'), { className: 'entry page', textContent: text }));
+  while (log.childElementCount > 200) log.firstElementChild.remove();
+  if (atEnd) log.scrollTop = log.scrollHeight;
+}
+
 function renderLog(atEnd) {
   const log = $('log');
   for (const entry of state.log) {
@@ -897,6 +968,8 @@ $('play').addEventListener('click', play);
 $('stop').addEventListener('click', stop);
 $('frame-slider').addEventListener('input', (e) => goToFrame(Number(e.target.value)));
 $('frame-number').addEventListener('change', (e) => goToFrame(Number(e.target.value)));
+$('key-interpolation').addEventListener('change', chooseInterpolation);
+restoreInterpolation();
 $('view3d-fit').addEventListener('click', () => view3d && view3d.fit());
 $('banner-close').addEventListener('click', () => { bannerClosed = true; $('banner').hidden = true; });
 $('path-apply').addEventListener('click', () => {

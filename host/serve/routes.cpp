@@ -141,11 +141,17 @@ void Workbench::Impl::Command(const HttpRequest& req, HttpResponse& res) {
   std::string line, error;
   if (!CommandWords(body, &words, &line, &error)) return SendError(res, 400, error);
   const bool withState = body.value("state", false);
+  // "log": false keeps a command that goes through out of the page's log
+  // (the timeline's playing frames); one that fails is logged all the same.
+  if (body.contains("log") && !body["log"].is_boolean())
+    return SendError(res, 400, "\"log\" must be true or false");
+  const bool toLog = body.value("log", true);
   OnHost(res, [&] {
     bool known = false;
     const std::string refusal = console->RequestRefusal(words, &known);
     if (!refusal.empty()) return SendError(res, known ? 403 : 400, refusal);
-    const CommandResult r = Run(words, true, line);
+    const CommandResult r = Run(words, toLog, line);
+    if (!toLog && !r.Ok()) Log(line, r);
     Json answer = ResultJson(r, line);
     if (withState) answer["state"] = State(true);
     SendJson(res, HttpStatus(r), answer);

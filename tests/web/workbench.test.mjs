@@ -386,6 +386,22 @@ test('a preset of the gallery loads into the selected arrow', async () => {
 
 const frameShown = () => page.inputValue('#frame-number');
 const keyMark = (name) => page.getAttribute(`#k-${name}`, 'data-keyed');
+const keyTitle = (name) => page.getAttribute(`#k-${name}`, 'title');
+// The choice only changes what the key buttons will do: no command is sent.
+const chooseInterpolation = (value) => page.selectOption('#key-interpolation', value);
+const undoSteps = async () => Number(/\((\d+)\)/.exec(await page.textContent('#undo'))[1]);
+// `print keys` of the selected object through the page's API, kept out of the
+// console pane's log: [frame, interpolation] of PARAM's keys.
+const printedKeys = (param) => page.evaluate(async (name) => {
+  const serial = await fetch('/api/state').then((r) => r.json()).then((s) => s.active.serial);
+  const answer = await fetch('/api/command', {
+    method: 'POST', headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify({ words: ['print', 'keys', `@${serial}`], log: false }),
+  }).then((r) => r.json());
+  const track = answer.printed[0].params.find((p) => p.name === name);
+  return track ? track.keys.map((k) => [k.frame, k.interpolation]) : [];
+}, param);
+const logLines = () => page.$$eval('#log > .entry', (entries) => entries.map((e) => e.textContent));
 
 async function typeFrame(frame) {
   await step(async () => {
@@ -404,11 +420,22 @@ test('shaft length keyed at frames 0 and 30: the slider moves the preview betwee
   assert.equal(await page.$('#k-ARROW_WRAP_SPLINE'), null);
 
   await setNumber('ARROW_SHAFT_LENGTH', 100);
+  // New keys take the timeline's interpolation: linear unless chosen, and
+  // the choice stays for the session (here: over a reload of the page).
+  assert.equal(await page.inputValue('#key-interpolation'), 'linear');
+  await chooseInterpolation('ease');
+  assert.equal(await keyTitle('ARROW_SHAFT_LENGTH'), 'click to key the value at frame 0 (ease)');
   const undoBefore = await page.textContent('#undo');
   await step(() => page.click('#k-ARROW_SHAFT_LENGTH'));
   assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'frame');
   assert.equal(await page.textContent('#k-ARROW_SHAFT_LENGTH'), '\u25C6');
   assert.notEqual(await page.textContent('#undo'), undoBefore);  // a key is an undo step
+  assert.deepEqual(await printedKeys('ARROW_SHAFT_LENGTH'), [[0, 'ease']]);
+  assert.equal(await keyTitle('ARROW_SHAFT_LENGTH'), 'keyed at frame 0 (ease): click to take the key at frame 0 out');
+  await page.reload();
+  await page.waitForFunction(() => document.body.dataset.busy === '0' && Number(document.body.dataset.version) > 0);
+  assert.equal(await page.inputValue('#key-interpolation'), 'ease');
+  await chooseInterpolation('linear');
   const atFirst = await outlinePath();
 
   await typeFrame(30);
@@ -417,6 +444,8 @@ test('shaft length keyed at frames 0 and 30: the slider moves the preview betwee
   await setNumber('ARROW_SHAFT_LENGTH', 400);
   await step(() => page.click('#k-ARROW_SHAFT_LENGTH'));
   assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'frame');
+  assert.equal(await keyTitle('ARROW_SHAFT_LENGTH'),
+    'keyed at frames 0 (ease), 30 (linear): click to take the key at frame 30 out');
   const atLast = await outlinePath();
   assert.notEqual(atLast, atFirst);
 
@@ -449,19 +478,42 @@ test('shaft length keyed at frames 0 and 30: the slider moves the preview betwee
   assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'other');
   const again = await page.evaluate(() => fetch('/api/state').then((r) => r.json()));
   assert.deepEqual(again.active.keys[0].keys.map((k) => k.frame), [0, 30]);
+
+  // On a key of another interpolation than the chosen one a click keys the
+  // frame again with the chosen one, as one undo step; undo brings back the
+  // key as it was.
+  await typeFrame(0);
+  assert.equal(await keyTitle('ARROW_SHAFT_LENGTH'),
+    'keyed at frames 0 (ease), 30 (linear): click to make the key at frame 0 linear (the value it has now)');
+  const steps = await undoSteps();
+  await step(() => page.click('#k-ARROW_SHAFT_LENGTH'));
+  assert.deepEqual(await printedKeys('ARROW_SHAFT_LENGTH'), [[0, 'linear'], [30, 'linear']]);
+  assert.equal(await keyMark('ARROW_SHAFT_LENGTH'), 'frame');
+  assert.equal(await undoSteps(), steps + 1);
+  await step(() => page.keyboard.press('Control+z'));
+  assert.equal(await undoSteps(), steps);
+  assert.deepEqual(await printedKeys('ARROW_SHAFT_LENGTH'), [[0, 'ease'], [30, 'linear']]);
 });
 
 test('play steps the frame at the document\'s rate and the previews follow; stop keeps the frame', async () => {
   const from = Number(await frameShown());
   const before = await outlinePath();
+  const linesBefore = await logLines();
+  const serverLog = () => page.evaluate(() => fetch('/api/state').then((r) => r.json()).then((s) => s.log));
+  const serverLogBefore = await serverLog();
   await page.click('#play');
   assert.equal(await page.isDisabled('#play'), true);
   await page.waitForFunction((f) => Number(document.getElementById('frame-number').value) >= f + 5, from,
     { timeout: 10000 });
-  await page.click('#stop');
-  await page.waitForFunction(() => document.body.dataset.busy === '0');
+  await step(() => page.click('#stop'));
   const stopped = await frameShown();
   assert.ok(Number(stopped) > from, `stopped at ${stopped}, started at ${from}`);
+  // The played frames left no line in the console pane (nor in the server's
+  // log), only the one that says what was played.
+  // (The pane keeps its last 200 entries: compared from the last one before playing.)
+  const linesAfter = await logLines();
+  assert.deepEqual(linesAfter.slice(-2), [linesBefore[linesBefore.length - 1], `played frames ${from}..${stopped}`]);
+  assert.deepEqual(await serverLog(), serverLogBefore);
   assert.notEqual(await outlinePath(), before);
   await new Promise((resolve) => setTimeout(resolve, 300));
   assert.equal(await frameShown(), stopped);
@@ -469,8 +521,9 @@ test('play steps the frame at the document\'s rate and the previews follow; stop
   assert.equal(String(state.time.frame), stopped);
   assert.equal(await page.isDisabled('#play'), false);
   assert.equal(await page.isDisabled('#stop'), true);
-  // Back to the key at frame 30 for the picture.
+  // A frame chosen by hand is the user's own command, and logged as one.
   await typeFrame(30);
+  assert.deepEqual((await logLines()).slice(-1), ['> frame 30']);
   await page.locator('#timeline').screenshot({ path: path.join(shots, '17-timeline.png') });
   await page.locator('#view-pane').screenshot({ path: path.join(shots, '18-timeline-views.png') });
   await shot('19-timeline-page');
