@@ -97,6 +97,34 @@ File* ReadTarget(ha_file file, T* out, const char* fn) {
   return f;
 }
 
+// Writes a 4-byte value (an int32 or a float32) as one item in the file's
+// byte order.
+template <typename T>
+int32_t PutWord(ha_file file, T value, const char* fn) {
+  static_assert(sizeof(T) == 4, "a word item is four bytes");
+  File* f = OpenIn(file, HA_FILEOPEN_WRITE, fn);
+  if (f == nullptr) return 0;
+  uint32_t bits = 0;
+  std::memcpy(&bits, &value, 4);
+  std::string bytes;
+  PutUint32(bytes, bits, f->state.order);
+  return PutItem(f, bytes);
+}
+
+// Reads a 4-byte item in the file's byte order into `value` (an int32 or a
+// float32); on failure `value` is left as it was.
+template <typename T>
+int32_t TakeWord(ha_file file, T* value, const char* fn) {
+  static_assert(sizeof(T) == 4, "a word item is four bytes");
+  File* f = ReadTarget(file, value, fn);
+  if (f == nullptr) return 0;
+  std::string bytes;
+  if (!TakeItem(f, 4, bytes)) return 0;
+  const uint32_t bits = GetUint32(bytes.data(), f->state.order);
+  std::memcpy(value, &bits, 4);
+  return 1;
+}
+
 }  // namespace
 
 ha_text NameJoin(const char* dir, const char* name) {
@@ -226,23 +254,11 @@ int32_t WriteBool(ha_file file, int32_t value) {
 }
 
 int32_t WriteInt32(ha_file file, int32_t value) {
-  File* f = OpenIn(file, HA_FILEOPEN_WRITE, "write_int32");
-  if (f == nullptr) return 0;
-  uint32_t bits = 0;
-  std::memcpy(&bits, &value, 4);
-  std::string bytes;
-  PutUint32(bytes, bits, f->state.order);
-  return PutItem(f, bytes);
+  return PutWord(file, value, "write_int32");
 }
 
 int32_t WriteFloat32(ha_file file, float value) {
-  File* f = OpenIn(file, HA_FILEOPEN_WRITE, "write_float32");
-  if (f == nullptr) return 0;
-  uint32_t bits = 0;
-  std::memcpy(&bits, &value, 4);
-  std::string bytes;
-  PutUint32(bytes, bits, f->state.order);
-  return PutItem(f, bytes);
+  return PutWord(file, value, "write_float32");
 }
 
 int32_t WriteString(ha_file file, const char* utf8, int32_t encoding) {
@@ -278,23 +294,11 @@ int32_t ReadBool(ha_file file, int32_t* value) {
 }
 
 int32_t ReadInt32(ha_file file, int32_t* value) {
-  File* f = ReadTarget(file, value, "read_int32");
-  if (f == nullptr) return 0;
-  std::string bytes;
-  if (!TakeItem(f, 4, bytes)) return 0;
-  const uint32_t bits = GetUint32(bytes.data(), f->state.order);
-  std::memcpy(value, &bits, 4);
-  return 1;
+  return TakeWord(file, value, "read_int32");
 }
 
 int32_t ReadFloat32(ha_file file, float* value) {
-  File* f = ReadTarget(file, value, "read_float32");
-  if (f == nullptr) return 0;
-  std::string bytes;
-  if (!TakeItem(f, 4, bytes)) return 0;
-  const uint32_t bits = GetUint32(bytes.data(), f->state.order);
-  std::memcpy(value, &bits, 4);
-  return 1;
+  return TakeWord(file, value, "read_float32");
 }
 
 int32_t ReadString(ha_file file, int32_t encoding, ha_text* value) {

@@ -72,127 +72,171 @@ bool Damaged(std::string* error, const std::string& what, std::size_t at) {
   return false;
 }
 
-// Hands `count` entries to `each`, `step` bytes apart, moving the entry's
-// offset past them; false as soon as `each` answers false.
-bool Emit(DyldEntry& e, const DyldVisitor& each, uint64_t count, uint64_t step) {
-  for (uint64_t k = 0; k < count; ++k) {
-    if (!each(e)) return false;
-    e.offset += step;
+// One walk over a rebase or bind opcode stream: the entry being built, where
+// the current opcode starts, and the opcodes both tables have (under numbers
+// of their own). Each step answers false on a damaged table (with `error`
+// set) or when `each` asks to stop.
+class OpcodeWalk {
+ public:
+  OpcodeWalk(const uint8_t* bytes, std::size_t size, const DyldVisitor& each, std::string* error)
+      : in(bytes, size), each_(each), error_(error) {}
+
+  // Reads the next opcode into `byte`; false at the end of the table.
+  bool Next(uint8_t* byte) {
+    if (in.AtEnd()) return false;
+    start_ = in.Offset();
+    *byte = in.Byte();
+    return true;
   }
-  return true;
-}
+
+  bool Fail(const std::string& what) { return Damaged(error_, what, start_); }
+
+  // Hands `count` entries to `each`, `step` bytes apart, moving the entry's
+  // offset past them.
+  bool Emit(uint64_t count, uint64_t step) {
+    for (uint64_t k = 0; k < count; ++k) {
+      if (!each_(e)) return false;
+      e.offset += step;
+    }
+    return true;
+  }
+
+  // The segment from the opcode, the offset a uleb after it.
+  bool SetSegmentAndOffset(uint8_t imm) {
+    e.segment = imm;
+    return in.Uleb(&e.offset) || Fail("a cut-off offset");
+  }
+
+  bool AddAddress() {
+    uint64_t a = 0;
+    if (!in.Uleb(&a)) return Fail("a cut-off address step");
+    e.offset += a;
+    return true;
+  }
+
+  // One entry, then a uleb address step.
+  bool EmitThenAddAddress() {
+    uint64_t a = 0;
+    if (!in.Uleb(&a)) return Fail("a cut-off address step");
+    return Emit(1, a + kPointer);
+  }
+
+  // A uleb count of entries, each a uleb step past the pointer before.
+  bool EmitSkipping() {
+    uint64_t count = 0;
+    uint64_t skip = 0;
+    if (!in.Uleb(&count) || !in.Uleb(&skip)) return Fail("a cut-off count or step");
+    return Emit(count, skip + kPointer);
+  }
+
+  Stream in;
+  DyldEntry e;
+
+ private:
+  const DyldVisitor& each_;
+  std::string* error_;
+  std::size_t start_ = 0;
+};
 
 }  // namespace
 
 bool ReadRebaseTable(const uint8_t* bytes, std::size_t size, const DyldVisitor& each, std::string* error) {
-  Stream in(bytes, size);
-  DyldEntry e;
-  const auto emit = [&](uint64_t count, uint64_t step) { return Emit(e, each, count, step); };
-  while (!in.AtEnd()) {
-    const std::size_t start = in.Offset();
-    const uint8_t byte = in.Byte();
+  OpcodeWalk w(bytes, size, each, error);
+  uint8_t byte = 0;
+  while (w.Next(&byte)) {
     const uint8_t imm = byte & 0x0f;
     uint64_t a = 0;
-    uint64_t b = 0;
+    bool ok = true;
     switch (byte & 0xf0) {
       case 0x00:  // done
         return true;
       case 0x10:  // type
-        e.type = imm;
+        w.e.type = imm;
         break;
-      case 0x20:  // segment and offset
-        e.segment = imm;
-        if (!in.Uleb(&e.offset)) return Damaged(error, "a cut-off offset", start);
+      case 0x20:
+        ok = w.SetSegmentAndOffset(imm);
         break;
-      case 0x30:  // add an address
-        if (!in.Uleb(&a)) return Damaged(error, "a cut-off address step", start);
-        e.offset += a;
+      case 0x30:
+        ok = w.AddAddress();
         break;
       case 0x40:  // add a scaled address
-        e.offset += imm * kPointer;
+        w.e.offset += imm * kPointer;
         break;
       case 0x50:  // rebase imm times
-        if (!emit(imm, kPointer)) return false;
+        ok = w.Emit(imm, kPointer);
         break;
       case 0x60:  // rebase uleb times
-        if (!in.Uleb(&a)) return Damaged(error, "a cut-off count", start);
-        if (!emit(a, kPointer)) return false;
+        if (!w.in.Uleb(&a)) return w.Fail("a cut-off count");
+        ok = w.Emit(a, kPointer);
         break;
       case 0x70:  // rebase, then add an address
-        if (!in.Uleb(&a)) return Damaged(error, "a cut-off address step", start);
-        if (!emit(1, a + kPointer)) return false;
+        ok = w.EmitThenAddAddress();
         break;
       case 0x80:  // rebase uleb times, skipping uleb
-        if (!in.Uleb(&a) || !in.Uleb(&b)) return Damaged(error, "a cut-off count or step", start);
-        if (!emit(a, b + kPointer)) return false;
+        ok = w.EmitSkipping();
         break;
       default:
-        return Damaged(error, "an unknown opcode " + Hex(byte), start);
+        return w.Fail("an unknown opcode " + Hex(byte));
     }
+    if (!ok) return false;
   }
   return true;
 }
 
 bool ReadBindTable(const uint8_t* bytes, std::size_t size, BindKind kind, const DyldVisitor& each,
                    std::string* error) {
-  Stream in(bytes, size);
-  DyldEntry e;
-  if (kind == BindKind::kLazy) e.type = 1;  // lazy bindings are pointers and name no type
-  const auto emit = [&](uint64_t count, uint64_t step) { return Emit(e, each, count, step); };
-  while (!in.AtEnd()) {
-    const std::size_t start = in.Offset();
-    const uint8_t byte = in.Byte();
+  OpcodeWalk w(bytes, size, each, error);
+  if (kind == BindKind::kLazy) w.e.type = 1;  // lazy bindings are pointers and name no type
+  uint8_t byte = 0;
+  while (w.Next(&byte)) {
     const uint8_t imm = byte & 0x0f;
     uint64_t a = 0;
-    uint64_t b = 0;
+    bool ok = true;
     switch (byte & 0xf0) {
       case 0x00:  // done; in a lazy table it ends one entry's opcodes
         if (kind != BindKind::kLazy) return true;
         break;
       case 0x10:  // library ordinal
-        e.ordinal = imm;
+        w.e.ordinal = imm;
         break;
       case 0x20:
-        if (!in.Uleb(&a) || a > 0xffff) return Damaged(error, "a wrong library ordinal", start);
-        e.ordinal = static_cast<int>(a);
+        if (!w.in.Uleb(&a) || a > 0xffff) return w.Fail("a wrong library ordinal");
+        w.e.ordinal = static_cast<int>(a);
         break;
       case 0x30:  // special ordinal: 0 self, -1 main program, -2 flat lookup, -3 weak lookup
-        e.ordinal = imm == 0 ? 0 : static_cast<int8_t>(0xf0 | imm);
+        w.e.ordinal = imm == 0 ? 0 : static_cast<int8_t>(0xf0 | imm);
         break;
       case 0x40:  // symbol
-        if (!in.Text(&e.symbol)) return Damaged(error, "a cut-off or overlong symbol name", start);
+        if (!w.in.Text(&w.e.symbol)) return w.Fail("a cut-off or overlong symbol name");
         break;
       case 0x50:  // type
-        e.type = imm;
+        w.e.type = imm;
         break;
       case 0x60:  // addend
-        if (!in.Sleb(&e.addend)) return Damaged(error, "a cut-off addend", start);
+        if (!w.in.Sleb(&w.e.addend)) return w.Fail("a cut-off addend");
         break;
-      case 0x70:  // segment and offset
-        e.segment = imm;
-        if (!in.Uleb(&e.offset)) return Damaged(error, "a cut-off offset", start);
+      case 0x70:
+        ok = w.SetSegmentAndOffset(imm);
         break;
-      case 0x80:  // add an address
-        if (!in.Uleb(&a)) return Damaged(error, "a cut-off address step", start);
-        e.offset += a;
+      case 0x80:
+        ok = w.AddAddress();
         break;
       case 0x90:  // bind
-        if (!emit(1, kPointer)) return false;
+        ok = w.Emit(1, kPointer);
         break;
       case 0xa0:  // bind, then add an address
-        if (!in.Uleb(&a)) return Damaged(error, "a cut-off address step", start);
-        if (!emit(1, a + kPointer)) return false;
+        ok = w.EmitThenAddAddress();
         break;
       case 0xb0:  // bind, then add a scaled address
-        if (!emit(1, imm * kPointer + kPointer)) return false;
+        ok = w.Emit(1, imm * kPointer + kPointer);
         break;
       case 0xc0:  // bind uleb times, skipping uleb
-        if (!in.Uleb(&a) || !in.Uleb(&b)) return Damaged(error, "a cut-off count or step", start);
-        if (!emit(a, b + kPointer)) return false;
+        ok = w.EmitSkipping();
         break;
       default:  // 0xd0, threaded binding, belongs to chained fix-ups
-        return Damaged(error, "an unknown opcode " + Hex(byte), start);
+        return w.Fail("an unknown opcode " + Hex(byte));
     }
+    if (!ok) return false;
   }
   return true;
 }

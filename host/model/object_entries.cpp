@@ -13,6 +13,12 @@ namespace object_entries {
 namespace {
 
 ha_object Handle(Object* op) { return op != nullptr ? op->Handle() : nullptr; }
+// The object one link away in the tree (`link` is Up, Down, Next or Pred), or
+// null when there is none or `h` is not a live object.
+ha_object Neighbour(ha_object h, Object* (Object::*link)() const, const char* call) {
+  Object* op = CheckObject(h, call);
+  return op != nullptr ? Handle((op->*link)()) : nullptr;
+}
 bool InsertArgs(ha_object h, ha_object parent, Object** op, Object** up, const char* call) {
   *op = CheckObject(h, call);
   *up = CheckObject(parent, call);
@@ -83,22 +89,10 @@ ha_document ObjDocument(ha_object h) {
   Object* op = CheckObject(h, "get_document");
   return op != nullptr && op->Doc() != nullptr ? op->Doc()->Handle() : nullptr;
 }
-ha_object ObjUp(ha_object h) {
-  Object* op = CheckObject(h, "get_up");
-  return op != nullptr ? Handle(op->Up()) : nullptr;
-}
-ha_object ObjDown(ha_object h) {
-  Object* op = CheckObject(h, "get_down");
-  return op != nullptr ? Handle(op->Down()) : nullptr;
-}
-ha_object ObjNext(ha_object h) {
-  Object* op = CheckObject(h, "get_next");
-  return op != nullptr ? Handle(op->Next()) : nullptr;
-}
-ha_object ObjPred(ha_object h) {
-  Object* op = CheckObject(h, "get_pred");
-  return op != nullptr ? Handle(op->Pred()) : nullptr;
-}
+ha_object ObjUp(ha_object h) { return Neighbour(h, &Object::Up, "get_up"); }
+ha_object ObjDown(ha_object h) { return Neighbour(h, &Object::Down, "get_down"); }
+ha_object ObjNext(ha_object h) { return Neighbour(h, &Object::Next, "get_next"); }
+ha_object ObjPred(ha_object h) { return Neighbour(h, &Object::Pred, "get_pred"); }
 void ObjInsertUnder(ha_object h, ha_object parent) {
   Object *op, *up;
   if (InsertArgs(h, parent, &op, &up, "insert_under")) Document::InsertUnder(op, up);

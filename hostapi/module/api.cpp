@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "api_register.h"
 #include "api_release.h"
 
 namespace {
@@ -491,12 +492,7 @@ Int32 RegisterObjectPlugin(Int32 id, const String& name, Int32 info, DataAllocat
   cls->get_d_enabling = TrampEnabling;
   cls->get_contour = TrampContour;
 
-  ha_object_plugin_info reg{};
-  reg.size = sizeof(reg);
-  reg.id = id;
-  reg.name = name.GetCStringUTF8();
-  reg.info = info;
-  reg.cls = cls;
+  auto reg = RegistrationRecord<ha_object_plugin_info>(id, name, info, cls);
   reg.description = description.GetCStringUTF8();
   reg.icon = icon != nullptr ? icon->Handle() : nullptr;
   reg.disk_level = diskLevel;

@@ -3,6 +3,7 @@
 #include "api_customdata.h"
 
 #include "api_offers.h"
+#include "api_register.h"
 
 namespace {
 
@@ -158,11 +159,7 @@ void TrampDestroy(void* user) {
 
 Bool RegisterCustomDataTypePlugin(const String& name, Int32 info, CustomDataTypeClass* dat,
                                   Int32 disklevel) {
-  if (dat == nullptr) return false;
-  if (!HA_OFFERS(Cd(), register_type)) {
-    DeleteObj(dat);  // nobody else will
-    return false;
-  }
+  if (!CanHandOver(dat, HA_OFFERS(Cd(), register_type))) return false;
   ha_customdata_class cls{};
   cls.size = sizeof(cls);
   cls.user = dat;
@@ -177,12 +174,7 @@ Bool RegisterCustomDataTypePlugin(const String& name, Int32 info, CustomDataType
   cls.default_properties = TrampDefaults;
   cls.destroy = TrampDestroy;
 
-  ha_customdata_info reg{};
-  reg.size = sizeof(reg);
-  reg.id = dat->GetId();
-  reg.name = name.GetCStringUTF8();
-  reg.info = info;
-  reg.cls = &cls;
+  auto reg = RegistrationRecord<ha_customdata_info>(dat->GetId(), name, info, &cls);
   reg.disk_level = disklevel;
   return Cd()->register_type(&reg) != 0;
 }

@@ -4,6 +4,7 @@
 #include "api_gui.h"
 
 #include "api_offers.h"
+#include "api_register.h"
 
 namespace {
 
@@ -187,11 +188,7 @@ void GeUserArea::DrawRectangle(Int32 x1, Int32 y1, Int32 x2, Int32 y2) {
 // ---------------------------------------------------------------------------
 
 Bool RegisterCustomGuiPlugin(const String& name, Int32 info, CustomGuiData* dat) {
-  if (dat == nullptr) return false;
-  if (!HA_OFFERS(Gui(), register_customgui)) {
-    DeleteObj(dat);  // nobody else will
-    return false;
-  }
+  if (!CanHandOver(dat, HA_OFFERS(Gui(), register_customgui))) return false;
   ha_customgui_class cls{};
   cls.size = sizeof(cls);
   cls.user = dat;
@@ -203,12 +200,7 @@ Bool RegisterCustomGuiPlugin(const String& name, Int32 info, CustomGuiData* dat)
   cls.supported_types = GuiTypes;
   cls.destroy = GuiDestroy;
 
-  ha_customgui_info reg{};
-  reg.size = sizeof(reg);
-  reg.id = dat->GetId();
-  reg.name = name.GetCStringUTF8();
-  reg.info = info;
-  reg.cls = &cls;
+  const auto reg = RegistrationRecord<ha_customgui_info>(dat->GetId(), name, info, &cls);
   return Gui()->register_customgui(&reg) != 0;
 }
 
