@@ -112,7 +112,7 @@ i386-checks: build-i386
 web-checks: build
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	TOLVANE_SERVE=$(abspath $(HOSTPROG)) TOLVANE_SHOTS=$(abspath build/web-shots) \
-	  node --test --test-reporter=spec tests/web/workbench.test.mjs
+	  node --test --test-reporter=spec tests/web/workbench.test.mjs tests/web/animation.test.mjs
 
 # Each part runs its checks, build included, under tools/part.sh, which
 # prints the part's time and test count.
