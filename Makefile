@@ -106,9 +106,9 @@ i386-checks: build-i386
 	ctest --preset i386 -j $(JOBS)
 	@echo "32-bit programs ran $$(cat build-i386/i386-run-mode.txt)"
 
-# The workbench page in the system's Chromium, headless, driven by
-# playwright-core (npm ci in tests/web/); the screenshots stay in
-# build/web-shots.
+# The workbench page, and animated glTF files played by three.js, in the
+# system's Chromium, headless, driven by playwright-core (npm ci in
+# tests/web/); the screenshots stay in build/web-shots.
 web-checks: build
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	TOLVANE_SERVE=$(abspath $(HOSTPROG)) TOLVANE_SHOTS=$(abspath build/web-shots) \
