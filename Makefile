@@ -106,13 +106,13 @@ i386-checks: build-i386
 	ctest --preset i386 -j $(JOBS)
 	@echo "32-bit programs ran $$(cat build-i386/i386-run-mode.txt)"
 
-# The workbench page in the system's Chromium, headless, driven by
-# playwright-core (npm ci in tests/web/); the screenshots stay in
-# build/web-shots.
+# The workbench page, and animated glTF files played by three.js, in the
+# system's Chromium, headless, driven by playwright-core (npm ci in
+# tests/web/); the screenshots stay in build/web-shots.
 web-checks: build
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	TOLVANE_SERVE=$(abspath $(HOSTPROG)) TOLVANE_SHOTS=$(abspath build/web-shots) \
-	  node --test --test-reporter=spec tests/web/workbench.test.mjs
+	  node --test --test-reporter=spec tests/web/workbench.test.mjs tests/web/animation.test.mjs
 
 # Each part runs its checks, build included, under tools/part.sh, which
 # prints the part's time and test count.

@@ -2,6 +2,7 @@
 // files without them), keying as undo steps, what going to a frame tells the
 // module, and the animated exports against the outlines and meshes at each
 // frame.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -335,22 +336,165 @@ TEST(Animation, AnArrowGrowsAlongItsPath) {
   for (const host::mesh::Vec3& v : eval.mesh.vertices) EXPECT_LE(v.x, 100.0 + 1e-6);
 }
 
-TEST(Animation, TheGrowingArrowExportsAsSvgButNotAsMorphTargets) {
-  TempDir dir;
+// The points of one path data "M x y L x y ... Z" in the scene's XY plane
+// (the picture's y runs down).
+std::vector<host::mesh::Vec3> PathPoints(const std::string& data) {
+  std::vector<host::mesh::Vec3> points;
+  std::istringstream in(data);
+  for (std::string command; in >> command && command != "Z";) {
+    double x = 0.0, y = 0.0;
+    in >> x >> y;
+    points.push_back({x, -y, 0.0});
+  }
+  return points;
+}
+
+// The distance from `p` to the polyline through `path`, and how far along
+// the polyline its nearest point is.
+struct Nearest {
+  double distance = HUGE_VAL, along = 0.0;
+};
+Nearest NearestOnPolyline(host::mesh::Vec3 p, const std::vector<host::mesh::Vec3>& path) {
+  Nearest best;
+  double start = 0.0;
+  for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+    const double dx = path[i + 1].x - path[i].x, dy = path[i + 1].y - path[i].y, span = std::hypot(dx, dy);
+    const double t = std::clamp(((p.x - path[i].x) * dx + (p.y - path[i].y) * dy) / (span * span), 0.0, 1.0);
+    const double d = std::hypot(p.x - path[i].x - t * dx, p.y - path[i].y - t * dy);
+    if (d < best.distance) best = {d, start + t * span};
+    start += span;
+  }
+  return best;
+}
+
+// The growth example's scene, saved into `dir`.
+std::string GrowthScene(const TempDir& dir) {
   const auto saved = RunProgram("run -", testkit::ReadFileBytes(Source("examples/grow-along-path.script")) +
                                              "\nsave-scene " + dir.File("grow.tlvscene") + "\n");
-  ASSERT_EQ(saved.status, 0) << saved.err;
-  const auto svg = RunProgram("animate --scene " + dir.File("grow.tlvscene") + " --object Arrow -o " +
-                              dir.File("grow.svg"));
-  EXPECT_EQ(svg.status, 0) << svg.err;
-  EXPECT_EQ(AnimatedValues(testkit::ReadFileBytes(dir.File("grow.svg"))).size(), 31u);
-  // The wrap cuts the mesh where the path bends, so its topology changes as
-  // the arrow grows: said so, and nothing written.
-  const auto glb = RunProgram("animate --scene " + dir.File("grow.tlvscene") + " --object \"Extrude NURBS\" -o " +
-                              dir.File("grow.glb"));
-  EXPECT_EQ(glb.status, 1);
-  EXPECT_NE(glb.err.find("topology changes"), std::string::npos) << glb.err;
-  EXPECT_FALSE(std::filesystem::exists(dir.File("grow.glb")));
+  EXPECT_EQ(saved.status, 0) << saved.err;
+  return dir.File("grow.tlvscene");
+}
+
+TEST(Animation, TheGrowingArrowIsDrawnBentAlongItsPath) {
+  TempDir dir;
+  const std::string scene = GrowthScene(dir);
+  const auto svg = RunProgram("animate --scene " + scene + " --object Arrow -o " + dir.File("grow.svg"));
+  ASSERT_EQ(svg.status, 0) << svg.err;
+  const std::vector<std::string> values = AnimatedValues(testkit::ReadFileBytes(dir.File("grow.svg")));
+  ASSERT_EQ(values.size(), 31u);
+  Console c;
+  c.Run(testkit::ReadFileBytes(Source("examples/grow-along-path.script")));
+  const std::vector<host::mesh::Vec3> path{{0, 0, 0}, {400, 0, 0}, {400, 300, 0}};
+  for (int f = 0; f <= 30; ++f) {
+    c.Run("frame " + std::to_string(f));
+    const Json contour = c.Print("contour Arrow");
+    double halfWidth = 0.0, low = HUGE_VAL;
+    std::size_t tip = 0;
+    const Json& flat = contour["points"];
+    for (std::size_t i = 0; i < flat.size(); ++i) {
+      halfWidth = std::max(halfWidth, std::fabs(flat[i][1].get<double>()));
+      low = std::min(low, flat[i][0].get<double>());
+      if (flat[i][0].get<double>() > flat[tip][0].get<double>()) tip = i;
+    }
+    const std::vector<host::mesh::Vec3> points = PathPoints(values[f]);
+    // Every edge in as many pieces at every frame, so one path morphs.
+    ASSERT_EQ(points.size(), flat.size() * host::mesh::kBentOutlinePieces) << "frame " << f;
+    // Bent, not flat: every point as far from the path as it was from the
+    // axis at most ...
+    for (const host::mesh::Vec3& p : points)
+      EXPECT_LE(NearestOnPolyline(p, path).distance, halfWidth + 1e-6) << "frame " << f;
+    // ... and the tip (a contour point, so the first of its edge's pieces)
+    // on the path, as far along it as the arrow is long.
+    const Nearest atTip = NearestOnPolyline(points[tip * host::mesh::kBentOutlinePieces], path);
+    EXPECT_LT(atTip.distance, 1e-6) << "frame " << f;
+    EXPECT_NEAR(atTip.along, flat[tip][0].get<double>() - low, 1e-6) << "frame " << f;
+  }
+  // At the last frame the tip (the flat outline's farthest point, one of the
+  // pieces' ends) is at the path's length along it: its end.
+  const std::vector<host::mesh::Vec3> last = PathPoints(values[30]);
+  double nearest = HUGE_VAL;
+  for (const host::mesh::Vec3& p : last) nearest = std::min(nearest, std::hypot(p.x - 400.0, p.y - 300.0));
+  EXPECT_LT(nearest, 1e-6);
+  // The first frame stays at the path's start: only the 100-long head.
+  for (const host::mesh::Vec3& p : PathPoints(values[0])) EXPECT_LE(p.x, 100.0 + 1e-6);
+}
+
+// The bytes of an accessor of floats in a glb file's binary chunk.
+std::vector<float> GlbFloats(const std::string& bytes, const Json& gltf, int accessor) {
+  uint32_t jsonLength = 0;
+  std::memcpy(&jsonLength, bytes.data() + 12, 4);
+  const std::size_t bin = 20 + jsonLength + 8;
+  const Json& a = gltf["accessors"][accessor];
+  const Json& view = gltf["bufferViews"][a["bufferView"].get<int>()];
+  const std::size_t components = a["type"] == "VEC3" ? 3 : 1;
+  std::vector<float> out(a["count"].get<std::size_t>() * components);
+  std::memcpy(out.data(), bytes.data() + bin + view["byteOffset"].get<std::size_t>(), out.size() * sizeof(float));
+  return out;
+}
+
+TEST(Animation, TheGrowingArrowExportsAsOneNodeAFrame) {
+  TempDir dir;
+  const std::string scene = GrowthScene(dir);
+  // Frames -3..30: the three before the first key repeat frame 0.
+  const auto r = RunProgram("animate --scene " + scene + " --object \"Extrude NURBS\" --frames -3..30 -o " +
+                            dir.File("grow.glb"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string bytes = testkit::ReadFileBytes(dir.File("grow.glb"));
+  const Json gltf = GlbJson(bytes);
+  const std::size_t n = 34;
+  ASSERT_EQ(gltf["nodes"].size(), n + 1);
+  ASSERT_EQ(gltf["nodes"][0]["children"].size(), n);
+  EXPECT_EQ(gltf["meshes"].size(), 31u) << "the held frames share frame 0's mesh";
+  EXPECT_EQ(gltf["nodes"][1]["mesh"], gltf["nodes"][4]["mesh"]);
+  EXPECT_NE(gltf["nodes"][4]["mesh"], gltf["nodes"][5]["mesh"]);
+  for (const Json& mesh : gltf["meshes"]) EXPECT_FALSE(mesh["primitives"][0].contains("targets"));
+  const Json& animation = gltf["animations"][0];
+  ASSERT_EQ(animation["channels"].size(), n);
+  // The scale of each frame node at each frame's time (STEP: the last key
+  // at or before it): exactly that frame's node is shown.
+  std::vector<std::vector<float>> times(n), scales(n);
+  std::vector<int> nodeOf(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const Json& channel = animation["channels"][k];
+    ASSERT_EQ(channel["target"]["path"], "scale");
+    const Json& sampler = animation["samplers"][channel["sampler"].get<int>()];
+    ASSERT_EQ(sampler["interpolation"], "STEP");
+    nodeOf[k] = channel["target"]["node"];
+    times[k] = GlbFloats(bytes, gltf, sampler["input"]);
+    scales[k] = GlbFloats(bytes, gltf, sampler["output"]);
+    ASSERT_EQ(scales[k].size(), times[k].size() * 3);
+  }
+  for (std::size_t f = 0; f < n; ++f) {
+    const float t = static_cast<float>(f) / 30.0f;
+    std::vector<int> shown;
+    for (std::size_t k = 0; k < n; ++k) {
+      std::size_t key = 0;
+      while (key + 1 < times[k].size() && times[k][key + 1] <= t) ++key;
+      if (scales[k][key * 3] == 1.0f) shown.push_back(nodeOf[k]);
+      else EXPECT_EQ(scales[k][key * 3], 0.0f);
+    }
+    ASSERT_EQ(shown.size(), 1u) << "at frame " << f;
+    EXPECT_EQ(shown[0], static_cast<int>(f) + 1);
+  }
+  // The arrow grows: frame 0's mesh ends 0.1 m along +X, the last one's tip
+  // is at the path's end (0.4, 0.3).
+  const auto position = [&](std::size_t node) {
+    return gltf["accessors"][gltf["meshes"][gltf["nodes"][node]["mesh"].get<int>()]["primitives"][0]["attributes"]
+                                 ["POSITION"]
+                                     .get<int>()];
+  };
+  EXPECT_LE(position(1)["max"][0].get<double>(), 0.1 + 1e-6);
+  EXPECT_NEAR(position(n)["max"][1].get<double>(), 0.3, 1e-4);
+  // Morph targets alone still need one topology, and say where it changes.
+  std::string error;
+  host::mesh::Mesh a, b;
+  a.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  a.triangles = {{{0, 2, 1}}, {{0, 1, 3}}, {{0, 3, 2}}, {{1, 2, 3}}};
+  b = a;
+  b.Append(a);
+  EXPECT_FALSE(host::mesh::WriteMorphAnimation({a, b}, 30.0, "m", "glb", dir.File("m.glb"), &error));
+  EXPECT_NE(error.find("topology changes at frame 1"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("m.glb")));
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 # extruded arrow (flat and rounded caps, in the default unit and in another)
 # and the two path examples' set-ups, as .glb and .gltf, written by the
 # console's export and the program's mesh command, the vector-field example
-# written by the batch command, and an animation as morph targets written by
-# the program's animate command; all carry normals.
+# written by the batch command, and animations written by the program's
+# animate command: as morph targets (a flat arrow's shaft growing) and as one
+# node a frame (the growth example, whose topology changes); all carry normals.
 #
 #   bash tests/mesh_gltf_validator.sh TOLVANE-HOST WORK-FOLDER
 set -euo pipefail
@@ -50,6 +51,9 @@ save-scene animated.tlvscene
 END
 "$host" animate --scene animated.tlvscene --object "Extrude NURBS" -o animated.glb
 "$host" animate --scene animated.tlvscene --object "Extrude NURBS" -o animated.gltf
+{ cat "$root/examples/grow-along-path.script"; echo 'save-scene grow.tlvscene'; } | "$host" run - >/dev/null
+"$host" animate --scene grow.tlvscene --object "Extrude NURBS" -o grow.glb
+"$host" animate --scene grow.tlvscene --object "Extrude NURBS" --frames -3..30 -o grow.gltf
 mv flat-program.data flat-program.gltf
 # Arrows from a table: a node a row, the meshes shared.
 "$host" batch "$root/examples/vector-field.csv" -o field.glb
@@ -60,7 +64,8 @@ printf 'x,y,angle,colour,ARROW_SHAFT_LENGTH\n0,0,0,#ff000080,100\n300,0,45,blue,
 "$host" batch distinct.csv -o distinct.gltf
 status=0
 report="$(node "$root/tools/mesh/validate-gltf.mjs" flat.glb flat.gltf round.glb round.gltf round-cm.glb chevron.glb \
-  flat-program.gltf field.glb field.gltf distinct.glb distinct.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf animated.glb animated.gltf)" || status=$?
+  flat-program.gltf field.glb field.gltf distinct.glb distinct.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf animated.glb animated.gltf \
+  grow.glb grow.gltf)" || status=$?
 echo "$report"
 [ "$status" -eq 0 ] || exit 1
 # No errors and no warnings either.

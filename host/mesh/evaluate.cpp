@@ -58,9 +58,13 @@ bool SplinePoints(Host& host, Object* op, std::vector<Vec3>* points, bool* close
   return true;
 }
 
-namespace {
-
 bool IsDeformer(const Object* op) { return op->Type() == Osplinewrap; }
+
+Vec3 ArrowAxis(const Object* arrow) {
+  return IntOf(arrow, kArrowPlane, 0) == 1 ? Vec3{0.0, 0.0, 1.0} : Vec3{1.0, 0.0, 0.0};
+}
+
+namespace {
 
 // The first child that is not a deformer.
 Object* FirstSource(const Object* op) {
@@ -114,11 +118,6 @@ std::vector<Vec3> WithIntermediatePoints(const std::vector<Vec3>& pts, const Obj
     for (long k = 0; k < pieces; ++k) out.push_back(Lerp(a, b, static_cast<double>(k) / pieces));
   }
   return out;
-}
-
-// The direction an arrow points in for its plane (XY and XZ: +X; ZY: +Z).
-Vec3 ArrowAxis(const Object* arrow) {
-  return IntOf(arrow, kArrowPlane, 0) == 1 ? Vec3{0.0, 0.0, 1.0} : Vec3{1.0, 0.0, 0.0};
 }
 
 Result EvaluateNode(Host& host, Object* op, int depth);
@@ -273,6 +272,8 @@ void CutAt(Mesh* mesh, Vec3 axis, double c, double eps) {
   }
 }
 
+}  // namespace
+
 bool Wrap(Host& host, Object* deformer, Vec3 axis, Mesh* mesh, std::string* reason) {
   Object* spline = LinkOf(deformer, kWrapSpline);
   if (spline == nullptr) return true;  // nothing to follow: the mesh stays as it is
@@ -287,6 +288,8 @@ bool Wrap(Host& host, Object* deformer, Vec3 axis, Mesh* mesh, std::string* reas
   BendAlongPath(mesh, path, axis, fit);
   return true;
 }
+
+namespace {
 
 Result EvaluateNode(Host& host, Object* op, int depth) {
   if (depth > 64) return Failure("the set-up under " + Quote(op->Name()) + " is nested too deep");

@@ -1,6 +1,6 @@
-// An animation of one mesh written as a glTF file whose mesh morphs: one
-// morph target a frame, and an animation of the weights that brings in one
-// frame's target at a time.
+// An animation of one mesh as a glTF file, in the one of two forms its
+// frames allow: morph targets when every frame has the first frame's
+// topology, else one node a frame shown one at a time (see mesh.h).
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,9 +11,11 @@
 
 namespace host {
 namespace mesh {
+namespace {
 
-bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
-                         const std::string& format, const std::string& path, std::string* error, double unit) {
+// Every frame shaded; false with the reason for bad settings or an empty frame.
+bool ShadeFrames(const std::vector<Mesh>& frames, double fps, const std::string& format, double unit,
+                 std::vector<ShadedMesh>* shaded, std::string* error) {
   if (format != "glb" && format != "gltf") {
     *error = "an animated mesh is written as glb or gltf, not " + format;
     return false;
@@ -22,22 +24,30 @@ bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std:
     *error = frames.empty() ? "no frames to write" : "frames per second and the unit must be positive";
     return false;
   }
-  std::vector<ShadedMesh> shaded;
   for (std::size_t i = 0; i < frames.size(); ++i) {
-    shaded.push_back(Shade(frames[i], kCreaseDegrees));
-    const ShadedMesh& s = shaded.back();
-    if (s.vertices.empty() || s.triangles.empty()) {
+    shaded->push_back(Shade(frames[i], kCreaseDegrees));
+    if (shaded->back().vertices.empty() || shaded->back().triangles.empty()) {
       *error = "the mesh is empty at frame " + std::to_string(i) + " of the animation";
       return false;
     }
-    if (s.vertices.size() != shaded[0].vertices.size() || s.triangles != shaded[0].triangles) {
-      *error = "the mesh's topology changes at frame " + std::to_string(i) + " of the animation (" +
-               std::to_string(s.vertices.size()) + " vertices and " + std::to_string(s.triangles.size()) +
-               " triangles against " + std::to_string(shaded[0].vertices.size()) + " and " +
-               std::to_string(shaded[0].triangles.size()) + " at its first): morph targets need one topology";
-      return false;
-    }
   }
+  return true;
+}
+
+// The first frame whose topology (shaded vertex count and triangles)
+// differs from the first frame's; 0 when none does.
+std::size_t TopologyChange(const std::vector<ShadedMesh>& shaded) {
+  for (std::size_t i = 1; i < shaded.size(); ++i) {
+    if (shaded[i].vertices.size() != shaded[0].vertices.size() || shaded[i].triangles != shaded[0].triangles)
+      return i;
+  }
+  return 0;
+}
+
+// The morph-target file: the first frame's mesh, one target a frame, and
+// the weights animated LINEAR so that frame i's target alone is in at i / fps.
+bool MorphBytes(const std::vector<ShadedMesh>& shaded, double fps, const std::string& name,
+                const std::string& format, double unit, std::string* bytes, std::string* error) {
   const ShadedMesh& base = shaded[0];
   GltfBuffer buffer;
   const int position = buffer.Floats(FloatsOf(base.vertices, unit), 3, "VEC3", true, 34962);
@@ -52,7 +62,7 @@ bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std:
          {"NORMAL", buffer.Floats(FloatsOf(s.normals, 1.0, &base.normals), 3, "VEC3", false, 34962)}});
   }
   // Frame i's time, and the weights there: its own target alone.
-  const std::size_t n = frames.size();
+  const std::size_t n = shaded.size();
   std::vector<float> times, weights(n * n, 0.0f);
   for (std::size_t i = 0; i < n; ++i) {
     times.push_back(static_cast<float>(static_cast<double>(i) / fps));
@@ -79,8 +89,34 @@ bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std:
          {"samplers", {{{"input", input}, {"output", output}, {"interpolation", "LINEAR"}}}},
          {"channels", {{{"sampler", 0}, {"target", {{"node", 0}, {"path", "weights"}}}}}}}}},
   };
+  return GltfFileBytes(std::move(gltf), buffer, format, "", bytes, error);
+}
+
+}  // namespace
+
+bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
+                         const std::string& format, const std::string& path, std::string* error, double unit) {
+  std::vector<ShadedMesh> shaded;
+  if (!ShadeFrames(frames, fps, format, unit, &shaded, error)) return false;
+  if (const std::size_t i = TopologyChange(shaded)) {
+    *error = "the mesh's topology changes at frame " + std::to_string(i) + " of the animation (" +
+             std::to_string(shaded[i].vertices.size()) + " vertices and " + std::to_string(shaded[i].triangles.size()) +
+             " triangles against " + std::to_string(shaded[0].vertices.size()) + " and " +
+             std::to_string(shaded[0].triangles.size()) + " at its first): morph targets need one topology";
+    return false;
+  }
   std::string bytes;
-  return GltfFileBytes(std::move(gltf), buffer, format, "", &bytes, error) && SaveFile(path, bytes, error);
+  return MorphBytes(shaded, fps, name, format, unit, &bytes, error) && SaveFile(path, bytes, error);
+}
+
+bool WriteMeshAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
+                        const std::string& format, const std::string& path, std::string* error, double unit) {
+  std::vector<ShadedMesh> shaded;
+  if (!ShadeFrames(frames, fps, format, unit, &shaded, error)) return false;
+  std::string bytes;
+  const bool made = TopologyChange(shaded) == 0 ? MorphBytes(shaded, fps, name, format, unit, &bytes, error)
+                                                : FrameNodesGltfBytes(shaded, fps, name, format, unit, &bytes, error);
+  return made && SaveFile(path, bytes, error);
 }
 
 }  // namespace mesh

@@ -64,6 +64,16 @@ bool PlacedGltfBytes(const std::vector<Mesh>& meshes, const std::vector<PlacedMe
                      const std::string& format, const std::string& binName, double unit, std::string* bytes,
                      std::string* bin, std::string* error);
 
+// The glTF file of an animation whose frames differ in topology (see
+// WriteMeshAnimation): a parent node named `name` with one child node a
+// frame, "NAME frame I", each holding its frame's mesh (a frame the same as
+// the one before shares its mesh), and one animation of a STEP `scale`
+// channel a child: 1 from time i / fps until the next frame's time, 0
+// otherwise, so that exactly one frame shows at any time. Positions in
+// metres (`unit` per scene unit).
+bool FrameNodesGltfBytes(const std::vector<ShadedMesh>& frames, double fps, const std::string& name,
+                         const std::string& format, double unit, std::string* bytes, std::string* error);
+
 }  // namespace mesh
 }  // namespace host
 

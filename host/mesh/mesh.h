@@ -99,6 +99,22 @@ Frame FrameAt(const Path& path, double s);
 void CutForPath(Mesh* mesh, const Path& path, Vec3 axis, bool fit);
 void BendAlongPath(Mesh* mesh, const Path& path, Vec3 axis, bool fit);
 
+// An arrow's outline as the viewer sees it in its set-up: when spline wraps
+// bend the arrow's extrusion (wraps with a path among the children of its
+// extrusion, and of each null above it), `points` (the arrow's contour,
+// `closed` or open) is replaced by the same outline with each edge cut into
+// `pieces` equal pieces, bent as the wraps bend the mesh (BendAlongPath,
+// lengths kept or fitted by each wrap's mode, the outline's own extent
+// along the arrow's axis standing for the mesh's), and laid into the plane
+// of the last wrap's path: the one of XY, ZY and XZ whose end-on
+// coordinate the path spreads least along, that coordinate set to 0. A
+// fixed number of pieces keeps the point count of an animation's frames
+// equal. `bent` says whether it was; without such a wrap the points stay
+// as they are. False with the reason when a wrap's path cannot be followed.
+constexpr int kBentOutlinePieces = 32;
+bool BendOutlineAsWrapped(Host& host, Object* arrow, bool closed, int pieces, std::vector<Vec3>* points,
+                          bool* bent, std::string* reason);
+
 // The outline an extrusion sweeps: the points of a closed, flat, simple
 // polygon. Checks finite points, at least three distinct points, an area,
 // flatness and that no two edges meet except neighbours at their common
@@ -172,6 +188,20 @@ bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& for
 bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
                          const std::string& format, const std::string& path, std::string* error,
                          double unit = kDefaultUnit);
+// An animation of one mesh in the form its frames allow. When every frame
+// has the first one's topology: morph targets, as WriteMorphAnimation (one
+// mesh, vertices moving smoothly between frames). When the topology changes
+// (a spline wrap cuts a growing mesh at other places as it grows; a switch
+// adds or takes away parts), morph targets cannot carry it, so each frame
+// gets a node of its own under a parent node `name`, and STEP scale
+// channels show exactly one at a time (scale 1 from its time until the next
+// frame's, 0 otherwise): the mesh jumps from frame to frame instead of
+// moving between them, and a frame that repeats the one before shares its
+// mesh (see FrameNodesGltfBytes in gltf_file.h). False with the reason for
+// an empty frame or bad settings.
+bool WriteMeshAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
+                        const std::string& format, const std::string& path, std::string* error,
+                        double unit = kDefaultUnit);
 
 // Reads a file back through the same library, joining equal vertices; for
 // the tests. False with the reason when it cannot be read.

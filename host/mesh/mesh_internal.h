@@ -60,6 +60,17 @@ bool HasContour(const Object* op);
 bool SplinePoints(Host& host, Object* op, std::vector<Vec3>* points, bool* closed, int* splineType,
                   const Object** settings = nullptr);
 
+// Whether the object is a deformer (a spline wrap), which bends its parent's
+// mesh and has none of its own.
+bool IsDeformer(const Object* op);
+// The direction an arrow points in for its plane (XY and XZ: +X; ZY: +Z).
+Vec3 ArrowAxis(const Object* arrow);
+// What the spline wrap `deformer` does to a mesh whose shape runs along
+// `axis`: cut where its path has points, then bent along it (a mesh of
+// vertices alone is only bent). Without a linked path the mesh stays as it
+// is; false with the reason when the path cannot be followed.
+bool Wrap(Host& host, Object* deformer, Vec3 axis, Mesh* mesh, std::string* reason);
+
 // A polyline path from spline points (see ReadPath).
 bool MakePath(std::vector<Vec3> points, bool closed, int splineType, Path* path, std::string* reason);
 

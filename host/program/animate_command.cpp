@@ -1,6 +1,8 @@
 // tolvane-host animate: an object of a scene file played over its frames
 // and written as an SVG that plays by itself, a numbered sequence of SVG or
-// PNG pictures, or a glTF file whose mesh morphs (docs/animation.md).
+// PNG pictures of its outline (bent as its set-up's spline wraps bend it),
+// or a glTF file of its mesh: morphing, or one node a frame when the
+// topology changes (docs/animation.md).
 #include <cctype>
 #include <cstdio>
 #include <iostream>
@@ -98,8 +100,32 @@ class Animation {
         *error = "'" + o_.object + "' answers no outline at frame " + std::to_string(f);
         return false;
       }
+      if (!AsWrapped(&outline, error)) {
+        *error += " (at frame " + std::to_string(f) + ")";
+        return false;
+      }
       outlines->push_back(std::move(outline));
     }
+    return true;
+  }
+
+  // The outline bent as the spline wraps of its set-up bend its mesh, when
+  // they do and the mesh layer is built; otherwise it stays flat.
+  bool AsWrapped(host::Outline* outline, std::string* error) {
+#if defined(TOLVANE_HAVE_MESH)
+    std::vector<host::mesh::Vec3> points;
+    for (const auto& p : outline->points) points.push_back({p[0], p[1], p[2]});
+    bool bent = false;
+    if (!host::mesh::BendOutlineAsWrapped(session_.GetHost(), object_, outline->closed,
+                                          host::mesh::kBentOutlinePieces, &points, &bent, error))
+      return false;
+    if (!bent) return true;
+    outline->points.clear();
+    for (const host::mesh::Vec3& p : points) outline->points.push_back({p.x, p.y, p.z});
+#else
+    (void)outline;
+    (void)error;
+#endif
     return true;
   }
 
@@ -146,7 +172,7 @@ class Animation {
       meshes.push_back(std::move(eval.mesh));
     }
     std::string error;
-    if (!host::mesh::WriteMorphAnimation(meshes, doc_->Time().fps, object_->Name(), format, o_.output, &error,
+    if (!host::mesh::WriteMeshAnimation(meshes, doc_->Time().fps, object_->Name(), format, o_.output, &error,
                                          o_.unit))
       return Fail(error);
     return kExitOk;
@@ -192,7 +218,9 @@ Command AddAnimateCommand(CLI::App& app) {
       "animate", "play an object of a scene file over its frames and write the animation (SVG, frames, glTF)");
   AddPluginOptions(animate, &o->session);
   animate->add_option("--scene", o->scene, "the scene file, with its keys")->type_name("FILE")->required()->check(kNonEmpty);
-  animate->add_option("--object", o->object, "the object to write: an arrow (outline) or a set-up (glTF)")
+  animate->add_option("--object", o->object,
+                      "the object to write: an arrow (outline; bent along the path of the spline wrap that bends "
+                      "its extrusion, as the mesh is) or a set-up (glTF)")
       ->type_name("NAME")
       ->required()
       ->check(kNonEmpty);
@@ -203,12 +231,24 @@ Command AddAnimateCommand(CLI::App& app) {
       ->type_name("PIXELS")
       ->check(CLI::Range(1, 16384));
   animate->add_option("-o", o->output,
-                      "the file: .svg (plays by itself), .glb or .gltf (morph targets), or a sequence "
-                      "frames/arrow-%04d.svg or .png")
+                      "the file: .svg (plays by itself), .glb or .gltf (morph targets, or one node a frame "
+                      "when the mesh's topology changes), or a sequence frames/arrow-%04d.svg or .png")
       ->type_name("FILE")
       ->required()
       ->check(kNonEmpty);
+#if defined(TOLVANE_HAVE_MESH)
+  const std::string drawn =
+      "An arrow's outline is drawn as the viewer sees it: when a spline wrap bends the arrow's extrusion,\n"
+      "every edge is cut into " +
+      std::to_string(host::mesh::kBentOutlinePieces) +
+      " pieces, bent along the wrap's path as the mesh is and drawn in the\n"
+      "path's plane (the same point count at every frame, so one path still morphs); an arrow that no\n"
+      "wrap bends is drawn flat.\n";
+#else
+  const std::string drawn = "An arrow's outline is drawn flat (this build has no mesh layer to bend it).\n";
+#endif
   animate->footer(
+      drawn +
       "Examples:\n  tolvane-host animate --scene grow.tlvscene --object Arrow -o grow.svg\n"
       "  tolvane-host animate --scene grow.tlvscene --object Arrow --frames 0..30 -o frames/arrow-%04d.png\n"
       "  tolvane-host animate --scene grow.tlvscene --object \"Extrude NURBS\" -o grow.glb");
