@@ -50,11 +50,7 @@ bool MorphBytes(const std::vector<ShadedMesh>& shaded, double fps, const std::st
                 const std::string& format, double unit, std::string* bytes, std::string* error) {
   const ShadedMesh& base = shaded[0];
   GltfBuffer buffer;
-  const int position = buffer.Floats(FloatsOf(base.vertices, unit), 3, "VEC3", true, 34962);
-  const int normal = buffer.Floats(FloatsOf(base.normals, 1.0), 3, "VEC3", false, 34962);
-  std::vector<uint32_t> indices;
-  for (const auto& t : base.triangles) indices.insert(indices.end(), t.begin(), t.end());
-  const int index = buffer.Indices(indices);
+  nlohmann::json primitive = TrianglesPrimitive(WriteShadedMesh(base, unit, &buffer));
   nlohmann::json targets = nlohmann::json::array();
   for (const ShadedMesh& s : shaded) {
     targets.push_back(
@@ -72,6 +68,7 @@ bool MorphBytes(const std::vector<ShadedMesh>& shaded, double fps, const std::st
   const int output = buffer.Floats(weights, 1, "SCALAR", false, 0);
   std::vector<float> rest(n, 0.0f);
   rest[0] = 1.0f;
+  primitive["targets"] = std::move(targets);
 
   nlohmann::json gltf{
       {"asset", {{"version", "2.0"}, {"generator", "tolvane-host animate"}}},
@@ -81,9 +78,7 @@ bool MorphBytes(const std::vector<ShadedMesh>& shaded, double fps, const std::st
       {"meshes",
        {{{"name", name},
          {"weights", rest},
-         {"primitives",
-          {{{"attributes", {{"POSITION", position}, {"NORMAL", normal}}}, {"indices", index}, {"mode", 4},
-            {"targets", targets}}}}}}},
+         {"primitives", nlohmann::json::array({std::move(primitive)})}}}},
       {"animations",
        {{{"name", name + " frames"},
          {"samplers", {{{"input", input}, {"output", output}, {"interpolation", "LINEAR"}}}},

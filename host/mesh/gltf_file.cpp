@@ -78,6 +78,21 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
+GltfMeshAccessors WriteShadedMesh(const ShadedMesh& shaded, double scale, GltfBuffer* buffer) {
+  GltfMeshAccessors a;
+  a.position = buffer->Floats(FloatsOf(shaded.vertices, scale), 3, "VEC3", true, 34962);
+  a.normal = buffer->Floats(FloatsOf(shaded.normals, 1.0), 3, "VEC3", false, 34962);
+  std::vector<uint32_t> indices;
+  indices.reserve(shaded.triangles.size() * 3);
+  for (const auto& t : shaded.triangles) indices.insert(indices.end(), t.begin(), t.end());
+  a.indices = buffer->Indices(indices);
+  return a;
+}
+
+nlohmann::json TrianglesPrimitive(const GltfMeshAccessors& a) {
+  return {{"attributes", {{"POSITION", a.position}, {"NORMAL", a.normal}}}, {"indices", a.indices}, {"mode", 4}};
+}
+
 namespace {
 
 void PutU32(std::string* out, uint32_t v) {

@@ -45,6 +45,15 @@ std::vector<float> FloatsOf(const std::vector<Vec3>& v, double scale, const std:
 
 std::string Base64(const std::string& bytes);
 
+// The accessors of one shaded mesh in a buffer: its positions (times
+// `scale`, with their bounds), its normals and its triangles' indices.
+struct GltfMeshAccessors {
+  int position = -1, normal = -1, indices = -1;
+};
+GltfMeshAccessors WriteShadedMesh(const ShadedMesh& shaded, double scale, GltfBuffer* buffer);
+// The primitive that draws those accessors as triangles.
+nlohmann::json TrianglesPrimitive(const GltfMeshAccessors& a);
+
 // The file of `gltf` (a document without its buffers, views and accessors,
 // which come from `buffer`) as `format`: glb, its JSON and binary chunks in
 // one file, or gltf, its buffer inside as a data URI when `binName` is

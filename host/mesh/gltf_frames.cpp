@@ -27,15 +27,7 @@ bool SameMesh(const ShadedMesh& a, const ShadedMesh& b) {
 
 int WriteMeshOf(const ShadedMesh& shaded, const std::string& name, double unit, GltfBuffer* buffer,
                 nlohmann::json* meshes) {
-  const int position = buffer->Floats(FloatsOf(shaded.vertices, unit), 3, "VEC3", true, 34962);
-  const int normal = buffer->Floats(FloatsOf(shaded.normals, 1.0), 3, "VEC3", false, 34962);
-  std::vector<uint32_t> indices;
-  for (const auto& t : shaded.triangles) indices.insert(indices.end(), t.begin(), t.end());
-  const int index = buffer->Indices(indices);
-  meshes->push_back({{"name", name},
-                     {"primitives",
-                      {{{"attributes", {{"POSITION", position}, {"NORMAL", normal}}}, {"indices", index},
-                        {"mode", 4}}}}});
+  meshes->push_back({{"name", name}, {"primitives", nlohmann::json::array({TrianglesPrimitive(WriteShadedMesh(shaded, unit, buffer))})}});
   return static_cast<int>(meshes->size() - 1);
 }
 

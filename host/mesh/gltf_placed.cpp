@@ -28,29 +28,13 @@ nlohmann::json MaterialOf(const std::array<double, 4>& rgba, std::size_t number)
   return material;
 }
 
-// The accessors of one shaded mesh in the buffer.
-struct MeshAccessors {
-  int position = -1, normal = -1, indices = -1;
-};
-
-MeshAccessors WriteShaded(const ShadedMesh& shaded, double scale, GltfBuffer* buffer) {
-  MeshAccessors a;
-  a.position = buffer->Floats(FloatsOf(shaded.vertices, scale), 3, "VEC3", true, 34962);
-  a.normal = buffer->Floats(FloatsOf(shaded.normals, 1.0), 3, "VEC3", false, 34962);
-  std::vector<uint32_t> indices;
-  indices.reserve(shaded.triangles.size() * 3);
-  for (const auto& t : shaded.triangles) indices.insert(indices.end(), t.begin(), t.end());
-  a.indices = buffer->Indices(indices);
-  return a;
-}
-
 }  // namespace
 
 bool PlacedGltfBytes(const std::vector<Mesh>& meshes, const std::vector<PlacedMesh>& copies,
                      const std::string& format, const std::string& binName, double unit, std::string* bytes,
                      std::string* bin, std::string* error) {
   GltfBuffer buffer;
-  std::vector<MeshAccessors> written(meshes.size());
+  std::vector<GltfMeshAccessors> written(meshes.size());
   std::vector<std::array<double, 4>> colours;
   std::map<std::pair<std::size_t, std::size_t>, std::size_t> fileMesh;  // (mesh, colour) -> file mesh
   nlohmann::json materials = nlohmann::json::array(), fileMeshes = nlohmann::json::array();
@@ -61,7 +45,7 @@ bool PlacedGltfBytes(const std::vector<Mesh>& meshes, const std::vector<PlacedMe
       *error = c.mesh >= meshes.size() ? "a copy names no mesh" : "the mesh has no triangles";
       return false;
     }
-    if (written[c.mesh].position < 0) written[c.mesh] = WriteShaded(Shade(meshes[c.mesh], kCreaseDegrees), unit, &buffer);
+    if (written[c.mesh].position < 0) written[c.mesh] = WriteShadedMesh(Shade(meshes[c.mesh], kCreaseDegrees), unit, &buffer);
     const auto known = std::find(colours.begin(), colours.end(), c.rgba);
     const auto colour = static_cast<std::size_t>(known - colours.begin());
     if (known == colours.end()) {
@@ -71,14 +55,9 @@ bool PlacedGltfBytes(const std::vector<Mesh>& meshes, const std::vector<PlacedMe
     const auto key = std::make_pair(c.mesh, colour);
     auto found = fileMesh.find(key);
     if (found == fileMesh.end()) {
-      const MeshAccessors& a = written[c.mesh];
-      fileMeshes.push_back(
-          {{"name", "arrow" + std::to_string(c.mesh + 1)},
-           {"primitives",
-            {{{"attributes", {{"POSITION", a.position}, {"NORMAL", a.normal}}},
-              {"indices", a.indices},
-              {"material", colour},
-              {"mode", 4}}}}});
+      nlohmann::json primitive = TrianglesPrimitive(written[c.mesh]);
+      primitive["material"] = colour;
+      fileMeshes.push_back({{"name", "arrow" + std::to_string(c.mesh + 1)}, {"primitives", nlohmann::json::array({std::move(primitive)})}});
       found = fileMesh.emplace(key, fileMeshes.size() - 1).first;
     }
     nlohmann::json node{{"name", c.name}, {"mesh", found->second}};
