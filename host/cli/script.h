@@ -8,37 +8,13 @@
 // blanks and `#`; inside quotes `\"` is a quote and `\\` a backslash. `#`
 // outside quotes starts a comment. Blank and comment lines do nothing.
 //
-// Commands (NAME is an object's name or a path of names, see FindObject):
-//   plugin release 16|12 | plugin DIR [release 16|12]
-//                              load a plug-in folder (at most once, before
-//                              any other command; otherwise the first other
-//                              command loads release 16's built folder)
-//   arrow NAME [menu]          a new arrow at the top, named NAME; `menu`
-//                              sends it the menu-prepare message first
-//   object KIND NAME           a new host object at the top: KIND is spline,
-//                              null, extrude, cloner or splinewrap
-//   move NAME top              the object manager's move, one undo step
-//   move NAME under PARENT [first|last]
-//   select NAME                selects only NAME and makes it active
-//   set NAME PARAM VALUE       the attribute editor's edit of one parameter
-//   press NAME BUTTON          a button press (description command)
-//   dialog PATH | dialog cancel   the answer of the next file dialog
-//   doc plane 0|1|2            the document's spline plane
-//   undo | redo                the document's undo and redo
-//   fail alloc N | fail alloc N+ | fail file N | fail off
-//                              the Nth allocation (or every one from the Nth
-//                              on) or file operation from now on fails
-//   print tree|params NAME|contour NAME|console|undo|messages|boxes|
-//         selection|dialogs
-//   userdata: see script_userdata.h; gui, print gui: script_element.h;
-//   save-scene, load-scene: script_scene.h
-//
-// For an arrow, PARAM is an ARROW_ name or the numeric ID of one of its
-// description's parameters, and VALUE is written as that parameter's type
-// reads it (`true`, `3`, `2.5`, a text, or an object's NAME or `none` for a
-// link). For any other object PARAM is a numeric ID and VALUE carries its
-// type: int:3, float:2.5, bool:true, vector:1,2,3, string:TEXT,
-// link:NAME or link:none.
+// Commands, each file adding its own to every console: the scene-editing
+// commands (plugin, arrow, object, move, select, set, set-raw, scrub, press,
+// dialog, new, doc, undo, redo, fail) in script_edit.h, the `print` subjects
+// in script_print.h, userdata in script_userdata.h, gui and print gui in
+// script_element.h, save-scene and load-scene in script_scene.h, the
+// animation commands in script_anim.h; `help` and `print` are the console's
+// own. NAME is an object's name or a path of names, see FindObject.
 //
 // Errors. A command that is unknown, misspelt, names an object or parameter
 // that does not exist or gives a bad value is a script error (status 2).
@@ -236,20 +212,6 @@ class ScriptConsole {
   int status_ = kScriptOk;
   bool finished_ = false;
 };
-
-// Parses a typed value (int:3, float:2.5, bool:true, vector:1,2,3,
-// string:TEXT, link:NAME, link:none); links are looked up with `console`.
-bool ParseTypedValue(ScriptConsole& console, const std::string& text, Value* out,
-                     ScriptError* error);
-
-// Reads `NAME PARAM VALUE` as `set` (or, with kRaw, `set-raw`) reads it:
-// the object, the parameter's ID and the value, with the notes `set` gives.
-bool ReadParameterValue(ScriptConsole& console, const ScriptArgs& args, EditMode mode, Object** op,
-                        int32_t* id, Value* value, ScriptError* error);
-// The ID of parameter PARAM of an object as `set` names it: a name of its
-// description or a numeric ID.
-bool ReadParameterId(ScriptConsole& console, Object* op, const std::string& objectName, const std::string& param,
-                     int32_t* id, ScriptError* error);
 
 // Runs a whole script: every line in turn until the end or the first error,
 // which is written to `err` as "SCRIPT:LINE: message". Then ends the session

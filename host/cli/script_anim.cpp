@@ -6,6 +6,7 @@
 #include "animation.h"
 #include "parse.h"
 #include "scene.h"
+#include "script_edit.h"
 
 namespace host {
 

@@ -7,6 +7,7 @@
 #include "outputs.h"
 #include "parse.h"
 #include "scenefile.h"
+#include "script_internal.h"
 
 namespace host {
 
@@ -195,18 +196,18 @@ void AddElementCommands(ScriptConsole& console) {
   auto state = std::make_shared<GuiState>();
   ScriptCommand gui{"gui open NAME PARAM | gui click X Y | gui key [KEY] | gui png FILE | gui close", 1, 3,
                     [state](ScriptConsole& c, const ScriptArgs& a, ScriptError* e) { return CmdGui(c, a, *state, e); }};
-  gui.closedToRequests = "";
+  gui.closedToRequests = kOpenToRequests;
   console.AddCommand("gui", gui);
   // The picture is its own entry: it names a file.
   ScriptCommand png{"gui png FILE", 1, 1, [state](ScriptConsole&, const ScriptArgs& a, ScriptError* e) {
                       return GuiPng({"png", a[0]}, *state, e);
                     }};
-  png.closedToRequests = "names a file on the server: files travel by the workbench's uploads and downloads";
+  png.closedToRequests = kNamesAFile;
   console.AddCommand("gui png", png);
   ScriptCommand print{"print gui", 0, 0, [state](ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
                         return PrintGui(c, *state, e);
                       }};
-  print.closedToRequests = "";
+  print.closedToRequests = kOpenToRequests;
   console.AddPrint("gui", print);
 }
 

@@ -5,6 +5,7 @@
 
 #include "safe_writer.h"
 #include "scenefile.h"
+#include "script_internal.h"
 
 namespace host {
 
@@ -36,13 +37,11 @@ bool CmdLoadScene(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 }  // namespace
 
 void AddSceneCommands(ScriptConsole& console) {
-  const std::string namesAFile =
-      "names a file on the server: files travel by the workbench's uploads and downloads";
   ScriptCommand save{"save-scene FILE", 1, 1, CmdSaveScene};
-  save.closedToRequests = namesAFile;
+  save.closedToRequests = kNamesAFile;
   console.AddCommand("save-scene", save);
   ScriptCommand load{"load-scene FILE", 1, 1, CmdLoadScene};
-  load.closedToRequests = namesAFile;
+  load.closedToRequests = kNamesAFile;
   console.AddCommand("load-scene", load);
 }
 
