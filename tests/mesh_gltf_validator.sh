@@ -62,9 +62,14 @@ mv flat-program.data flat-program.gltf
 printf 'x,y,angle,colour,ARROW_SHAFT_LENGTH\n0,0,0,#ff000080,100\n300,0,45,blue,150\n0,300,90,,200\n' >distinct.csv
 "$host" batch distinct.csv -o distinct.glb
 "$host" batch distinct.csv -o distinct.gltf
+# A buffer file whose name holds a space and a '#' is named by an encoded URI.
+"$host" mesh -o "odd name#1.gltf"
+"$host" batch distinct.csv -o "odd rows#1.gltf"
+grep -q '"uri" *: *"odd%20name%231.bin"' "odd name#1.gltf" || { echo "odd name#1.gltf: the buffer's URI is not encoded" >&2; exit 1; }
+grep -q '"uri" *: *"odd%20rows%231.bin"' "odd rows#1.gltf" || { echo "odd rows#1.gltf: the buffer's URI is not encoded" >&2; exit 1; }
 status=0
 report="$(node "$root/tools/mesh/validate-gltf.mjs" flat.glb flat.gltf round.glb round.gltf round-cm.glb chevron.glb \
-  flat-program.gltf field.glb field.gltf distinct.glb distinct.gltf cloner.glb cloner.gltf wrap.glb wrap.gltf animated.glb animated.gltf \
+  flat-program.gltf field.glb field.gltf distinct.glb distinct.gltf "odd name#1.gltf" "odd rows#1.gltf" cloner.glb cloner.gltf wrap.glb wrap.gltf animated.glb animated.gltf \
   grow.glb grow.gltf)" || status=$?
 echo "$report"
 [ "$status" -eq 0 ] || exit 1

@@ -135,6 +135,24 @@ void NoteUnit(const std::string& format, double unit, std::string* bytes) {
   }
 }
 
+// Assimp names a gltf file's buffer file in its "uri" as the name stands;
+// a space, '#' or '%' in it would not find the file. True when a name was
+// encoded (and the file's JSON written again), false when none needed it.
+bool EncodeBufferUris(std::string* bytes) {
+  nlohmann::json gltf = nlohmann::json::parse(*bytes, nullptr, false);
+  if (gltf.is_discarded() || !gltf.contains("buffers") || !gltf["buffers"].is_array()) return false;
+  bool changed = false;
+  for (nlohmann::json& buffer : gltf["buffers"]) {
+    if (!buffer.contains("uri") || !buffer["uri"].is_string()) continue;
+    const std::string uri = buffer["uri"].get<std::string>();
+    if (uri.rfind("data:", 0) == 0 || UriOfFileName(uri) == uri) continue;
+    buffer["uri"] = UriOfFileName(uri);
+    changed = true;
+  }
+  if (changed) *bytes = gltf.dump(2) + "\n";
+  return changed;
+}
+
 bool ReadBytes(const std::string& path, std::string* bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -202,13 +220,17 @@ bool ExportScene(const aiScene& scene, const FormatInfo& info, const std::string
     *error = "cannot write '" + path + "': " + exporter.GetErrorString();
     return false;
   }
-  if (format == "obj" || format == "ply" || format == "stl") {
+  if (format == "obj" || format == "ply" || format == "stl" || format == "gltf") {
     std::string bytes;
     if (!ReadBytes(path, &bytes)) {
       *error = "cannot read back '" + path + "' to note its unit";
       return false;
     }
-    NoteUnit(format, unit, &bytes);
+    if (format == "gltf") {
+      if (!EncodeBufferUris(&bytes)) return true;  // every name already a plain URI
+    } else {
+      NoteUnit(format, unit, &bytes);
+    }
     if (!WriteBytes(path, bytes)) {
       *error = "cannot write '" + path + "'";
       return false;
@@ -324,7 +346,7 @@ bool WritePlacedMeshes(const std::vector<Mesh>& meshes, const std::vector<Placed
       const std::size_t dot = path.find_last_of('.');
       const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
       binPath = (dot != std::string::npos && dot > leaf ? path.substr(0, dot) : path) + ".bin";
-      binName = binPath.substr(leaf);
+      binName = UriOfFileName(binPath.substr(leaf));
     }
     std::string bytes, bin;
     if (!PlacedGltfBytes(meshes, copies, format, binName, unit, &bytes, &bin, error)) return false;

@@ -78,6 +78,23 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
+std::string UriOfFileName(const std::string& name) {
+  static const char* const kHex = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+        c == '_' || c == '~') {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
 GltfMeshAccessors WriteShadedMesh(const ShadedMesh& shaded, double scale, GltfBuffer* buffer) {
   GltfMeshAccessors a;
   a.position = buffer->Floats(FloatsOf(shaded.vertices, scale), 3, "VEC3", true, 34962);

@@ -45,6 +45,11 @@ std::vector<float> FloatsOf(const std::vector<Vec3>& v, double scale, const std:
 
 std::string Base64(const std::string& bytes);
 
+// A file's name as the relative URI that names it in a glTF file: every
+// byte but letters, digits and - . _ ~ percent-encoded, so that a space, a
+// '#' or a '%' in the name still finds the file.
+std::string UriOfFileName(const std::string& name);
+
 // The accessors of one shaded mesh in a buffer: its positions (times
 // `scale`, with their bounds), its normals and its triangles' indices.
 struct GltfMeshAccessors {
