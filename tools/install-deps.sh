@@ -49,7 +49,14 @@ if [ ${#missing[@]} -ne 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  apt-get update -qq
+  # A mirror caught mid-sync fails an index now and then: try again, and
+  # go on with the lists there are if it keeps failing (the install says
+  # what it could not find).
+  for try in 1 2 3; do
+    if apt-get update -qq; then break; fi
+    echo "apt-get update failed (try $try of 3)" >&2
+    sleep $((try * 10))
+  done
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
