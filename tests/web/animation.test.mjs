@@ -1,5 +1,8 @@
-// Animated glTF files written by `tolvane-host animate`, played by three.js
-// in the system's Chromium, headless: a morph-target file (a flat extruded
+// Animations written by `tolvane-host animate`, played in the system's
+// Chromium, headless. The growth example's animated SVG is seeked by the
+// browser's own SMIL player and its drawn outline compared with the
+// example's frame files at those frames. Two glTF files are played by
+// three.js: a morph-target file (a flat extruded
 // arrow whose shaft grows) and a file of one node a frame (the growth
 // example, whose topology changes). A page served from the loopback address
 // loads each file with three.js's GLTFLoader, plays its clip with an
@@ -132,7 +135,7 @@ let context;
 let page;
 let profile;
 
-const types = { '.js': 'text/javascript', '.html': 'text/html', '.glb': 'model/gltf-binary' };
+const types = { '.js': 'text/javascript', '.html': 'text/html', '.glb': 'model/gltf-binary', '.svg': 'image/svg+xml' };
 
 function serve(request, response) {
   const url = new URL(request.url, 'http://localhost');
@@ -169,6 +172,8 @@ before(async () => {
   host(['animate', '--scene', 'shaft.tlvscene', '--object', 'Extrude NURBS', '-o', 'shaft.glb']);
   host(['run', '-'], `${readFileSync(path.join(source, 'examples/grow-along-path.script'), 'utf8')}\nsave-scene grow.tlvscene\n`);
   host(['animate', '--scene', 'grow.tlvscene', '--object', 'Extrude NURBS', '-o', 'grow.glb']);
+  host(['animate', '--scene', 'grow.tlvscene', '--object', 'Arrow', '-o', 'grow.svg']);
+  host(['animate', '--scene', 'grow.tlvscene', '--object', 'Arrow', '-o', 'grow-%04d.svg']);
   server = createServer(serve);
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   address = `http://127.0.0.1:${server.address().port}`;
@@ -252,4 +257,66 @@ test('a glb of one node a frame: exactly one frame is shown, and the arrow grows
   assert.ok(near(end.box.max[1], 0.3) && near(end.box.max[0], 0.5), JSON.stringify(end.box));
   assert.ok(start.pixels.width < middle.pixels.width, 'the arrow grows along the first leg');
   assert.ok(middle.pixels.height < end.pixels.height, 'and then up the second');
+});
+
+// What Chromium draws of the SVG page shown: the outline's box, length and
+// eight points spaced along it, in the drawing's own units.
+function drawnOutline() {
+  const outline = document.querySelector('path');
+  const box = outline.getBBox();
+  const length = outline.getTotalLength();
+  const points = [];
+  for (let i = 0; i < 8; ++i) {
+    const p = outline.getPointAtLength((length * i) / 8);
+    points.push([p.x, p.y]);
+  }
+  return { box: [box.x, box.y, box.width, box.height], length, points };
+}
+
+function assertSameOutline(played, frame, what) {
+  const near = (a, b) => Math.abs(a - b) < 0.05;
+  assert.ok(played.box.every((v, i) => near(v, frame.box[i])), `${what}: box ${played.box}, the frame's ${frame.box}`);
+  assert.ok(near(played.length, frame.length), `${what}: length ${played.length}, the frame's ${frame.length}`);
+  played.points.forEach((p, i) => {
+    assert.ok(near(p[0], frame.points[i][0]) && near(p[1], frame.points[i][1]),
+      `${what}: point ${i} at ${p}, the frame's at ${frame.points[i]}`);
+  });
+}
+
+test('the animated SVG, played by Chromium, shows at each frame\'s time the outline of that frame', async () => {
+  // 31 frames (0..30 at 30 fps) in a one-second loop: frame f at f/30 s.
+  const frames = [0, 5, 12, 20, 29];
+  const svg = await context.newPage();
+  try {
+    await svg.setViewportSize({ width: 800, height: 655 }); // the drawing's own size
+    const expected = [];
+    for (const f of frames) {
+      await svg.goto(`${address}/files/grow-${String(f).padStart(4, '0')}.svg`);
+      expected.push(await svg.evaluate(drawnOutline));
+    }
+    await svg.goto(`${address}/files/grow.svg`);
+    const at = async (t) => {
+      await svg.evaluate((time) => {
+        document.documentElement.pauseAnimations();
+        document.documentElement.setCurrentTime(time);
+        return new Promise((resolve) => requestAnimationFrame(() => resolve()));
+      }, t);
+      return svg.evaluate(drawnOutline);
+    };
+    const lines = [];
+    for (let i = 0; i < frames.length; ++i) {
+      const t = frames[i] / 30;
+      const played = await at(t);
+      await svg.screenshot({ path: path.join(shots, `anim-svg-t${t.toFixed(3)}.png`) });
+      lines.push(`  t=${t.toFixed(3)} s (frame ${frames[i]}): box ${played.box.map((v) => v.toFixed(1)).join(' ')}, `
+        + `length ${played.length.toFixed(1)}`);
+      assertSameOutline(played, expected[i], `frame ${frames[i]}`);
+    }
+    console.log(`grow.svg:\n${lines.join('\n')}`);
+    // The arrow grows as it plays, and the loop starts again at one second.
+    assert.ok(expected[0].length < expected[2].length && expected[2].length < expected[4].length);
+    assertSameOutline(await at(1), expected[0], 'a second in, the loop again');
+  } finally {
+    await svg.close();
+  }
 });
