@@ -216,6 +216,65 @@ TEST(Animation, AFormatOneSceneStillLoads) {
   EXPECT_EQ(host::DecodeScene(now, &error), nullptr);
 }
 
+// A scene file made by hand (or damaged and its checksum made good) with
+// keys the console would never make is refused whole, with the reason.
+TEST(Animation, KeysAndTimeLinesBeyondTheLimitsAreRefusedOnLoad) {
+  Console c;
+  c.Run("arrow Arrow\nkey Arrow ARROW_SHAFT_LENGTH 5 150");
+  std::string good, error;
+  ASSERT_TRUE(host::EncodeScene(*c.Doc(), 16049, &good, &error)) << error;
+  ASSERT_NE(host::DecodeScene(good, &error), nullptr) << error;
+  // The file ends in the animation: fps (f64), first, last and current
+  // frame, the keyed count, the object's index and track count, the
+  // track's parameter and key count, and the key: frame, interpolation,
+  // type and its f64 value.
+  const std::size_t end = good.size(), key = end - 17, fps = end - 57;
+  const auto f64 = [](double v) { std::string b(8, '\0'); std::memcpy(&b[0], &v, 8); return b; };
+  const auto i32 = [](int32_t v) { std::string b(4, '\0'); std::memcpy(&b[0], &v, 4); return b; };
+  struct Case {
+    const char* what;
+    std::size_t at;
+    std::string bytes;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"a value that is no number", end - 8, f64(std::nan("")), "finite"},
+      {"an infinite value", end - 8, f64(INFINITY), "finite"},
+      {"a key far beyond the frames", key, i32(INT32_MAX), "beyond the frames"},
+      {"a key just beyond them", key, i32(host::kFrameLimit + 1), "beyond the frames"},
+      {"a frame rate of almost nothing", fps, f64(1e-300), "time line"},
+      {"a frame rate too fast", fps, f64(1001.0), "time line"},
+      {"a current frame beyond the frames", fps + 16, i32(-host::kFrameLimit - 1), "time line"},
+  };
+  ASSERT_EQ(std::memcmp(good.data() + key, i32(5).data(), 4), 0) << "the key's frame is where the test looks";
+  ASSERT_EQ(std::memcmp(good.data() + fps, f64(30.0).data(), 8), 0) << "and the frame rate";
+  for (const Case& k : cases) {
+    std::string bytes = good;
+    bytes.replace(k.at, k.bytes.size(), k.bytes);
+    const uint32_t crc = host::Crc32(reinterpret_cast<const uint8_t*>(bytes.data()) + host::kSceneHeaderSize,
+                                     bytes.size() - host::kSceneHeaderSize);
+    for (int b = 0; b < 4; ++b) bytes[24 + b] = static_cast<char>((crc >> (8 * b)) & 0xff);
+    error.clear();
+    EXPECT_EQ(host::DecodeScene(bytes, &error), nullptr) << k.what;
+    EXPECT_NE(error.find(k.reason), std::string::npos) << k.what << ": " << error;
+  }
+}
+
+// A key never changes what kind of value its parameter holds: the console
+// refuses one of another type, and a key made before the parameter got a
+// value of another type is left unapplied.
+TEST(Animation, AKeyKeepsItsParametersType) {
+  Console c;
+  c.Run("object null Holder\nset Holder 7 string:hello");
+  host::ScriptError error;
+  EXPECT_FALSE(c.Get().Execute("key Holder 7 3 int:4", &error));
+  EXPECT_NE(error.message.find("keeps its parameter's type"), std::string::npos) << error.message;
+  c.Run("key Holder 8 3 int:4\nset Holder 8 string:later\nframe 3");
+  EXPECT_EQ(c.Print("params Holder")["params"]["8"], "later");
+  c.Run("key Holder 9 3 int:4\nframe 3");
+  EXPECT_EQ(c.Print("params Holder")["params"]["9"], 4);
+}
+
 // The values of the SVG's <animate> element, one path data a frame.
 std::vector<std::string> AnimatedValues(const std::string& svg) {
   const std::string marker = "values=\"";
@@ -256,6 +315,24 @@ TEST(Animation, TheAnimatedSvgHoldsTheOutlineOfEveryFrame) {
   for (const char* name : {"arrow-0002.svg", "arrow-0003.svg", "arrow-0004.svg"})
     EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
   EXPECT_FALSE(std::filesystem::exists(dir.File("arrow-0005.svg")));
+  // A sequence that cannot be written whole leaves every file as it was: a
+  // folder in the way of frame 5 keeps frames 2 to 4 of the run before.
+  std::filesystem::create_directory(dir.File("arrow-0005.svg"));
+  const std::string kept = testkit::ReadFileBytes(dir.File("arrow-0003.svg"));
+  const auto files = std::distance(std::filesystem::directory_iterator(dir.Path()), {});
+  c.Run("key Arrow ARROW_SHAFT_LENGTH 3 900");
+  c.Run("save-scene " + scene);
+  const auto blocked = RunProgram("animate --scene " + scene + " --object Arrow --frames 2..5 -o " +
+                                  dir.File("arrow-%04d.svg"));
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_NE(blocked.err.find("arrow-0005.svg"), std::string::npos) << blocked.err;
+  EXPECT_EQ(testkit::ReadFileBytes(dir.File("arrow-0003.svg")), kept);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), files) << "a temporary left";
+  // A width that would cut the names short, making frames share a name, is refused.
+  const auto wide = RunProgram("animate --scene " + scene + " --object Arrow --frames 2..3 -o " +
+                               dir.File("w-%0100d.svg"));
+  EXPECT_EQ(wide.status, 2) << wide.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("w-" + std::string(99, '0') + "2.svg")));
 }
 
 TEST(Animation, APointCountThatChangesIsRefused) {
@@ -266,8 +343,11 @@ TEST(Animation, APointCountThatChangesIsRefused) {
     c.Run("arrow Arrow\nrange 0 4\nkey Arrow ARROW_DOUBLE_HEADED 0 false\nkey Arrow ARROW_DOUBLE_HEADED 2 true\n"
           "save-scene " + scene);
   }
-  const auto r = RunProgram("animate --scene " + scene + " --object Arrow -o " + dir.File("a.svg"));
+  // Frames are named as the scene numbers them, not from the export's start.
+  const auto r = RunProgram("animate --scene " + scene + " --object Arrow --frames 1..4 -o " + dir.File("a.svg"));
   EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("at frame 2 but"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("at frame 1, the animation's first"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("same point count"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("a.svg")));
 }

@@ -22,6 +22,7 @@
 #include "core.h"
 #include "files.h"
 #include "fixture.h"
+#include "safe_writer.h"
 #include "scenefile.h"
 
 #if !defined(_WIN32)
@@ -421,6 +422,54 @@ TEST(SavedTargets, LinksDevicesAndFifosArePosixOnly) {
 // Injected failures at every step of a save through a chain of links and
 // through a dangling link leave every link, every file and the folders as
 // they were; the first save that meets no failure goes through.
+
+// Files saved together (the frames of a sequence): whichever file operation
+// fails, the files are all as they were, or, when a replacing step failed,
+// the ones before it new and the rest as they were, which the message says;
+// no temporary is left. A folder in the way of the last changes nothing.
+TEST(SavedTogether, AFailureLeavesTheFilesAsTheyWereOrSaysHowMany) {
+  host::Host running;  // whose failure plan the saves follow
+  TempDir dir;
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const char* name : {"f-1.svg", "f-2.svg", "f-3.svg"}) files.emplace_back(dir.File(name), std::string("new ") + name);
+  const auto reset = [&] {
+    for (const auto& f : files) WriteBytes(f.first, kOld);
+  };
+  reset();
+  host::FailurePlan& plan = host::Failures();
+  for (long nth = 1;; ++nth) {
+    plan.Reset();
+    plan.FailFileOperation(nth);
+    std::string error;
+    const bool ok = host::SaveFiles(files, &error);
+    const bool injected = plan.FileFailuresInjected() > 0;
+    plan.Reset();
+    EXPECT_TRUE(Leftovers(dir.Path()).empty()) << "file operation " << nth;
+    if (!injected) {
+      EXPECT_TRUE(ok) << error;
+      break;
+    }
+    EXPECT_FALSE(ok) << "file operation " << nth;
+    std::size_t fresh = 0;
+    while (fresh < files.size() && ReadFileBytes(files[fresh].first) == files[fresh].second) ++fresh;
+    for (std::size_t i = fresh; i < files.size(); ++i)
+      EXPECT_EQ(ReadFileBytes(files[i].first), kOld) << "file operation " << nth << ", file " << i;
+    if (fresh > 0) {
+      EXPECT_NE(error.find("the " + std::to_string(fresh) + " file"), std::string::npos) << error;
+    }
+    reset();
+    ASSERT_LT(nth, 100);
+  }
+  for (const auto& f : files) EXPECT_EQ(ReadFileBytes(f.first), f.second);
+  reset();
+  fs::create_directory(dir.File("f-4.svg"));
+  files.emplace_back(dir.File("f-4.svg"), "new f-4.svg");
+  std::string error;
+  EXPECT_FALSE(host::SaveFiles(files, &error));
+  EXPECT_NE(error.find("f-4.svg"), std::string::npos) << error;
+  for (std::size_t i = 0; i + 1 < files.size(); ++i) EXPECT_EQ(ReadFileBytes(files[i].first), kOld);
+  EXPECT_TRUE(Leftovers(dir.Path()).empty());
+}
 
 #if !defined(_WIN32)
 class InjectedFailures : public testkit::ArrowTest {

@@ -14,8 +14,9 @@ namespace {
 
 bool ReadFrame(const std::string& text, int32_t* frame, ScriptError* e) {
   long long v = 0;
-  if (!ParseWholeNumber(text, -1000000, 1000000, &v))
-    return Fail(e, "frame " + Quoted(text) + " is no whole number from -1000000 to 1000000");
+  if (!ParseWholeNumber(text, -kFrameLimit, kFrameLimit, &v))
+    return Fail(e, "frame " + Quoted(text) + " is no whole number from " + std::to_string(-kFrameLimit) + " to " +
+                       std::to_string(kFrameLimit));
   *frame = static_cast<int32_t>(v);
   return true;
 }
@@ -35,6 +36,10 @@ bool CmdKey(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
                        Quoted(a[1]));
   if (value.type == HA_TYPE_FLOAT && !std::isfinite(value.f))
     return Fail(e, "a key holds a finite number, not " + Quoted(a[3]));
+  const Value* now = op->Data().Find(id);
+  if (now != nullptr && now->type != value.type)
+    return Fail(e, Quoted(a[1]) + " holds a value of type " + std::to_string(now->type) + ", and " + Quoted(a[3]) +
+                       " is of type " + std::to_string(value.type) + ": a key keeps its parameter's type");
   if (!KeyParameter(op, id, AnimKey{frame, value, interpolation}))
     return Fail(e, "the object's state could not be kept for undo (memory short)", kScriptFailed);
   return true;
@@ -59,8 +64,8 @@ bool CmdFrame(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 
 bool CmdFps(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   double fps = 0.0;
-  if (!ParseNumber(a[0], &fps) || !std::isfinite(fps) || fps <= 0.0 || fps > 1000.0)
-    return Fail(e, "frames per second " + Quoted(a[0]) + " is no number above 0 and up to 1000");
+  if (!ParseNumber(a[0], &fps) || !IsFps(fps))
+    return Fail(e, "frames per second " + Quoted(a[0]) + " is no number from 0.01 to 1000");
   c.LoadedSession()->Doc()->Time().fps = fps;
   return true;
 }

@@ -253,7 +253,7 @@ bool OutlineSvgInBox(const Outline& outline, const std::vector<Outline>& frames,
 }
 
 bool AnimatedOutlineSvg(const std::vector<Outline>& frames, double fps, const SvgStyle& style, std::string* svg,
-                        std::string* error) {
+                        std::string* error, int32_t firstFrame) {
   if (frames.empty()) {
     *error = "no frames to animate";
     return false;
@@ -265,8 +265,9 @@ bool AnimatedOutlineSvg(const std::vector<Outline>& frames, double fps, const Sv
   for (std::size_t i = 1; i < frames.size(); ++i) {
     if (frames[i].points.size() != frames[0].points.size() || frames[i].closed != frames[0].closed) {
       *error = "the outline has " + std::to_string(frames[i].points.size()) + " points at frame " +
-               std::to_string(i) + " of the animation but " + std::to_string(frames[0].points.size()) +
-               " at its first: one path morphs only between outlines of the same point count";
+               std::to_string(firstFrame + static_cast<int64_t>(i)) + " but " +
+               std::to_string(frames[0].points.size()) + " at frame " + std::to_string(firstFrame) +
+               ", the animation's first: one path morphs only between outlines of the same point count";
       return false;
     }
   }

@@ -56,9 +56,10 @@ bool OutlineSvgInBox(const Outline& outline, const std::vector<Outline>& frames,
 // frames a second, repeated indefinitely. One path morphs only between
 // path data of the same commands: every frame must have as many points as
 // the first and be closed as it is; false with a message naming the first
-// frame that is not (nothing is resampled).
+// frame that is not (nothing is resampled), by its number in the scene:
+// frames[i] is frame `firstFrame` + i.
 bool AnimatedOutlineSvg(const std::vector<Outline>& frames, double fps, const SvgStyle& style, std::string* svg,
-                        std::string* error);
+                        std::string* error, int32_t firstFrame = 0);
 
 // Whether `text` is a colour an SVG drawing takes: "#rgb", "#rgba",
 // "#rrggbb", "#rrggbbaa", one of the colour keywords of CSS ("red",

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <system_error>
 
 #include "core.h"
@@ -209,17 +210,40 @@ class Save {
       : given_(given), counted_(counted), error_(error) {}
 
   bool Run(const std::string& bytes) {
-    if (given_.empty()) return Fail("no file name given");
-    const Target t = Resolve(given_);
-    switch (t.kind) {
-      case Target::Kind::kRefused: return Fail(t.reason);
-      case Target::Kind::kStraight: return WriteStraight(t, bytes);
-      case Target::Kind::kReplace: return WriteAndReplace(t, bytes);
+    if (!Resolved()) return false;
+    return target_.kind == Target::Kind::kStraight ? WriteStraight(target_, bytes) : WriteAndReplace(target_, bytes);
+  }
+
+  // Saving in two halves, for several files saved together: Prepare writes
+  // the bytes to a temporary beside the file (a device or FIFO has none: it
+  // keeps the bytes for Finish), Finish puts them in place; Abandon
+  // removes the temporary of a save that will not be finished.
+  bool Prepare(const std::string& bytes) {
+    if (!Resolved()) return false;
+    if (target_.kind == Target::Kind::kStraight) {
+      straightBytes_ = &bytes;
+      return true;
     }
-    return false;
+    return WriteTemporary(target_, bytes, &temp_);
+  }
+  bool Finish() {
+    if (straightBytes_ != nullptr) return WriteStraight(target_, *straightBytes_);
+    const bool ok = ReplaceBy(temp_, target_);
+    temp_.clear();
+    return ok;
+  }
+  void Abandon() {
+    if (!temp_.empty()) RemoveQuietly(temp_);
+    temp_.clear();
   }
 
  private:
+  bool Resolved() {
+    if (given_.empty()) return Fail("no file name given");
+    target_ = Resolve(given_);
+    return target_.kind != Target::Kind::kRefused || Fail(target_.reason);
+  }
+
   bool Fail(const std::string& why) {
     *error_ = "cannot write " + given_ + ": " + why;
     return false;
@@ -263,6 +287,13 @@ class Save {
   }
 
   bool WriteAndReplace(const Target& t, const std::string& bytes) {
+    std::string temp;
+    return WriteTemporary(t, bytes, &temp) && ReplaceBy(temp, t);
+  }
+
+  // Every byte in a new temporary beside the file, on the disk; nothing
+  // left behind when it fails.
+  bool WriteTemporary(const Target& t, const std::string& bytes, std::string* made) {
     if (!Step("create")) return false;
     std::string temp;
     int err = 0;
@@ -289,6 +320,12 @@ class Save {
       RemoveQuietly(temp);
       return Fail(SystemError(err));
     }
+    *made = temp;
+    return true;
+  }
+
+  // The finished temporary takes the file's place; removed when it cannot.
+  bool ReplaceBy(const std::string& temp, const Target& t) {
     if (!Step("replace")) {
       RemoveQuietly(temp);
       return false;
@@ -305,9 +342,36 @@ class Save {
   const std::string& given_;
   const bool counted_;
   std::string* error_;
+  Target target_;
+  std::string temp_;                            // Prepare's temporary
+  const std::string* straightBytes_ = nullptr;  // Prepare's bytes for a device
 };
 
 }  // namespace
+
+bool SaveFiles(const std::vector<std::pair<std::string, std::string>>& files, std::string* error) {
+  std::vector<std::unique_ptr<Save>> saves;
+  const auto abandon = [&saves](std::size_t from) {
+    for (std::size_t i = from; i < saves.size(); ++i) saves[i]->Abandon();
+  };
+  for (const auto& [path, bytes] : files) {
+    saves.push_back(std::make_unique<Save>(path, true, error));
+    if (!saves.back()->Prepare(bytes)) {
+      abandon(0);
+      return false;
+    }
+  }
+  for (std::size_t i = 0; i < saves.size(); ++i) {
+    if (!saves[i]->Finish()) {
+      abandon(i + 1);
+      if (i > 0)
+        *error += " (the " + std::to_string(i) + " file" + (i == 1 ? "" : "s") + " before it written, it and the " +
+                  std::to_string(saves.size() - i - 1) + " after it left as they were)";
+      return false;
+    }
+  }
+  return true;
+}
 
 bool SaveFile(const std::string& path, const std::string& bytes, std::string* error) {
   return Save(path, true, error).Run(bytes);

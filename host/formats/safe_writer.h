@@ -22,6 +22,8 @@
 #define HOST_SAFE_WRITER_H
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace host {
 
@@ -30,6 +32,15 @@ namespace host {
 // make it fail: making the temporary (or opening a device), each write of up
 // to 64 KiB, the close, and the replacing rename.
 bool SaveFile(const std::string& path, const std::string& bytes, std::string* error);
+
+// Several files saved together, each (path, bytes) under the rules above
+// and with the same steps: every file's bytes are first written to its
+// temporary, and only when all of them went through do the temporaries
+// take their files' places, in order. A failure before that leaves every
+// file as it was and no temporary behind. A failure of a replacing step
+// leaves the files before it new and it and those after it as they were,
+// and the message says how many of each.
+bool SaveFiles(const std::vector<std::pair<std::string, std::string>>& files, std::string* error);
 
 // Puts the finished file `temporary` in the place of `target` under the same
 // rules for `target` (for the module, which writes its own temporary beside

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <unordered_map>
 
+#include "animation.h"
 #include "core.h"
 #include "state.h"
 #include "scene.h"
@@ -403,6 +404,11 @@ bool ReadKey(Reader& r, const std::string& where, const Track& track, AnimKey* k
   uint8_t interpolation = 0;
   int32_t type = 0;
   if (!r.I32(&key->frame) || !r.U8(&interpolation) || !r.I32(&type)) return false;
+  if (!IsFrame(key->frame)) {
+    *error = where + " has a key at frame " + std::to_string(key->frame) + ", beyond the frames from " +
+             std::to_string(-kFrameLimit) + " to " + std::to_string(kFrameLimit);
+    return false;
+  }
   if (!track.empty() && key->frame <= track.back().frame) {
     *error = where + " has its keys out of order (frame " + std::to_string(key->frame) + " after " +
              std::to_string(track.back().frame) + ")";
@@ -417,6 +423,11 @@ bool ReadKey(Reader& r, const std::string& where, const Track& track, AnimKey* k
   if (type == HA_TYPE_FLOAT) {
     double f = 0.0;
     if (!r.F64(&f)) return false;
+    if (!std::isfinite(f)) {
+      *error = where + ", frame " + std::to_string(key->frame) + ": a key's value is " + std::to_string(f) +
+               " (keys hold finite numbers)";
+      return false;
+    }
     key->value = Value::Real(f);
   } else if (type == HA_TYPE_INT32) {
     int32_t i = 0;
@@ -436,9 +447,12 @@ bool ReadAnimation(Reader& r, Document* doc, const std::vector<Object*>& made, s
   uint32_t keyed = 0;
   if (!r.F64(&time.fps) || !r.I32(&time.start) || !r.I32(&time.end) || !r.I32(&time.current) || !r.U32(&keyed))
     return false;
-  if (!std::isfinite(time.fps) || time.fps <= 0.0 || time.start > time.end) {
+  if (!IsFps(time.fps) || !IsFrame(time.start) || !IsFrame(time.end) || !IsFrame(time.current) ||
+      time.start > time.end) {
     *error = "the document's time line (" + std::to_string(time.fps) + " fps, frames " + std::to_string(time.start) +
-             " to " + std::to_string(time.end) + ") is not one";
+             " to " + std::to_string(time.end) + ", at frame " + std::to_string(time.current) +
+             ") is not one: from 0.01 to 1000 fps, frames from " + std::to_string(-kFrameLimit) + " to " +
+             std::to_string(kFrameLimit) + ", the first not after the last";
     return false;
   }
   doc->Time() = time;

@@ -15,19 +15,27 @@ namespace {
 
 // Every frame shaded; false with the reason for bad settings or an empty frame.
 bool ShadeFrames(const std::vector<Mesh>& frames, double fps, const std::string& format, double unit,
-                 std::vector<ShadedMesh>* shaded, std::string* error) {
+                 int32_t firstFrame, std::vector<ShadedMesh>* shaded, std::string* error) {
   if (format != "glb" && format != "gltf") {
     *error = "an animated mesh is written as glb or gltf, not " + format;
     return false;
   }
-  if (frames.empty() || !(fps > 0.0) || !IsUnit(unit)) {
-    *error = frames.empty() ? "no frames to write" : "frames per second and the unit must be positive";
+  if (frames.empty()) {
+    *error = "no frames to write";
+    return false;
+  }
+  if (!(fps > 0.0) || !std::isfinite(fps)) {
+    *error = "frames per second must be a positive number, not " + std::to_string(fps);
+    return false;
+  }
+  if (!IsUnit(unit)) {
+    *error = "the unit must be a positive number of metres, not " + std::to_string(unit);
     return false;
   }
   for (std::size_t i = 0; i < frames.size(); ++i) {
     shaded->push_back(Shade(frames[i], kCreaseDegrees));
     if (shaded->back().vertices.empty() || shaded->back().triangles.empty()) {
-      *error = "the mesh is empty at frame " + std::to_string(i) + " of the animation";
+      *error = "the mesh is empty at frame " + std::to_string(firstFrame + static_cast<int64_t>(i));
       return false;
     }
   }
@@ -90,14 +98,16 @@ bool MorphBytes(const std::vector<ShadedMesh>& shaded, double fps, const std::st
 }  // namespace
 
 bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
-                         const std::string& format, const std::string& path, std::string* error, double unit) {
+                         const std::string& format, const std::string& path, std::string* error, double unit,
+                         int32_t firstFrame) {
   std::vector<ShadedMesh> shaded;
-  if (!ShadeFrames(frames, fps, format, unit, &shaded, error)) return false;
+  if (!ShadeFrames(frames, fps, format, unit, firstFrame, &shaded, error)) return false;
   if (const std::size_t i = TopologyChange(shaded)) {
-    *error = "the mesh's topology changes at frame " + std::to_string(i) + " of the animation (" +
+    *error = "the mesh's topology changes at frame " + std::to_string(firstFrame + static_cast<int64_t>(i)) + " (" +
              std::to_string(shaded[i].vertices.size()) + " vertices and " + std::to_string(shaded[i].triangles.size()) +
              " triangles against " + std::to_string(shaded[0].vertices.size()) + " and " +
-             std::to_string(shaded[0].triangles.size()) + " at its first): morph targets need one topology";
+             std::to_string(shaded[0].triangles.size()) + " at frame " + std::to_string(firstFrame) +
+             ", the animation's first): morph targets need one topology";
     return false;
   }
   std::string bytes;
@@ -105,9 +115,10 @@ bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std:
 }
 
 bool WriteMeshAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
-                        const std::string& format, const std::string& path, std::string* error, double unit) {
+                        const std::string& format, const std::string& path, std::string* error, double unit,
+                        int32_t firstFrame) {
   std::vector<ShadedMesh> shaded;
-  if (!ShadeFrames(frames, fps, format, unit, &shaded, error)) return false;
+  if (!ShadeFrames(frames, fps, format, unit, firstFrame, &shaded, error)) return false;
   std::string bytes;
   const bool made = TopologyChange(shaded) == 0 ? MorphBytes(shaded, fps, name, format, unit, &bytes, error)
                                                 : FrameNodesGltfBytes(shaded, fps, name, format, unit, &bytes, error);

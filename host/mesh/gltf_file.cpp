@@ -2,6 +2,7 @@
 #include "gltf_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace host {
@@ -9,6 +10,7 @@ namespace mesh {
 
 int GltfBuffer::Floats(const std::vector<float>& values, int components, const char* type, bool bounds,
                        int target) {
+  for (float v : values) allFinite_ = allFinite_ && std::isfinite(v);
   const int view = View(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float), target);
   nlohmann::json accessor{{"bufferView", view},
                           {"componentType", 5126},
@@ -120,6 +122,11 @@ void PutU32(std::string* out, uint32_t v) {
 
 bool GltfFileBytes(nlohmann::json gltf, const GltfBuffer& buffer, const std::string& format,
                    const std::string& binName, std::string* bytes, std::string* error) {
+  if (!buffer.AllFinite()) {
+    *error = "a number of the file is beyond what a 32-bit float holds (the unit too large, or the frame rate "
+             "too small)";
+    return false;
+  }
   const std::string& bin = buffer.Bytes();
   gltf["bufferViews"] = buffer.Views();
   gltf["accessors"] = buffer.Accessors();

@@ -30,12 +30,16 @@ class GltfBuffer {
   const std::string& Bytes() const { return bytes_; }
   const nlohmann::json& Views() const { return views_; }
   const nlohmann::json& Accessors() const { return accessors_; }
+  // False once a float handed in is infinite or NaN (a value beyond a
+  // 32-bit float after scaling), which no glTF reader takes.
+  bool AllFinite() const { return allFinite_; }
 
  private:
   int View(const char* data, std::size_t size, int target);
   std::string bytes_;
   nlohmann::json views_ = nlohmann::json::array();
   nlohmann::json accessors_ = nlohmann::json::array();
+  bool allFinite_ = true;
 };
 
 // The three floats of each vector times `scale`, less `less[i]` times
@@ -63,7 +67,8 @@ nlohmann::json TrianglesPrimitive(const GltfMeshAccessors& a);
 // which come from `buffer`) as `format`: glb, its JSON and binary chunks in
 // one file, or gltf, its buffer inside as a data URI when `binName` is
 // empty, or else named `binName` (a file the caller writes beside it).
-// False with the reason when a glb would be larger than its 32-bit lengths.
+// False with the reason when a glb would be larger than its 32-bit lengths,
+// or when a float of the buffer is not finite.
 bool GltfFileBytes(nlohmann::json gltf, const GltfBuffer& buffer, const std::string& format,
                    const std::string& binName, std::string* bytes, std::string* error);
 

@@ -184,10 +184,11 @@ bool MeshBytes(const Mesh& mesh, const std::string& name, const std::string& for
 // two frames the vertices move straight from one frame's place to the
 // next's. Every frame must have the first one's topology (the same
 // vertices, once shaded, and the same triangles); false with the reason,
-// naming the first frame that differs, otherwise.
+// naming the first frame that differs, otherwise. Frames are named by their
+// number in the scene: frames[i] is frame `firstFrame` + i.
 bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
                          const std::string& format, const std::string& path, std::string* error,
-                         double unit = kDefaultUnit);
+                         double unit = kDefaultUnit, int32_t firstFrame = 0);
 // An animation of one mesh in the form its frames allow. When every frame
 // has the first one's topology: morph targets, as WriteMorphAnimation (one
 // mesh, vertices moving smoothly between frames). When the topology changes
@@ -198,10 +199,10 @@ bool WriteMorphAnimation(const std::vector<Mesh>& frames, double fps, const std:
 // frame's, 0 otherwise): the mesh jumps from frame to frame instead of
 // moving between them, and a frame that repeats the one before shares its
 // mesh (see FrameNodesGltfBytes in gltf_file.h). False with the reason for
-// an empty frame or bad settings.
+// an empty frame or bad settings, naming frames as WriteMorphAnimation does.
 bool WriteMeshAnimation(const std::vector<Mesh>& frames, double fps, const std::string& name,
                         const std::string& format, const std::string& path, std::string* error,
-                        double unit = kDefaultUnit);
+                        double unit = kDefaultUnit, int32_t firstFrame = 0);
 
 // Reads a file back through the same library, joining equal vertices; for
 // the tests. False with the reason when it cannot be read.

@@ -68,7 +68,7 @@ Value ValueAt(const Track& track, double frame) {
   const AnimKey& from = *(next - 1);
   const AnimKey& to = *next;
   if (from.value.type != HA_TYPE_FLOAT || to.value.type != HA_TYPE_FLOAT) return from.value;
-  const double t = (frame - from.frame) / static_cast<double>(to.frame - from.frame);
+  const double t = (frame - from.frame) / (static_cast<double>(to.frame) - from.frame);
   const double k = InterpolationFactor(from.interpolation, t);
   return Value::Real(from.value.f + (to.value.f - from.value.f) * k);
 }

@@ -21,6 +21,15 @@
 
 namespace host {
 
+// The time line's limits, the same for the console, scene files and the
+// program: frames are whole numbers from -kFrameLimit to kFrameLimit, and a
+// document plays from kMinFps to kMaxFps frames a second.
+constexpr int32_t kFrameLimit = 1000000;
+constexpr double kMinFps = 0.01;
+constexpr double kMaxFps = 1000.0;
+inline bool IsFrame(long long frame) { return frame >= -kFrameLimit && frame <= kFrameLimit; }
+inline bool IsFps(double fps) { return fps >= kMinFps && fps <= kMaxFps; }  // false for NaN
+
 // "hold", "linear", "ease"; false for another word.
 bool ParseInterpolation(const std::string& word, Interpolation* out);
 const char* InterpolationName(Interpolation interpolation);

@@ -168,6 +168,9 @@ int EvaluateFrame(Document* doc, int32_t frame) {
       Value value = ValueAt(track->second, frame);
       const Value* now = op->Data().Find(id);
       if (now != nullptr && *now == value) continue;
+      // A key never changes what kind of value its parameter holds: a key
+      // of a number over a text (a file made by hand) is left unapplied.
+      if (now != nullptr && now->type != value.type) continue;
       op->Data().Set(id, std::move(value));
       AnnounceChange(op, id);
       ++changed;

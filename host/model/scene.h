@@ -58,8 +58,9 @@ bool UnkeyParameter(Object* op, int32_t id, int32_t frame);
 // object with the changed-parameter message an edit sends (so the set-ups
 // the module keeps in step follow), and every generator object's contour is
 // evaluated again. Whatever the module records for undo meanwhile is
-// dropped. Objects in tree order, parameters by ID. Answers how many
-// parameters changed.
+// dropped. A key whose value is of another type than the parameter's
+// present value is not applied. Objects in tree order, parameters by ID.
+// Answers how many parameters changed.
 int EvaluateFrame(Document* doc, int32_t frame);
 
 // Single values the host hands to the module (the enabling query's value,

@@ -4,10 +4,12 @@
 // or a glTF file of its mesh: morphing, or one node a frame when the
 // topology changes (docs/animation.md).
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 
+#include "animation.h"
 #include "core.h"
 #include "outline_svg.h"
 #include "parse.h"
@@ -44,23 +46,33 @@ bool EndsWith(const std::string& text, const std::string& end) {
 void ReadFrames(const std::string& text, int32_t* first, int32_t* last) {
   const std::size_t dots = text.find("..");
   long long a = 0, b = 0;
-  if (dots == std::string::npos || !host::ParseWholeNumber(text.substr(0, dots), -1000000, 1000000, &a) ||
-      !host::ParseWholeNumber(text.substr(dots + 2), -1000000, 1000000, &b) || a > b)
+  const long long limit = host::kFrameLimit;
+  if (dots == std::string::npos || !host::ParseWholeNumber(text.substr(0, dots), -limit, limit, &a) ||
+      !host::ParseWholeNumber(text.substr(dots + 2), -limit, limit, &b) || a > b)
     throw UsageError{"--frames takes A..B, whole frames with A <= B, such as 0..90; not '" + text + "'"};
   *first = static_cast<int32_t>(a);
   *last = static_cast<int32_t>(b);
 }
 
+// The widest frame number of a sequence's names, %020d: a frame takes at
+// most 8 characters, so every name of a sequence is its own.
+constexpr int kMaxFrameWidth = 20;
+
 // The name of frame `frame` of a sequence named by a printf pattern with
-// one %d (%04d, ...).
+// one %d (%04d, %4d, ...; a width of at most kMaxFrameWidth).
 bool FrameName(const std::string& pattern, int32_t frame, std::string* name) {
   const std::size_t at = pattern.find('%');
   if (at == std::string::npos || pattern.find('%', at + 1) != std::string::npos) return false;
   std::size_t end = at + 1;
-  while (end < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[end]))) ++end;
+  int width = 0;
+  while (end < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[end]))) {
+    width = width * 10 + (pattern[end++] - '0');
+    if (width > kMaxFrameWidth) return false;
+  }
   if (end >= pattern.size() || pattern[end] != 'd') return false;
-  char text[64];
-  std::snprintf(text, sizeof text, pattern.substr(at, end - at + 1).c_str(), frame);
+  char text[32];
+  const int n = std::snprintf(text, sizeof text, pattern.substr(at, end - at + 1).c_str(), frame);
+  if (n < 0 || static_cast<std::size_t>(n) >= sizeof text) return false;
   *name = pattern.substr(0, at) + text + pattern.substr(end + 1);
   return true;
 }
@@ -133,7 +145,7 @@ class Animation {
     std::vector<host::Outline> outlines;
     std::string svg, error;
     if (!OutlinesOfFrames(&outlines, &error) ||
-        !host::AnimatedOutlineSvg(outlines, doc_->Time().fps, host::SvgStyle(), &svg, &error) ||
+        !host::AnimatedOutlineSvg(outlines, doc_->Time().fps, host::SvgStyle(), &svg, &error, first_) ||
         !host::SaveFile(o_.output, svg, &error))
       return Fail(error);
     return kExitOk;
@@ -145,20 +157,24 @@ class Animation {
       throw UsageError{"a frame sequence is of .svg or .png files; not '" + o_.output + "'"};
     std::string name;
     if (!FrameName(o_.output, first_, &name))
-      throw UsageError{"a frame sequence's name holds one %d, %04d or the like, for the frame; not '" + o_.output +
-                       "'"};
+      throw UsageError{"a frame sequence's name holds one %d, %04d or the like (a width of at most " +
+                       std::to_string(kMaxFrameWidth) + "), for the frame; not '" + o_.output + "'"};
     std::vector<host::Outline> outlines;
     std::string error;
     if (!OutlinesOfFrames(&outlines, &error)) return Fail(error);
     host::SvgStyle style;
     style.width = o_.width;
+    // Every frame is drawn before any file is written, and the files are
+    // saved together: a sequence that fails leaves the files as they were.
+    std::vector<std::pair<std::string, std::string>> files;
     for (std::size_t i = 0; i < outlines.size(); ++i) {
       std::string svg, bytes;
       FrameName(o_.output, first_ + static_cast<int32_t>(i), &name);
       if (!host::OutlineSvgInBox(outlines[i], outlines, style, &svg, &error)) return Fail(error);
       if (png && !host::SvgToPng(svg, o_.width, 0, &bytes, &error)) return Fail(error);
-      if (!host::SaveFile(name, png ? bytes : svg, &error)) return Fail(error);
+      files.emplace_back(name, png ? std::move(bytes) : std::move(svg));
     }
+    if (!host::SaveFiles(files, &error)) return Fail(error);
     return kExitOk;
   }
 
@@ -173,7 +189,7 @@ class Animation {
     }
     std::string error;
     if (!host::mesh::WriteMeshAnimation(meshes, doc_->Time().fps, object_->Name(), format, o_.output, &error,
-                                         o_.unit))
+                                         o_.unit, first_))
       return Fail(error);
     return kExitOk;
 #else
@@ -199,7 +215,8 @@ std::string Findings(host::Host& h) {
 }
 
 int Animate(const AnimateOptions& o) {
-  if (!(o.unit > 0.0)) throw UsageError{"--unit takes a positive number of metres per scene unit"};
+  if (!(std::isfinite(o.unit) && o.unit > 0.0))
+    throw UsageError{"--unit takes a positive number of metres per scene unit"};
   Animation animation(o);
   const int status = animation.Run();
   // The module must leave nothing behind and misuse nothing, whatever happened.
