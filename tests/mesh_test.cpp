@@ -909,6 +909,63 @@ TEST_P(MeshProgram, SceneObjectsExportAsTheyStand) {
 
 // Every example that builds a set-up exports it as it stands, in every
 // format, and the cloner example's clones do not overlap.
+// Whichever file operation of an export fails, the files there before are
+// kept: the file and the ones it names beside it (an obj's .mtl, a gltf's
+// .bin) are written whole and put in place together, the file last. Only a
+// failure of one of those last renames leaves the ones before it new, and
+// the message says so; no temporary is left either way.
+TEST(MeshFiles, AFailedExportKeepsTheFilesThatWereThere) {
+  host::Host running;  // whose failure plan the saves follow
+  Mesh old, next;
+  old.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  old.triangles = {{{0, 2, 1}}, {{0, 1, 3}}, {{0, 3, 2}}, {{1, 2, 3}}};
+  next = old;
+  for (Vec3& v : next.vertices) v.z += 5.0;
+  for (const char* format : {"obj", "stl", "ply", "gltf", "glb"}) {
+    SCOPED_TRACE(format);
+    testkit::TempDir dir;
+    const std::string path = dir.File(std::string("tetra.") + format);
+    std::string error;
+    ASSERT_TRUE(host::mesh::WriteMesh(old, "tetra", format, path, &error)) << error;
+    const auto snapshot = [&] {
+      std::vector<std::pair<std::string, std::string>> files;
+      for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        files.emplace_back(e.path().filename().string(), testkit::ReadFileBytes(e.path().string()));
+      std::sort(files.begin(), files.end());
+      return files;
+    };
+    const auto before = snapshot();
+    const std::string main = testkit::ReadFileBytes(path);
+    host::FailurePlan& plan = host::Failures();
+    long failed = 0;  // the file operations the export met
+    for (long nth = 1;; ++nth) {
+      plan.Reset();
+      plan.FailFileOperation(nth);
+      error.clear();
+      const bool ok = host::mesh::WriteMesh(next, "tetra", format, path, &error);
+      const bool injected = plan.FileFailuresInjected() > 0;
+      plan.Reset();
+      if (!injected) {
+        EXPECT_TRUE(ok) << error;
+        EXPECT_GE(failed, 4) << "the export's writes follow the failure plan (create, write, close, replace)";
+        break;
+      }
+      ++failed;
+      EXPECT_FALSE(ok) << "file operation " << nth;
+      const auto now = snapshot();
+      EXPECT_EQ(now.size(), before.size()) << "file operation " << nth << ": a file more or less";
+      if (error.find("before it written") == std::string::npos) {
+        EXPECT_EQ(now, before) << "file operation " << nth;
+      }
+      // The file itself is put in place last, so it is always the old one.
+      EXPECT_EQ(testkit::ReadFileBytes(path), main) << "file operation " << nth << ": " << error;
+      ASSERT_TRUE(host::mesh::WriteMesh(old, "tetra", format, path, &error)) << error;
+      ASSERT_LT(nth, 100);
+    }
+    EXPECT_NE(snapshot(), before) << "the export went through at last";
+  }
+}
+
 TEST(MeshExamples, EveryExampleSetUpExportsInEveryFormat) {
   testkit::TempDir dir;
   struct Example {

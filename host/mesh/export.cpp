@@ -4,12 +4,16 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
+#include <system_error>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include <assimp/Exporter.hpp>
 #include <assimp/Importer.hpp>
@@ -153,18 +157,36 @@ bool EncodeBufferUris(std::string* bytes) {
   return changed;
 }
 
-bool ReadBytes(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
+// A new empty folder in the system's temporary folder, removed with
+// everything in it when the value goes.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    std::random_device random;
+    for (int attempt = 0; !ec && attempt < 100; ++attempt) {
+      const std::filesystem::path p = base / ("tolvane-export-" + std::to_string(random()));
+      if (std::filesystem::create_directory(p, ec)) {
+        path_ = p;
+        return;
+      }
+    }
+    problem_ = ec ? ec.message() : "every name taken";
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::filesystem::path& Path() const { return path_; }  // empty when none could be made
+  const std::string& Problem() const { return problem_; }
 
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out.flush());
-}
+ private:
+  std::filesystem::path path_;
+  std::string problem_;
+};
 
 }  // namespace
 
@@ -213,30 +235,53 @@ bool WriteMesh(const Mesh& mesh, const std::string& name, const std::string& for
 
 namespace {
 
+// Assimp writes a file, and the files it names beside it (an obj's .mtl, a
+// gltf's .bin), to a path. It writes them into a scratch folder under the
+// names they are to have; the file gets its unit noted (or its buffer's URI
+// encoded) there, and then they are saved beside `path` together, the file
+// itself last: an export that fails leaves the files as they were.
 bool ExportScene(const aiScene& scene, const FormatInfo& info, const std::string& format, const std::string& path,
                  double unit, std::string* error) {
+  const ScratchFolder scratch;
+  if (scratch.Path().empty()) {
+    *error = "cannot write '" + path + "': no scratch folder for the export (" + scratch.Problem() + ")";
+    return false;
+  }
+  const std::filesystem::path target = std::filesystem::u8path(path);
+  const std::filesystem::path leaf = target.filename();
   Assimp::Exporter exporter;
-  if (exporter.Export(&scene, info.exporter, path) != aiReturn_SUCCESS) {
+  if (exporter.Export(&scene, info.exporter, (scratch.Path() / leaf).u8string()) != aiReturn_SUCCESS) {
     *error = "cannot write '" + path + "': " + exporter.GetErrorString();
     return false;
   }
-  if (format == "obj" || format == "ply" || format == "stl" || format == "gltf") {
+  std::vector<std::pair<std::string, std::string>> files;
+  std::string main;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.Path(), ec)) {
     std::string bytes;
-    if (!ReadBytes(path, &bytes)) {
-      *error = "cannot read back '" + path + "' to note its unit";
-      return false;
+    if (!ReadWholeFile(entry.path().u8string(), &bytes, error)) return false;
+    if (entry.path().filename() == leaf) {
+      main = std::move(bytes);
+      continue;
     }
-    if (format == "gltf") {
-      if (!EncodeBufferUris(&bytes)) return true;  // every name already a plain URI
-    } else {
-      NoteUnit(format, unit, &bytes);
-    }
-    if (!WriteBytes(path, bytes)) {
-      *error = "cannot write '" + path + "'";
-      return false;
-    }
+    files.emplace_back((target.parent_path() / entry.path().filename()).u8string(), std::move(bytes));
   }
-  return true;
+  if (ec || main.empty()) {
+    *error = "cannot write '" + path + "': the export wrote no file" + (ec ? " (" + ec.message() + ")" : "");
+    return false;
+  }
+  // The STL writer does not say when a write fails: a binary STL holds 50
+  // bytes a triangle after its 84-byte head, which tells a cut file.
+  uint32_t triangles = 0;
+  if (format == "stl" && main.size() >= 84) std::memcpy(&triangles, main.data() + 80, 4);
+  if (format == "stl" && main.size() != 84 + 50 * static_cast<uint64_t>(triangles)) {
+    *error = "cannot write '" + path + "': the export was cut short (" + std::to_string(main.size()) + " bytes)";
+    return false;
+  }
+  if (format == "gltf") EncodeBufferUris(&main);
+  else if (format != "glb") NoteUnit(format, unit, &main);
+  files.emplace_back(path, std::move(main));
+  return SaveFiles(files, error);
 }
 
 // Appends `mesh` to `into`, its vertices through `place` and normals
@@ -350,7 +395,11 @@ bool WritePlacedMeshes(const std::vector<Mesh>& meshes, const std::vector<Placed
     }
     std::string bytes, bin;
     if (!PlacedGltfBytes(meshes, copies, format, binName, unit, &bytes, &bin, error)) return false;
-    return (binPath.empty() || SaveFile(binPath, bin, error)) && SaveFile(path, bytes, error);
+    // The buffer and the file together, the file last.
+    std::vector<std::pair<std::string, std::string>> files;
+    if (!binPath.empty()) files.emplace_back(binPath, std::move(bin));
+    files.emplace_back(path, std::move(bytes));
+    return SaveFiles(files, error);
   }
   const std::unique_ptr<aiScene> scene = PlacedScene(meshes, copies, format, unit);
   return ExportScene(*scene, *info, format, path, unit, error);
