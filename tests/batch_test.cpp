@@ -177,6 +177,24 @@ TEST(Batch, SvgPathsArePlacedWhereTheRowsSay) {
   EXPECT_EQ(shapes.size(), 2u);
 }
 
+// An arrow made in the ZY or XZ plane is drawn seen in its own plane, as
+// the outline command draws it alone: the same path as one made in XY.
+TEST(Batch, SvgDrawsEveryArrowInItsOwnPlane) {
+  TempDir dir;
+  WriteText(dir.File("t.csv"), "ARROW_PLANE,x\n0,0\n1,500\n2,1000\n");
+  const auto r = RunProgram("batch " + Quoted(dir.File("t.csv")) + " -o " + Quoted(dir.File("t.svg")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string svg = ReadFileBytes(dir.File("t.svg"));
+  const std::regex d(" d=\"([^\"]+)\"");
+  std::vector<std::string> paths;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), d); it != std::sregex_iterator(); ++it)
+    paths.push_back((*it)[1]);
+  ASSERT_EQ(paths.size(), 3u);
+  EXPECT_EQ(paths[1], paths[0]);
+  EXPECT_EQ(paths[2], paths[0]);
+  EXPECT_NE(paths[0].find("250.0 0.0"), std::string::npos) << "the tip at x 250: " << paths[0];
+}
+
 TEST(Batch, GlbNodesArePlacedWhereTheRowsSayAndShareMeshes) {
   TempDir dir;
   WriteText(dir.File("t.csv"), kTable);
@@ -271,19 +289,32 @@ TEST(Batch, StrictWritesNothingAtTheFirstBadRow) {
 }
 
 TEST(Batch, BadTablesAreClearErrors) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"x,ARROW_HEAD_TAPPER\n0,1\n", "unknown column 'ARROW_HEAD_TAPPER': did you mean 'ARROW_HEAD_TAPER'?"},
-      {"x,colour\n\"0,red\n", "line 2: a quoted field is not closed"},
-      {"x,y\n0,0,0\n", "line 2: 3 fields, but the header has 2"},
-      {"x,angle,dx,dy\n0,0,1,0\n", "the table gives the direction twice"},
-      {"x,dx\n0,1\n", "the columns 'dx' and 'dy' go together"},
-      {"x,ARROW_RESET\n0,1\n", "ARROW_RESET is a button, not a value"},
+  struct Case {
+    const char* file;
+    const char* table;
+    const char* message;
   };
-  for (const auto& [table, message] : cases) {
+  const Case cases[] = {
+      {"t.csv", "x,ARROW_HEAD_TAPPER\n0,1\n", "unknown column 'ARROW_HEAD_TAPPER': did you mean 'ARROW_HEAD_TAPER'?"},
+      {"t.csv", "x,colour\n\"0,red\n", "line 2: a quoted field is not closed"},
+      {"t.csv", "x,y\n0,0,0\n", "line 2: 3 fields, but the header has 2"},
+      {"t.csv", "x,angle,dx,dy\n0,0,1,0\n", "the table gives the direction twice"},
+      {"t.csv", "x,dx\n0,1\n", "the columns 'dx' and 'dy' go together"},
+      {"t.csv", "x,ARROW_RESET\n0,1\n", "ARROW_RESET is a button, not a value"},
+      // Names are case-insensitive, so these are one column twice.
+      {"t.csv", "ARROW_SHAFT_LENGTH,arrow_shaft_length\n100,900\n", "names the column 'ARROW_SHAFT_LENGTH' twice"},
+      {"t.json", R"([{"ARROW_SHAFT_LENGTH":100,"arrow_shaft_length":900}])", "names the column 'ARROW_SHAFT_LENGTH' twice"},
+      // A file that is no JSON says where it stops being JSON.
+      {"t.json", R"([{"x":1},)", "not a JSON document: [json.exception.parse_error.101] parse error at line 1, column 10"},
+      {"t.json", R"([{"x":1e400}])", "not a JSON document: [json.exception.out_of_range.406] number overflow"},
+      // Each placement is finite, but together they span more than a drawing's numbers hold.
+      {"t.csv", "x\n1e308\n-1e308\n", "beyond the numbers a drawing can hold"},
+  };
+  for (const auto& [file, table, message] : cases) {
     SCOPED_TRACE(table);
     TempDir dir;
-    WriteText(dir.File("t.csv"), table);
-    const auto r = RunProgram("batch " + Quoted(dir.File("t.csv")) + " -o " + Quoted(dir.File("t.svg")));
+    WriteText(dir.File(file), table);
+    const auto r = RunProgram("batch " + Quoted(dir.File(file)) + " -o " + Quoted(dir.File("t.svg")));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(dir.File("t.svg")).good());

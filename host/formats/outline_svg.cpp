@@ -330,11 +330,18 @@ bool SvgColourRgba(const std::string& text, double rgba[4]) {
   return true;
 }
 
-bool PlacedOutlinesSvg(const std::vector<Outline>& shapes, const std::vector<PlacedOutline>& copies,
+bool PlacedOutlinesSvg(const std::vector<Outline>& outlines, const std::vector<PlacedOutline>& copies,
                        const SvgStyle& style, std::string* svg, std::string* error) {
   if (copies.empty()) {
     *error = "there is nothing to draw";
     return false;
+  }
+  // Each outline seen in its own plane, as a drawing of it alone shows it:
+  // an arrow made in the ZY or XZ plane is placed as one made in XY.
+  std::vector<Outline> shapes = outlines;
+  for (Outline& shape : shapes) {
+    const int plane = PlaneOf(shape);
+    for (auto& p : shape.points) p = {p[kH[plane]], p[kV[plane]], 0.0};
   }
   // Each outline once: its path, its box and its stroke width.
   std::vector<std::string> paths(shapes.size());
@@ -385,6 +392,11 @@ bool PlacedOutlinesSvg(const std::vector<Outline>& shapes, const std::vector<Pla
   const double margin = std::max(style.marginLength >= 0 ? style.marginLength : extent * style.margin,
                                  style.stroke == "none" ? 0.0 : widest / 2);
   const double vx = minX - margin, vy = minY - margin, vw = maxX - minX + 2 * margin, vh = maxY - minY + 2 * margin;
+  if (!std::isfinite(vx) || !std::isfinite(vy) || !std::isfinite(vw) || !std::isfinite(vh)) {
+    *error = "the placed arrows reach beyond the numbers a drawing can hold (positions or scales too large); "
+             "nothing drawn";
+    return false;
+  }
   const int width = std::max(1, style.width);
   const int height = style.height > 0 ? style.height : std::max(1, static_cast<int>(std::lround(width * vh / vw)));
 

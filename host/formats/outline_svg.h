@@ -81,13 +81,14 @@ struct PlacedOutline {
   std::string fill;
   std::string id;
 };
-// One drawing of every copy, each a path of its outline's points (in the
-// outline's XY plane) with its placement as the path's transform, in the
-// order given; the view box holds them all and the style's margin, stroke
-// and background. Each path's stroke is its own outline's size / 250 unless
-// the style gives a width. False with the reason when there is no copy,
-// a copy names no outline, or a number is not finite.
-bool PlacedOutlinesSvg(const std::vector<Outline>& shapes, const std::vector<PlacedOutline>& copies,
+// One drawing of every copy, each a path of its outline's points (seen in
+// the outline's own plane, as PlaneOf finds it, its horizontal axis as x)
+// with its placement as the path's transform, in the order given; the view
+// box holds them all and the style's margin, stroke and background. Each
+// path's stroke is its own outline's size / 250 unless the style gives a
+// width. False with the reason when there is no copy, a copy names no
+// outline, or a number (of a point, a placement or the box) is not finite.
+bool PlacedOutlinesSvg(const std::vector<Outline>& outlines, const std::vector<PlacedOutline>& copies,
                        const SvgStyle& style, std::string* svg, std::string* error);
 
 // A picture of `width` x `height` pixels holding only a line of text.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iostream>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,8 +65,15 @@ bool ReadTable(const std::string& path, host::CsvTable* table, std::string* erro
     *error = path + ": " + *error;
     return false;
   }
-  host::Json json = host::Json::parse(text, nullptr, false);
-  if (json.is_discarded() || !json.is_array()) {
+  host::Json json;
+  try {
+    json = host::Json::parse(text);
+  } catch (const host::Json::exception& e) {
+    // The library's own words, which name the byte and what it met there.
+    *error = path + ": not a JSON document: " + e.what();
+    return false;
+  }
+  if (!json.is_array()) {
     *error = path + ": expected a JSON array of objects, one a row";
     return false;
   }
@@ -108,6 +116,7 @@ bool ClassifyColumns(const host::Session& session, const std::vector<std::string
   for (const NamedColumn& c : kPlacementColumns) names.push_back(c.name);
   for (const std::string& n : host::Session::ParamNames(session.ArrowDescription())) names.push_back(n);
   std::map<Column, int> seen;
+  std::set<std::string> seenParams;  // as the arrow names them: the header's names are case-insensitive
   for (const std::string& name : header) {
     const host::ParamDesc* param = nullptr;
     Column kind = Column::kParam;
@@ -123,6 +132,10 @@ bool ClassifyColumns(const host::Session& session, const std::vector<std::string
       }
       if (param->type == "button") {
         *error = "column '" + name + "': " + param->name + " is a button, not a value";
+        return false;
+      }
+      if (!seenParams.insert(param->name).second) {
+        *error = "the table names the column '" + param->name + "' twice";
         return false;
       }
     }
