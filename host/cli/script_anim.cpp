@@ -15,8 +15,7 @@ namespace {
 bool ReadFrame(const std::string& text, int32_t* frame, ScriptError* e) {
   long long v = 0;
   if (!ParseWholeNumber(text, -kFrameLimit, kFrameLimit, &v))
-    return Fail(e, "frame " + Quoted(text) + " is no whole number from " + std::to_string(-kFrameLimit) + " to " +
-                       std::to_string(kFrameLimit));
+    return Fail(e, "frame " + Quoted(text) + " is no whole number " + FrameLimitsText());
   *frame = static_cast<int32_t>(v);
   return true;
 }
@@ -65,7 +64,7 @@ bool CmdFrame(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 bool CmdFps(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
   double fps = 0.0;
   if (!ParseNumber(a[0], &fps) || !IsFps(fps))
-    return Fail(e, "frames per second " + Quoted(a[0]) + " is no number from 0.01 to 1000");
+    return Fail(e, "frames per second " + Quoted(a[0]) + " is no number " + kFpsLimitsText);
   c.LoadedSession()->Doc()->Time().fps = fps;
   return true;
 }

@@ -405,8 +405,8 @@ bool ReadKey(Reader& r, const std::string& where, const Track& track, AnimKey* k
   int32_t type = 0;
   if (!r.I32(&key->frame) || !r.U8(&interpolation) || !r.I32(&type)) return false;
   if (!IsFrame(key->frame)) {
-    *error = where + " has a key at frame " + std::to_string(key->frame) + ", beyond the frames from " +
-             std::to_string(-kFrameLimit) + " to " + std::to_string(kFrameLimit);
+    *error = where + " has a key at frame " + std::to_string(key->frame) + ", beyond the frames " +
+             FrameLimitsText();
     return false;
   }
   if (!track.empty() && key->frame <= track.back().frame) {
@@ -451,8 +451,7 @@ bool ReadAnimation(Reader& r, Document* doc, const std::vector<Object*>& made, s
       time.start > time.end) {
     *error = "the document's time line (" + std::to_string(time.fps) + " fps, frames " + std::to_string(time.start) +
              " to " + std::to_string(time.end) + ", at frame " + std::to_string(time.current) +
-             ") is not one: from 0.01 to 1000 fps, frames from " + std::to_string(-kFrameLimit) + " to " +
-             std::to_string(kFrameLimit) + ", the first not after the last";
+             ") is not one: " + kFpsLimitsText + " fps, frames " + FrameLimitsText() + ", the first not after the last";
     return false;
   }
   doc->Time() = time;

@@ -29,6 +29,11 @@ constexpr double kMinFps = 0.01;
 constexpr double kMaxFps = 1000.0;
 inline bool IsFrame(long long frame) { return frame >= -kFrameLimit && frame <= kFrameLimit; }
 inline bool IsFps(double fps) { return fps >= kMinFps && fps <= kMaxFps; }  // false for NaN
+// The limits as messages say them.
+constexpr char kFpsLimitsText[] = "from 0.01 to 1000";
+inline std::string FrameLimitsText() {
+  return "from " + std::to_string(-kFrameLimit) + " to " + std::to_string(kFrameLimit);
+}
 
 // "hold", "linear", "ease"; false for another word.
 bool ParseInterpolation(const std::string& word, Interpolation* out);
