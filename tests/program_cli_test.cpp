@@ -55,7 +55,7 @@ TEST(ProgramCli, HelpOnStandardOutputAndMistakesOnStandardError) {
       {"params --format png", 2, {}, {"png"}},
       {"params --set ARROW_PLANE=7", 2, {}, {"ARROW_PLANE", "7", "0 (XY), 1 (ZY), 2 (XZ)"}},
       {"params --set ARROW_SHAFT_LENGTH=abc", 2, {}, {"ARROW_SHAFT_LENGTH", "abc"}},
-      {"params --set ARROW_SHAFT_LENGTH=nan", 2, {}, {"ARROW_SHAFT_LENGTH", "nan", "raw"}},
+      {"params --set ARROW_SHAFT_LENGTH=nan", 2, {}, {"ARROW_SHAFT_LENGTH", "nan", "(--raw stores it as typed)"}},
       {"params --set ARROW_SHAFT_LENGTH=1e400", 2, {}, {"ARROW_SHAFT_LENGTH", "1e400", "finite"}},
       {"params --set ARROW_MAKE_CLONER=1", 2, {}, {"ARROW_MAKE_CLONER", "button"}},
       {"preset", 2, {}, {"preset"}},
@@ -74,6 +74,8 @@ TEST(ProgramCli, HelpOnStandardOutputAndMistakesOnStandardError) {
     for (const std::string& t : c.err) EXPECT_TRUE(Has(r.err, t)) << t << " in\n" << r.err;
   }
   EXPECT_FALSE(fs::exists("--help.tlv"));
+  // --raw is suggested only for a value it would store
+  EXPECT_FALSE(Has(RunProgram("params --set ARROW_SHAFT_LENGTH=abc").err, "--raw"));
 }
 
 // Typed values as the attribute editor takes them: stored units, the units

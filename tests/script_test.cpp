@@ -680,6 +680,15 @@ TEST(ScriptRun, ErrorsNameTheScriptAndLineAndStopIt) {
       {"arrow A\r\nset A ARROW_WINGS 2\r\n", "s.script:2: unknown parameter 'ARROW_WINGS' of the arrow ('print editor A' lists every name)\n"},
       {"arrow A\nset A ARROW_SHAFT_LENGTH x\n",
        "s.script:2: bad value 'x' for ARROW_SHAFT_LENGTH: expected a number\n"},
+      // what set refuses and set-raw stores says so; a key has no raw form
+      {"arrow A\nset A ARROW_SHAFT_LENGTH nan\n",
+       "s.script:2: bad value 'nan' for ARROW_SHAFT_LENGTH: the attribute editor takes numbers only "
+       "(set-raw stores it as typed)\n"},
+      {"arrow A\nset A ARROW_PLANE 7\n",
+       "s.script:2: bad value '7' for ARROW_PLANE: expected one of the choices 0 (XY), 1 (ZY), 2 (XZ) "
+       "(set-raw stores it as typed)\n"},
+      {"arrow A\nkey A ARROW_SHAFT_LENGTH 3 nan\n",
+       "s.script:2: bad value 'nan' for ARROW_SHAFT_LENGTH: the attribute editor takes numbers only\n"},
       {"\n\n\nselect \"A\n", "s.script:4: unterminated quote at column 8\n"},
       {"arrow A\nplugin release 12\n",
        "s.script:2: the plug-in is loaded already: 'plugin' must come before every other command\n"},

@@ -102,7 +102,7 @@ bool ClampToLimits(const ParamDesc& param, const std::string& typed, double* val
                    std::string* note, std::string* error) {
   if (std::isnan(*value)) {
     *error = "bad value '" + typed + "' for " + param.name +
-             ": the attribute editor takes numbers only (store it raw to keep it)";
+             ": the attribute editor takes numbers only";
     return false;
   }
   const auto moved = [&](const char* side, double limit) {
@@ -119,7 +119,7 @@ bool ClampToLimits(const ParamDesc& param, const std::string& typed, double* val
   if (param.max && *value > *param.max) return moved("above the maximum", *param.max);
   if (std::isinf(*value)) {
     *error = "bad value '" + typed + "' for " + param.name +
-             ": the attribute editor takes finite numbers only (store it raw to keep it)";
+             ": the attribute editor takes finite numbers only";
     return false;
   }
   return true;

@@ -203,8 +203,15 @@ bool SetParameter(ScriptConsole& c, const ScriptArgs& a, EditMode mode, ScriptEr
   return true;
 }
 
+// A value the attribute editor refuses but set-raw would store (nan, inf,
+// a whole number that is none of a choice's values) says so.
 bool CmdSet(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
-  return SetParameter(c, a, EditMode::kEditor, e);
+  if (SetParameter(c, a, EditMode::kEditor, e)) return true;
+  Edit raw;
+  ScriptError ignored;
+  if (e->status == kScriptError && ReadEdit(c, a, EditMode::kRaw, &raw, &ignored))
+    e->message += " (set-raw stores it as typed)";
+  return false;
 }
 
 bool CmdSetRaw(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {

@@ -35,8 +35,14 @@ host::Object* PrepareArrow(host::Session& session, const ArrowOptions& o, std::s
     std::string note;
     if (!session.ApplySetting(arrow, s, error, mode, &note)) {
       const std::size_t eq = s.find('=');
-      if (eq != std::string::npos && eq != 0 && session.FindParam(s.substr(0, eq)) == nullptr)
+      const host::ParamDesc* param = eq == std::string::npos || eq == 0 ? nullptr : session.FindParam(s.substr(0, eq));
+      host::Value raw;
+      std::string ignored;
+      if (eq != std::string::npos && eq != 0 && param == nullptr)
         *error += " ('tolvane-host params' lists every name)";
+      else if (param != nullptr && mode == host::EditMode::kEditor &&
+               session.ParseValue(*param, s.substr(eq + 1), &raw, &ignored, host::EditMode::kRaw))
+        *error += " (--raw stores it as typed)";
       throw UsageError{*error};
     }
     if (!note.empty()) std::cerr << "tolvane-host: " << note << "\n";
