@@ -42,7 +42,7 @@ use_served_i386_indexes() {
     echo "TOLVANE_APT_STRICT=1: not using an index the mirror's release file does not match" >&2
     return 0
   fi
-  grep -o 'Failed to fetch http[^ ]*/binary-i386/Packages[^ ]*  File has unexpected size' "$log" |
+  { grep -o 'Failed to fetch http[^ ]*/binary-i386/Packages[^ ]*  File has unexpected size' "$log" || true; } |
     awk '{print $4}' | sort -u | while read -r url; do
     list=${url#*://}
     list=/var/lib/apt/lists/${list//\//_}
