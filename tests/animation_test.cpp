@@ -151,6 +151,30 @@ TEST(Animation, GoingToAFrameWritesTheValuesAndTellsTheModuleAsAnEditDoes) {
   EXPECT_EQ(changed, 3);
 }
 
+// A step made at one frame and undone or redone at another brings back the
+// container as it was, keyed values of the old frame included: the frame
+// shown is evaluated again, so the values are the keys' at that frame.
+TEST(Animation, UndoAndRedoAtAnotherFrameKeepTheKeyedValuesOfTheFrameShown) {
+  Console c;
+  c.Run("arrow A\nkey A ARROW_SHAFT_LENGTH 0 400\nkey A ARROW_SHAFT_LENGTH 30 100\nframe 0\n"
+        "set A ARROW_SHAFT_WIDTH 70\nframe 30");
+  const auto shaft = [&] { return c.Print("params A names")["params"]["ARROW_SHAFT_LENGTH"]; };
+  ASSERT_EQ(shaft(), 100.0);
+  const std::size_t steps = c.Doc()->UndoSteps().size();
+  c.Run("undo");
+  EXPECT_EQ(c.Print("params A names")["params"]["ARROW_SHAFT_WIDTH"], 100.0);
+  EXPECT_EQ(shaft(), 100.0);
+  EXPECT_EQ(c.Print("time")["frame"], 30);
+  const Json undone = c.Print("contour A");
+  c.Run("frame 0\nframe 30");
+  EXPECT_EQ(c.Print("contour A"), undone) << "the contour is the frame's";
+  c.Run("frame 0\nredo");
+  EXPECT_EQ(c.Print("params A names")["params"]["ARROW_SHAFT_WIDTH"], 70.0);
+  EXPECT_EQ(shaft(), 400.0);
+  // Following the frame is no step of its own.
+  EXPECT_EQ(c.Doc()->UndoSteps().size(), steps);
+}
+
 TEST(Animation, SetUpsFollowAFrame) {
   Console c;
   c.Run("object spline Path\npoints Path linear 0,0,0 500,0,0\narrow Arrow\n"

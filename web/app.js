@@ -19,7 +19,7 @@ import { showStatus } from '/status.js';
 import { redraw } from '/redraw.js';
 import { addObject } from '/tree.js';
 import { restoreInterpolation, chooseInterpolation, forgetEditor } from '/editor.js';
-import { play, stop, goToFrame } from '/timeline.js';
+import { play, stop, goToFrame, typeFrame } from '/timeline.js';
 import { sendPath, readPointList, currentSpline, forgetFirstPoint } from '/paths.js';
 import { fitView3d, forgetFit } from '/previews.js';
 import { dotsPosition } from '/userdata.js';
@@ -36,7 +36,7 @@ $('add-null').addEventListener('click', () => act(() => addObject('null', 'Null'
 $('play').addEventListener('click', play);
 $('stop').addEventListener('click', stop);
 $('frame-slider').addEventListener('input', (e) => goToFrame(Number(e.target.value)));
-$('frame-number').addEventListener('change', (e) => goToFrame(Number(e.target.value)));
+$('frame-number').addEventListener('change', (e) => typeFrame(e.target));
 $('key-interpolation').addEventListener('change', chooseInterpolation);
 restoreInterpolation();
 $('view3d-fit').addEventListener('click', fitView3d);

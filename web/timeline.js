@@ -4,6 +4,7 @@ import { state, act } from '/state.js';
 import { command } from '/api.js';
 import { formatNumber } from '/units.js';
 import { logLine } from '/consolepane.js';
+import { showStatus } from '/status.js';
 
 // The frame is the document's: the slider and the number send `frame N`,
 // and the previews follow the state it answers. While one frame is on its
@@ -22,6 +23,20 @@ export function goToFrame(frame) {
     wantedFrame = null;
     await command(['frame', String(next)], { quiet: true });
   });
+}
+
+// The frame number as typed: a whole number in the document's range, or
+// the number goes back to the frame there is and the status says why (an
+// empty or unreadable box would otherwise read as frame 0).
+export function typeFrame(input) {
+  const [first, last] = state.time ? state.time.range : [0, 0];
+  const frame = Number(input.value);
+  if (input.value === '' || !input.validity.valid || !Number.isInteger(frame) || frame < first || frame > last) {
+    showStatus(`a frame is a whole number from ${first} to ${last}, not '${input.value}'`, true);
+    if (state.time) input.value = String(state.time.frame);
+    return;
+  }
+  goToFrame(frame);
 }
 
 export function renderTimeline() {
@@ -51,30 +66,37 @@ export function renderTimeline() {
 // to them); a frame that fails is logged and stops playing. Stop writes
 // one line of what was played. A frame chosen by hand (the slider, the
 // number) is the user's own command and is logged as one.
+// Each play is a run of its own: a frame still on its way when stop is
+// clicked, and play clicked again, ends with the old run instead of
+// starting a second loop beside the new one.
 let played = null;  // {from, frames, looped} while playing
+let run = 0;
 
 export function play() {
   if (playing || !state || !state.time) return;
   playing = true;
+  const thisRun = ++run;
+  const going = () => playing && run === thisRun;
   played = { from: state.time.frame, frames: 0, looped: false };
+  const counted = played;
   showPlaying();
   const tick = () => {
-    if (!playing) return;
+    if (!going()) return;
     const started = performance.now();
     act(async () => {
-      if (!playing) return;
+      if (!going()) return;
       const { frame, range } = state.time;
       const loops = frame + 1 > range[1] || frame < range[0];
       const next = loops ? range[0] : frame + 1;
       const answer = await command(['frame', String(next)], { quiet: true, unlogged: true });
       if (!answer.ok) {
-        stop();
+        if (going()) stop();
         return;
       }
-      played.frames++;
-      played.looped ||= loops;
+      counted.frames++;
+      counted.looped ||= loops;
     }).then(() => {
-      if (!playing) return;
+      if (!going()) return;
       const wait = Math.max(0, 1000 / state.time.fps - (performance.now() - started));
       playTimer = setTimeout(tick, wait);
     });
@@ -89,8 +111,9 @@ export function stop() {
   playing = false;
   clearTimeout(playTimer);
   showPlaying();
+  const counted = played;
   act(async () => {
-    const { from, frames, looped } = played;
+    const { from, frames, looped } = counted;
     const to = state.time.frame;
     const line = frames === 0 ? `stopped at frame ${to}`
       : looped ? `played ${frames} ${frames === 1 ? 'frame' : 'frames'} from frame ${from} to frame ${to}, looping at the range's end`

@@ -298,12 +298,12 @@ bool CmdDoc(ScriptConsole& c, const ScriptArgs& a, ScriptError* e) {
 }
 
 bool CmdUndo(ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
-  if (!c.LoadedSession()->Doc()->Undo()) return Fail(e, "nothing to undo");
+  if (!UndoAtFrame(c.LoadedSession()->Doc())) return Fail(e, "nothing to undo");
   return true;
 }
 
 bool CmdRedo(ScriptConsole& c, const ScriptArgs&, ScriptError* e) {
-  if (!c.LoadedSession()->Doc()->Redo()) return Fail(e, "nothing to redo");
+  if (!RedoAtFrame(c.LoadedSession()->Doc())) return Fail(e, "nothing to redo");
   return true;
 }
 

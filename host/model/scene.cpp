@@ -183,6 +183,28 @@ int EvaluateFrame(Document* doc, int32_t frame) {
   return changed;
 }
 
+namespace {
+
+void FollowTheFrame(Document* doc) {
+  const auto objects = doc->TreeOrder();
+  if (std::any_of(objects.begin(), objects.end(), [](Object* op) { return !op->Keys().empty(); }))
+    EvaluateFrame(doc, doc->Time().current);
+}
+
+}  // namespace
+
+bool UndoAtFrame(Document* doc) {
+  if (!doc->Undo()) return false;
+  FollowTheFrame(doc);
+  return true;
+}
+
+bool RedoAtFrame(Document* doc) {
+  if (!doc->Redo()) return false;
+  FollowTheFrame(doc);
+  return true;
+}
+
 void PressButton(Object* op, int32_t id) {
   ha_desc_command command{};
   command.id.depth = 1;

@@ -62,6 +62,13 @@ bool UnkeyParameter(Object* op, int32_t id, int32_t frame);
 // present value is not applied. Objects in tree order, parameters by ID.
 // Answers how many parameters changed.
 int EvaluateFrame(Document* doc, int32_t frame);
+// Undo and redo as a host with animation does them: the step, and then, when
+// an object has keys, the current frame evaluated again. A step brings back
+// a container as it was when the step was made, keyed values of that frame
+// included; the frame shown and the values must agree. False, doing
+// nothing, when there is no step.
+bool UndoAtFrame(Document* doc);
+bool RedoAtFrame(Document* doc);
 
 // Single values the host hands to the module (the enabling query's value,
 // the data suite).

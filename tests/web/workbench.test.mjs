@@ -529,6 +529,58 @@ test('play steps the frame at the document\'s rate and the previews follow; stop
   await shot('19-timeline-page');
 });
 
+test('the frame number takes whole frames of the range only; stop and play again is one run', async () => {
+  // An empty box (also what the browser makes of "1e"), a fraction or a
+  // frame outside the range goes back to the frame there is, with the
+  // reason, and nothing is sent.
+  const at = await frameShown();
+  const linesBefore = await logLines();
+  for (const typed of ['', '12.5', '500', '-1']) {
+    await page.fill('#frame-number', typed);
+    await page.press('#frame-number', 'Enter');
+    assert.equal(await frameShown(), at, `typed '${typed}'`);
+    assert.match(await page.textContent('#status'), /^a frame is a whole number from 0 to 90/);
+  }
+  assert.deepEqual(await logLines(), linesBefore);
+
+  // Two frames a second; a frame's answer is held while stop and play are
+  // clicked. The first run's line names its own first frame, and only the
+  // new run goes on: one frame is asked for in the next 400 ms, not one
+  // for each run.
+  await step(async () => {
+    await page.fill('#console-input', 'fps 2');
+    await page.press('#console-input', 'Enter');
+  });
+  const from = Number(await frameShown());
+  const frames = [];
+  let release = null;
+  await page.route('**/api/command', async (route) => {
+    const words = route.request().postDataJSON().words;
+    if (words[0] !== 'frame') return route.continue();
+    frames.push({ frame: Number(words[1]), at: Date.now() });
+    if (frames.length === 2) await new Promise((resolve) => { release = resolve; });
+    return route.continue();
+  });
+  await page.click('#play');
+  while (release === null) await new Promise((resolve) => setTimeout(resolve, 20));
+  // held longer than a frame's share of a second, so a second run would ask at once
+  await new Promise((resolve) => setTimeout(resolve, 600));
+  await page.evaluate(() => { document.getElementById('stop').click(); document.getElementById('play').click(); });
+  const restarted = Date.now();
+  release();
+  await new Promise((resolve) => setTimeout(resolve, 400));
+  const sinceRestart = frames.filter((f) => f.at >= restarted).length;
+  await step(() => page.click('#stop'));
+  await page.unroute('**/api/command');
+  assert.equal(sinceRestart, 1, JSON.stringify(frames));
+  const lines = (await logLines()).slice(-2);
+  assert.match(lines[0], new RegExp(`^played frames ${from}\\.\\.`), lines.join(' | '));
+  await step(async () => {
+    await page.fill('#console-input', 'fps 30');
+    await page.press('#console-input', 'Enter');
+  });
+});
+
 test('at 1024 x 768 nothing scrolls sideways and the previews stay in view', async () => {
   await page.setViewportSize({ width: 1024, height: 768 });
   await step(() => page.click('#tree .node[data-path="Cloner/Extrude NURBS/Arrow"]'));
