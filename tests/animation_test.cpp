@@ -336,8 +336,30 @@ TEST(Animation, TheAnimatedSvgHoldsTheOutlineOfEveryFrame) {
   const auto seq = RunProgram("animate --scene " + scene + " --object Arrow --frames 2..4 -o " +
                               dir.File("arrow-%04d.svg"));
   ASSERT_EQ(seq.status, 0) << seq.err;
-  for (const char* name : {"arrow-0002.svg", "arrow-0003.svg", "arrow-0004.svg"})
-    EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
+  // Each frame is its own outline, all in one box: the box of frames 2 to
+  // 4, the largest of them (frame 4) touching it.
+  const auto attribute = [](const std::string& drawing, const std::string& name) {
+    const std::size_t from = drawing.find(" " + name + "=\"");
+    if (from == std::string::npos) return std::string();
+    const std::size_t start = from + name.size() + 3;
+    return drawing.substr(start, drawing.find('"', start) - start);
+  };
+  std::string box;
+  for (int f = 2; f <= 4; ++f) {
+    const std::string name = "arrow-000" + std::to_string(f) + ".svg";
+    ASSERT_TRUE(std::filesystem::exists(dir.File(name))) << name;
+    const std::string frame = testkit::ReadFileBytes(dir.File(name));
+    EXPECT_EQ(attribute(frame, "d"), values[f]) << name;
+    if (f == 2) box = attribute(frame, "viewBox");
+    EXPECT_EQ(attribute(frame, "viewBox"), box) << name;
+  }
+  host::Outline four;
+  c.Run("frame 4");
+  const Json contour = c.Print("contour Arrow");
+  for (const Json& p : contour["points"]) four.points.push_back({p[0], p[1], p[2]});
+  std::string alone, error;
+  ASSERT_TRUE(host::OutlineSvg(four, {}, &alone, &error)) << error;
+  EXPECT_EQ(attribute(alone, "viewBox"), box);
   EXPECT_FALSE(std::filesystem::exists(dir.File("arrow-0005.svg")));
   // A sequence that cannot be written whole leaves every file as it was: a
   // folder in the way of frame 5 keeps frames 2 to 4 of the run before.
@@ -357,6 +379,33 @@ TEST(Animation, TheAnimatedSvgHoldsTheOutlineOfEveryFrame) {
                                dir.File("w-%0100d.svg"));
   EXPECT_EQ(wide.status, 2) << wide.err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("w-" + std::string(99, '0') + "2.svg")));
+}
+
+// --object takes a name or a path of names, as the console does; a name two
+// objects share is refused with the paths that tell them apart.
+TEST(Animation, TheObjectIsNamedAsTheConsoleNamesIt) {
+  TempDir dir;
+  const std::string scene = dir.File("two.tlvscene");
+  Console c;
+  c.Run("arrow A\npress A ARROW_MAKE_EXTRUDE\narrow B\nset B ARROW_SHAFT_LENGTH 500\npress B ARROW_MAKE_EXTRUDE\n"
+        "save-scene " + scene);
+  const auto shared = RunProgram("animate --scene " + scene + " --object \"Extrude NURBS\" -o " + dir.File("e.glb"));
+  EXPECT_EQ(shared.status, 1);
+  EXPECT_NE(shared.err.find("2 objects of the scene are named 'Extrude NURBS': name one by its path, "), std::string::npos)
+      << shared.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("e.glb")));
+  const std::string svg = dir.File("a.svg");
+  std::string drawn[2];
+  for (int k = 0; k < 2; ++k) {
+    const std::string path = k == 0 ? "Extrude NURBS/A" : "Extrude NURBS/B";
+    const auto r = RunProgram("animate --scene " + scene + " --object \"" + path + "\" -o " + svg);
+    ASSERT_EQ(r.status, 0) << path << ": " << r.err;
+    drawn[k] = testkit::ReadFileBytes(svg);
+  }
+  EXPECT_NE(drawn[0], drawn[1]) << "A and B are different arrows";
+  const auto missing = RunProgram("animate --scene " + scene + " --object \"Extrude NURBS/C\" -o " + svg);
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("no object at path 'Extrude NURBS/C'"), std::string::npos) << missing.err;
 }
 
 TEST(Animation, APointCountThatChangesIsRefused) {

@@ -29,6 +29,8 @@ bool SameName(const std::string& a, const std::string& b);
 std::string NearestName(const std::string& word, const std::vector<std::string>& candidates);
 // ": did you mean 'NAME'?" for the nearest candidate, or empty.
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates);
+// A word quoted for an error message: 'word'.
+inline std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 }  // namespace host
 

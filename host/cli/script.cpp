@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "parse.h"
+#include "object_names.h"
 #include "outputs.h"
 #include "script_anim.h"
 #include "script_edit.h"
@@ -295,66 +296,13 @@ bool ScriptConsole::IsArrow(const Object* op) const {
          op->Plugin() == session_->ArrowPlugin();
 }
 
-namespace {
-
-// The names of the objects in the tree, in tree order, for suggestions.
-void TreeNames(const Object* first, std::vector<std::string>* names) {
-  for (const Object* op = first; op != nullptr; op = op->Next()) {
-    names->push_back(op->Name());
-    TreeNames(op->Down(), names);
-  }
-}
-
-// ": did you mean 'Arrow'?" for a name near one in the tree, or empty.
-std::string NearObject(const Document* doc, const std::string& name) {
-  std::vector<std::string> names;
-  TreeNames(doc->First(), &names);
-  return DidYouMean(name, names);
-}
-
-Object* MatchPath(Object* first, const std::vector<std::string>& parts, std::size_t at) {
-  for (Object* op = first; op != nullptr; op = op->Next()) {
-    if (op->Name() != parts[at]) continue;
-    if (at + 1 == parts.size()) return op;
-    if (Object* found = MatchPath(op->Down(), parts, at + 1)) return found;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 Object* ScriptConsole::FindObject(const std::string& nameOrPath, ScriptError* error) {
   Session* session = GetSession(error);
   if (session == nullptr) return nullptr;
-  const Document* doc = session->Doc();
-  long long serial = 0;
-  if (nameOrPath.size() > 1 && nameOrPath[0] == '@' &&
-      ParseWholeNumber(nameOrPath.substr(1), 1, INT64_MAX, &serial)) {
-    Object* op = Object::FindSerial(serial);
-    if (op != nullptr && doc->Owns(op) && op->InTree()) return op;
-    Fail(error, "no object " + Quoted(nameOrPath) + " in the document");
-    return nullptr;
-  }
-  if (nameOrPath.find('/') == std::string::npos) {
-    if (Object* op = doc->FindNamed(nameOrPath)) return op;
-    Fail(error, "no object " + Quoted(nameOrPath) + " in the document" + NearObject(doc, nameOrPath));
-    return nullptr;
-  }
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t slash = nameOrPath.find('/', start);
-    parts.push_back(nameOrPath.substr(start, slash - start));
-    if (slash == std::string::npos) break;
-    start = slash + 1;
-  }
-  if (std::any_of(parts.begin(), parts.end(), [](const std::string& p) { return p.empty(); })) {
-    Fail(error, "bad object path " + Quoted(nameOrPath) + ": a name between slashes is empty");
-    return nullptr;
-  }
-  Object* found = MatchPath(doc->First(), parts, 0);
-  if (found == nullptr) Fail(error, "no object at path " + Quoted(nameOrPath) + " in the document");
-  return found;
+  std::string reason;
+  Object* op = FindObjectIn(session->Doc(), nameOrPath, &reason);
+  if (op == nullptr) Fail(error, reason);
+  return op;
 }
 
 void ScriptConsole::Print(const Json& doc) {

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "parse.h"
 #include "session.h"
 
 namespace host {
@@ -53,8 +54,6 @@ inline bool Fail(ScriptError* error, std::string message, int status = kScriptEr
   error->status = status;
   return false;
 }
-// A word quoted for an error message.
-inline std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 class ScriptConsole;
 using ScriptArgs = std::vector<std::string>;  // the words after the command word

@@ -161,7 +161,9 @@ int PlaneOf(const Outline& outline) {
   return 0;
 }
 
-bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg, std::string* error) {
+namespace {
+
+bool Drawable(const Outline& outline, std::string* error) {
   for (const auto& p : outline.points) {
     if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) {
       *error = "the outline has coordinates that are not finite numbers; nothing drawn";
@@ -172,10 +174,32 @@ bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg,
     *error = "the outline has no points";
     return false;
   }
-  const int plane = style.plane >= 0 && style.plane <= 2 ? style.plane : PlaneOf(outline);
+  return true;
+}
+
+std::vector<std::array<double, 2>> InPlane(const Outline& outline, int plane) {
   std::vector<std::array<double, 2>> pts;
+  pts.reserve(outline.points.size());
   for (const auto& p : outline.points) pts.push_back({p[kH[plane]], p[kV[plane]]});
-  const Box b = BoxOf(pts);
+  return pts;
+}
+
+// The box that holds every frame's points in `plane`.
+Box BoxOfFrames(const std::vector<Outline>& frames, int plane) {
+  Box all = BoxOf(InPlane(frames[0], plane));
+  for (const Outline& f : frames) {
+    const Box b = BoxOf(InPlane(f, plane));
+    all = {std::min(all.minH, b.minH), std::max(all.maxH, b.maxH), std::min(all.minV, b.minV),
+           std::max(all.maxV, b.maxV)};
+  }
+  return all;
+}
+
+// The drawing of `outline` in `plane`, its picture framed on box `b` (the
+// outline's own, or one that holds it: the frames of an animation share
+// one); checked drawable already.
+std::string Drawing(const Outline& outline, int plane, const Box& b, const SvgStyle& style) {
+  const std::vector<std::array<double, 2>> pts = InPlane(outline, plane);
   const double extent = std::max({b.maxH - b.minH, b.maxV - b.minV, 1.0});
   const double stroke = style.strokeWidth > 0 ? style.strokeWidth : extent / 250.0;
   // At least room for the half of the stroke that lies outside the outline,
@@ -214,7 +238,15 @@ bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg,
       << "\" stroke-width=\"" << FormatDouble(stroke) << "\" stroke-linejoin=\"round\"";
   if (style.guides) out << " vector-effect=\"non-scaling-stroke\"";
   out << "/>\n</svg>\n";
-  *svg = out.str();
+  return out.str();
+}
+
+}  // namespace
+
+bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg, std::string* error) {
+  if (!Drawable(outline, error)) return false;
+  const int plane = style.plane >= 0 && style.plane <= 2 ? style.plane : PlaneOf(outline);
+  *svg = Drawing(outline, plane, BoxOf(InPlane(outline, plane)), style);
   return true;
 }
 
@@ -228,27 +260,21 @@ std::string OutlinePathData(const Outline& outline, int plane) {
   return out.str();
 }
 
-bool OutlineSvgInBox(const Outline& outline, const std::vector<Outline>& frames, const SvgStyle& style,
-                     std::string* svg, std::string* error) {
-  // Every frame's points drawn at once give the common box; the path then
-  // gets this outline's data.
-  Outline all;
-  all.closed = outline.closed;
-  all.points = outline.points;
-  for (const Outline& f : frames) all.points.insert(all.points.end(), f.points.begin(), f.points.end());
-  SvgStyle look = style;
-  look.guides = false;
-  if (look.plane < 0 || look.plane > 2) look.plane = PlaneOf(outline);
-  std::string drawn;
-  if (!OutlineSvg(all, look, &drawn, error)) return false;
-  const std::size_t from = drawn.find(" d=\"");
-  const std::size_t to = from == std::string::npos ? from : drawn.find('"', from + 4);
-  if (to == std::string::npos) {
-    *error = "the drawing has no path";
+bool OutlineSvgFrames(const std::vector<Outline>& frames, const SvgStyle& style, std::vector<std::string>* svgs,
+                      std::string* error) {
+  if (frames.empty()) {
+    *error = "no frames to draw";
     return false;
   }
-  drawn.replace(from + 4, to - from - 4, OutlinePathData(outline, look.plane));
-  *svg = std::move(drawn);
+  for (const Outline& f : frames)
+    if (!Drawable(f, error)) return false;
+  SvgStyle look = style;
+  look.guides = false;
+  const int plane = look.plane >= 0 && look.plane <= 2 ? look.plane : PlaneOf(frames[0]);
+  const Box all = BoxOfFrames(frames, plane);
+  svgs->clear();
+  svgs->reserve(frames.size());
+  for (const Outline& f : frames) svgs->push_back(Drawing(f, plane, all, look));
   return true;
 }
 
@@ -271,9 +297,14 @@ bool AnimatedOutlineSvg(const std::vector<Outline>& frames, double fps, const Sv
       return false;
     }
   }
-  std::string drawn;
-  if (!OutlineSvgInBox(frames[0], frames, style, &drawn, error)) return false;
+  // Drawn in the box of every frame; the path's data then animated.
+  for (const Outline& f : frames)
+    if (!Drawable(f, error)) return false;
   const int plane = style.plane >= 0 && style.plane <= 2 ? style.plane : PlaneOf(frames[0]);
+  const Box all = BoxOfFrames(frames, plane);
+  SvgStyle look = style;
+  look.guides = false;
+  std::string drawn = Drawing(frames[0], plane, all, look);
   std::string values;
   for (const Outline& f : frames) values += (values.empty() ? "" : ";") + OutlinePathData(f, plane);
   // The values are spread evenly over the duration: the last one at its end.

@@ -47,10 +47,11 @@ bool OutlineSvg(const Outline& outline, const SvgStyle& style, std::string* svg,
 // The path data ("M x y L x y ... Z") OutlineSvg draws an outline with, in
 // the SVG's user space of `plane` (0 XY, 1 ZY, 2 XZ).
 std::string OutlinePathData(const Outline& outline, int plane);
-// An outline drawn as OutlineSvg draws it, but in the box of every one of
-// `frames` (so that the frames of an animation share one picture).
-bool OutlineSvgInBox(const Outline& outline, const std::vector<Outline>& frames, const SvgStyle& style,
-                     std::string* svg, std::string* error);
+// Every one of `frames` drawn as OutlineSvg draws it (no guides), all in the
+// box that holds them all, so that the frames of an animation share one
+// picture; false with the reason when one cannot be drawn.
+bool OutlineSvgFrames(const std::vector<Outline>& frames, const SvgStyle& style, std::vector<std::string>* svgs,
+                      std::string* error);
 // An SVG drawing that plays by itself: the path of frames[0], morphed
 // through every frame by an SMIL <animate attributeName="d"> of `fps`
 // frames a second, repeated indefinitely. One path morphs only between

@@ -1,5 +1,8 @@
 #include "svg_png.h"
 
+#include <algorithm>
+#include <cmath>
+
 #if defined(HOST_HAVE_RSVG)
 #include <cairo.h>
 #include <librsvg/rsvg.h>
@@ -29,13 +32,23 @@ bool SvgToPng(const std::string& svg, int width, int height, std::string* png, s
     if (gerror != nullptr) g_error_free(gerror);
     return false;
   }
+  // A height of 0 follows the drawing's own proportions; what that makes of
+  // it is said when it is too high.
   double ownWidth = 0, ownHeight = 0;
+  double followed = 0.0;
   if (height == 0 && width > 0 && rsvg_handle_get_intrinsic_size_in_pixels(handle, &ownWidth, &ownHeight) &&
-      ownWidth > 0 && ownHeight > 0 && ownHeight / ownWidth * width < 16384.5)
-    height = static_cast<int>(ownHeight / ownWidth * width + 0.5);
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
-    *error = "a picture is 1 to 16384 pixels wide and high, not " + std::to_string(width) + " x " +
-             std::to_string(height);
+      ownWidth > 0 && ownHeight > 0) {
+    followed = ownHeight / ownWidth * width;
+    if (followed < kMaxPictureSide + 0.5) height = std::max(1, static_cast<int>(followed + 0.5));
+  }
+  if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) {
+    const std::string limit = "a picture is 1 to " + std::to_string(kMaxPictureSide) + " pixels wide and high";
+    if (height == 0 && followed >= kMaxPictureSide + 0.5)
+      *error = limit + ": " + std::to_string(width) + " pixels wide, this drawing would be " +
+               std::to_string(std::llround(followed)) + " high (at most " +
+               std::to_string(static_cast<long long>(kMaxPictureSide * ownWidth / ownHeight)) + " wide fits)";
+    else
+      *error = limit + ", not " + std::to_string(width) + " x " + std::to_string(height);
     g_object_unref(handle);
     return false;
   }

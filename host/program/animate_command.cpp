@@ -11,6 +11,7 @@
 
 #include "animation.h"
 #include "core.h"
+#include "object_names.h"
 #include "outline_svg.h"
 #include "parse.h"
 #include "program.h"
@@ -90,8 +91,19 @@ class Animation {
     doc_ = host::ReplaceDocument(session_.GetHost(), session_.Doc(), std::move(doc));
     if (doc_ == nullptr) return Fail("the session's document is not one of the host's");
     session_.SetDoc(doc_);
-    object_ = doc_->FindNamed(o_.object);
-    if (object_ == nullptr) return Fail("no object '" + o_.object + "' in the scene " + o_.scene);
+    // Named as the console names objects; a plain name two objects share
+    // would be a guess, so it is refused with the paths that tell them apart.
+    object_ = host::FindObjectIn(doc_, o_.object, &error);
+    if (object_ == nullptr) return Fail(o_.scene + ": " + error);
+    if (o_.object.find('/') == std::string::npos && o_.object.rfind('@', 0) != 0) {
+      const std::vector<std::string> paths = host::PathsNamed(doc_, o_.object);
+      if (paths.size() > 1) {
+        std::string list;
+        for (const std::string& p : paths) list += (list.empty() ? "'" : ", '") + p + "'";
+        return Fail(std::to_string(paths.size()) + " objects of the scene are named '" + o_.object +
+                    "': name one by its path, " + list);
+      }
+    }
     first_ = doc_->Time().start;
     last_ = doc_->Time().end;
     if (!o_.frames.empty()) ReadFrames(o_.frames, &first_, &last_);
@@ -166,13 +178,14 @@ class Animation {
     style.width = o_.width;
     // Every frame is drawn before any file is written, and the files are
     // saved together: a sequence that fails leaves the files as they were.
+    std::vector<std::string> drawings;
+    if (!host::OutlineSvgFrames(outlines, style, &drawings, &error)) return Fail(error);
     std::vector<std::pair<std::string, std::string>> files;
-    for (std::size_t i = 0; i < outlines.size(); ++i) {
-      std::string svg, bytes;
+    for (std::size_t i = 0; i < drawings.size(); ++i) {
+      std::string bytes;
       FrameName(o_.output, first_ + static_cast<int32_t>(i), &name);
-      if (!host::OutlineSvgInBox(outlines[i], outlines, style, &svg, &error)) return Fail(error);
-      if (png && !host::SvgToPng(svg, o_.width, 0, &bytes, &error)) return Fail(error);
-      files.emplace_back(name, png ? std::move(bytes) : std::move(svg));
+      if (png && !host::SvgToPng(drawings[i], o_.width, 0, &bytes, &error)) return Fail(error);
+      files.emplace_back(name, png ? std::move(bytes) : std::move(drawings[i]));
     }
     if (!host::SaveFiles(files, &error)) return Fail(error);
     return kExitOk;
@@ -236,8 +249,9 @@ Command AddAnimateCommand(CLI::App& app) {
   AddPluginOptions(animate, &o->session);
   animate->add_option("--scene", o->scene, "the scene file, with its keys")->type_name("FILE")->required()->check(kNonEmpty);
   animate->add_option("--object", o->object,
-                      "the object to write: an arrow (outline; bent along the path of the spline wrap that bends "
-                      "its extrusion, as the mesh is) or a set-up (glTF)")
+                      "the object to write, by name or by path (Cloner/Extrude NURBS/Arrow): an arrow (outline; "
+                      "bent along the path of the spline wrap that bends its extrusion, as the mesh is) or a set-up "
+                      "(glTF)")
       ->type_name("NAME")
       ->required()
       ->check(kNonEmpty);
@@ -246,7 +260,7 @@ Command AddAnimateCommand(CLI::App& app) {
   animate->add_option("--unit", o->unit, "metres per scene unit of a glTF file (0.001 by default)")->type_name("M");
   animate->add_option("--width", o->width, "the width of PNG frames in pixels (800 by default)")
       ->type_name("PIXELS")
-      ->check(CLI::Range(1, 16384));
+      ->check(CLI::Range(1, host::kMaxPictureSide));
   animate->add_option("-o", o->output,
                       "the file: .svg (plays by itself), .glb or .gltf (morph targets, or one node a frame "
                       "when the mesh's topology changes), or a sequence frames/arrow-%04d.svg or .png")
@@ -267,7 +281,7 @@ Command AddAnimateCommand(CLI::App& app) {
   animate->footer(
       drawn +
       "Examples:\n  tolvane-host animate --scene grow.tlvscene --object Arrow -o grow.svg\n"
-      "  tolvane-host animate --scene grow.tlvscene --object Arrow --frames 0..30 -o frames/arrow-%04d.png\n"
+      "  tolvane-host animate --scene grow.tlvscene --object Arrow --frames 0..30 -o arrow-%04d.png\n"
       "  tolvane-host animate --scene grow.tlvscene --object \"Extrude NURBS\" -o grow.glb");
   return {animate, [o] { return Animate(*o); }};
 }

@@ -27,8 +27,8 @@ struct OutlineOptions {
 void ReadSize(const std::string& text, host::SvgStyle* style) {
   const std::size_t x = text.find('x');
   long long w = 0, h = 0;
-  const bool ok = host::ParseWholeNumber(text.substr(0, x), 1, 16384, &w) &&
-                  (x == std::string::npos || host::ParseWholeNumber(text.substr(x + 1), 1, 16384, &h));
+  const bool ok = host::ParseWholeNumber(text.substr(0, x), 1, host::kMaxPictureSide, &w) &&
+                  (x == std::string::npos || host::ParseWholeNumber(text.substr(x + 1), 1, host::kMaxPictureSide, &h));
   if (!ok) throw UsageError{"--size takes W or WxH in pixels (1 to 16384), such as 800 or 640x480; not '" + text + "'"};
   style->width = static_cast<int>(w);
   style->height = static_cast<int>(h);

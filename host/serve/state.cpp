@@ -7,19 +7,13 @@
 #include "ha_ids.h"
 #include "host_descriptions.h"
 #include "mesh.h"
+#include "object_names.h"
 #include "outline_svg.h"
 #include "workbench.h"
 
 namespace host {
 
 namespace {
-
-// The names of an object and its parents, from the top.
-std::string PathOf(const Object* op) {
-  std::string path = op->Name();
-  for (const Object* up = op->Up(); up != nullptr; up = up->Up()) path = up->Name() + "/" + path;
-  return path;
-}
 
 // The largest mesh the 3-D view takes as JSON.
 constexpr std::size_t kViewVertices = 300000;
