@@ -1,6 +1,7 @@
 #include "parse.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <algorithm>
 
@@ -24,7 +25,10 @@ bool ParseNumber(std::string text, double* out) {
   errno = 0;
   char* end = nullptr;
   const double v = std::strtod(text.c_str(), &end);
-  if (errno == ERANGE || end == nullptr || *end != '\0') return false;
+  if (end == nullptr || *end != '\0') return false;
+  // Out of range beyond the largest double is no number; below the
+  // smallest normal one (1e-310) it is the nearest value there is.
+  if (errno == ERANGE && std::isinf(v)) return false;
   *out = v;
   return true;
 }
@@ -77,6 +81,10 @@ std::string NearestName(const std::string& word, const std::vector<std::string>&
   std::string best;
   std::size_t bestDistance = allowed + 1;
   for (const std::string& candidate : candidates) {
+    // Words that differ in length by more than the edits allowed are not
+    // near (and a long word is not measured against every name).
+    const std::size_t longer = std::max(word.size(), candidate.size());
+    if (longer - std::min(word.size(), candidate.size()) > allowed) continue;
     const std::size_t d = Distance(word, candidate);
     // Every letter replaced is another word, not a typo ("B" for "A").
     if (d < bestDistance && d < word.size() && d < candidate.size()) {
@@ -90,6 +98,14 @@ std::string NearestName(const std::string& word, const std::vector<std::string>&
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates) {
   const std::string nearest = NearestName(word, candidates);
   return nearest.empty() ? "" : ": did you mean '" + nearest + "'?";
+}
+
+std::string Abridged(const std::string& text, std::size_t most) {
+  if (text.size() <= most) return text;
+  std::size_t cut = most;
+  // not inside a UTF-8 sequence
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut) + "... (" + std::to_string(text.size() - cut) + " more bytes)";
 }
 
 }  // namespace host

@@ -29,6 +29,9 @@ bool SameName(const std::string& a, const std::string& b);
 std::string NearestName(const std::string& word, const std::vector<std::string>& candidates);
 // ": did you mean 'NAME'?" for the nearest candidate, or empty.
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates);
+// `text` cut after `most` bytes (never inside a UTF-8 sequence), with how
+// much was left out: for messages that quote what a file held.
+std::string Abridged(const std::string& text, std::size_t most);
 // A word quoted for an error message: 'word'.
 inline std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 

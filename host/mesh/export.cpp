@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <memory>
 #include <random>
@@ -382,6 +383,22 @@ bool WritePlacedMeshes(const std::vector<Mesh>& meshes, const std::vector<Placed
     }
     info = ExportFormat(meshes[c.mesh], format, unit, error);
     if (info == nullptr) return false;
+  }
+  // Every placed vertex must be a number the file can hold: the formats
+  // store 32-bit floats (OBJ's text is read back as them), so a copy that
+  // reaches beyond them (a huge scale or place) is refused, not written as
+  // infinities.
+  std::vector<double> reach(meshes.size(), 0.0);
+  for (std::size_t m = 0; m < meshes.size(); ++m)
+    for (const Vec3& v : meshes[m].vertices) reach[m] = std::max(reach[m], std::hypot(v.x, v.y, v.z));
+  for (const PlacedMesh& c : copies) {
+    const double far = (std::hypot(c.origin.x, c.origin.y, c.origin.z) + std::fabs(c.scale) * reach[c.mesh]) * unit;
+    if (!(far <= std::numeric_limits<float>::max()) || !std::isfinite(c.angle)) {
+      *error = (c.name.empty() ? std::string("a copy") : c.name) + " reaches " + FormatDouble(far) +
+               " from the origin, beyond the largest number a mesh file holds (" +
+               FormatDouble(std::numeric_limits<float>::max()) + "); nothing written";
+      return false;
+    }
   }
   if (format == "glb" || format == "gltf") {
     // A gltf file's buffer goes beside it, FILE.bin, as WriteMesh's does.

@@ -48,9 +48,39 @@ const NamedColumn kPlacementColumns[] = {
     {"dx", Column::kDx},         {"dy", Column::kDy}, {"scale", Column::kScale}, {"colour", Column::kColour},
 };
 
+// How much of a name, and of a message about a row, is quoted.
+constexpr std::size_t kQuotedName = 100;
+constexpr std::size_t kMessageBytes = 1000;
+
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   return text;
+}
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t from = text.find_first_not_of(" \t");
+  if (from == std::string::npos) return "";
+  return text.substr(from, text.find_last_not_of(" \t") - from + 1);
+}
+
+// Spaces and tabs around a name or a value are no part of it (a table
+// written by hand, "x, y" or "1, red"); a cell of blanks is empty, and a
+// CSV line of blanks is left out as a blank line is.
+void TrimTable(host::CsvTable* table, bool csv) {
+  for (std::string& name : table->header) name = Trimmed(name);
+  host::CsvTable kept;
+  for (std::size_t r = 0; r < table->rows.size(); ++r) {
+    bool blank = true;
+    for (std::string& cell : table->rows[r]) {
+      cell = Trimmed(cell);
+      blank = blank && cell.empty();
+    }
+    if (blank && csv) continue;
+    kept.rows.push_back(std::move(table->rows[r]));
+    kept.lines.push_back(table->lines[r]);
+  }
+  table->rows = std::move(kept.rows);
+  table->lines = std::move(kept.lines);
 }
 
 // The table as CSV: a header and rows of texts. A JSON table (an array of
@@ -61,16 +91,41 @@ bool ReadTable(const std::string& path, host::CsvTable* table, std::string* erro
   std::string text;
   if (!host::ReadWholeFile(path, &text, error)) return false;
   if (Lower(path.size() >= 5 ? path.substr(path.size() - 5) : "") != ".json") {
-    if (host::ReadCsv(text, table, error)) return true;
-    *error = path + ": " + *error;
-    return false;
+    if (!host::ReadCsv(text, table, error)) {
+      *error = path + ": " + *error;
+      return false;
+    }
+    TrimTable(table, true);
+    return true;
   }
+  // A key twice in one object (names differing in case or in blanks around
+  // them are one name) would otherwise be taken silently, the last winning.
   host::Json json;
+  std::vector<std::set<std::string>> keys;  // of each object open, outermost first
+  std::size_t rowsMet = 0;
+  std::string twice;
+  const auto watch = [&](int depth, host::Json::parse_event_t event, host::Json& parsed) {
+    using Event = host::Json::parse_event_t;
+    if (event == Event::object_start) {
+      keys.emplace_back();
+      if (depth == 1) ++rowsMet;
+    } else if (event == Event::object_end && !keys.empty()) {
+      keys.pop_back();
+    } else if (event == Event::key && twice.empty() && !keys.empty() &&
+               !keys.back().insert(Lower(Trimmed(parsed.get<std::string>()))).second) {
+      twice = "row " + std::to_string(rowsMet) + " names '" + parsed.get<std::string>() + "' twice";
+    }
+    return true;
+  };
   try {
-    json = host::Json::parse(text);
+    json = host::Json::parse(text, watch);
   } catch (const host::Json::exception& e) {
     // The library's own words, which name the byte and what it met there.
     *error = path + ": not a JSON document: " + e.what();
+    return false;
+  }
+  if (!twice.empty()) {
+    *error = path + ": " + twice;
     return false;
   }
   if (!json.is_array()) {
@@ -84,14 +139,15 @@ bool ReadTable(const std::string& path, host::CsvTable* table, std::string* erro
       *error = path + ": row " + std::to_string(r + 1) + " is not an object";
       return false;
     }
+    // A column is named as the first row that has it names it.
     for (auto it = json[r].begin(); it != json[r].end(); ++it)
-      if (index.emplace(it.key(), table->header.size()).second) table->header.push_back(it.key());
+      if (index.emplace(Lower(Trimmed(it.key())), table->header.size()).second) table->header.push_back(it.key());
   }
   for (std::size_t r = 0; r < json.size(); ++r) {
     std::vector<std::string> row(table->header.size());
     for (auto it = json[r].begin(); it != json[r].end(); ++it) {
       const host::Json& v = it.value();
-      std::string& cell = row[index[it.key()]];
+      std::string& cell = row[index[Lower(Trimmed(it.key()))]];
       if (v.is_string()) cell = v.get<std::string>();
       else if (v.is_number() || v.is_boolean()) cell = v.dump();
       else if (!v.is_null()) {
@@ -103,6 +159,7 @@ bool ReadTable(const std::string& path, host::CsvTable* table, std::string* erro
     table->rows.push_back(row);
     table->lines.push_back(static_cast<int>(r + 1));
   }
+  TrimTable(table, false);
   return true;
 }
 
@@ -126,7 +183,7 @@ bool ClassifyColumns(const host::Session& session, const std::vector<std::string
     if (!placement) {
       param = session.FindParam(name);
       if (param == nullptr) {
-        *error = "unknown column '" + name + "'" + host::DidYouMean(name, names) +
+        *error = "unknown column '" + host::Abridged(name, kQuotedName) + "'" + host::DidYouMean(name, names) +
                  " (columns: ARROW_ parameter names, preset, x, y, angle or dx and dy, scale, colour)";
         return false;
       }
@@ -379,9 +436,11 @@ int Batch(const BatchOptions& o) {
       if (!ok) error = found->second.reason;
       row.place.shape = found->second.index;
     }
-    for (const std::string& note : notes) std::cerr << "tolvane-host: " << where << ", " << note << "\n";
+    // A cell of a wrong file may be megabytes long: its message is cut.
+    for (const std::string& note : notes)
+      std::cerr << "tolvane-host: " << where << ", " << host::Abridged(note, kMessageBytes) << "\n";
     if (!ok) {
-      std::cerr << "tolvane-host: " << where << ", " << error << "\n";
+      std::cerr << "tolvane-host: " << where << ", " << host::Abridged(error, kMessageBytes) << "\n";
       ++failed;
       if (o.strict) {
         std::cerr << "tolvane-host: --strict: nothing written\n";
