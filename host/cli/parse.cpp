@@ -17,10 +17,14 @@ bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long 
   return true;
 }
 
-bool ParseNumber(std::string text, double* out) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.erase(text.begin());
-  while (!text.empty() && blank(text.back())) text.pop_back();
+std::string Trimmed(const std::string& text) {
+  const std::size_t from = text.find_first_not_of(" \t");
+  if (from == std::string::npos) return "";
+  return text.substr(from, text.find_last_not_of(" \t") - from + 1);
+}
+
+bool ParseNumber(const std::string& typed, double* out) {
+  const std::string text = Trimmed(typed);
   if (text.empty()) return false;
   errno = 0;
   char* end = nullptr;

@@ -13,9 +13,11 @@ namespace host {
 
 // Parses a whole number in [lo, hi] written in decimal with nothing around it.
 bool ParseWholeNumber(const std::string& text, long long lo, long long hi, long long* out);
+// `text` without the spaces and tabs around it.
+std::string Trimmed(const std::string& text);
 // Parses a number (blanks around it allowed); false for text that is not
 // wholly a number or lies beyond the range of a double.
-bool ParseNumber(std::string text, double* out);
+bool ParseNumber(const std::string& text, double* out);
 // Parses a boolean: "true" or "1", "false" or "0".
 bool ParseBool(const std::string& text, int32_t* out);
 // Parses a host release: "16" or "12".

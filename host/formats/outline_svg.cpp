@@ -184,15 +184,33 @@ std::vector<std::array<double, 2>> InPlane(const Outline& outline, int plane) {
   return pts;
 }
 
-// The box that holds every frame's points in `plane`.
-Box BoxOfFrames(const std::vector<Outline>& frames, int plane) {
-  Box all = BoxOf(InPlane(frames[0], plane));
+// How the frames of an animation are drawn: in the first frame's plane
+// (or the style's), in the box that holds them all, with no guides. False
+// with the reason when there is none or one cannot be drawn.
+struct FramesLook {
+  int plane = 0;
+  Box box{};
+  SvgStyle style;
+};
+
+bool LookOfFrames(const std::vector<Outline>& frames, const SvgStyle& style, FramesLook* look, std::string* error) {
+  if (frames.empty()) {
+    *error = "no frames to draw";
+    return false;
+  }
+  for (const Outline& f : frames)
+    if (!Drawable(f, error)) return false;
+  look->style = style;
+  look->style.guides = false;
+  look->plane = style.plane >= 0 && style.plane <= 2 ? style.plane : PlaneOf(frames[0]);
+  Box& all = look->box;
+  all = BoxOf(InPlane(frames[0], look->plane));
   for (const Outline& f : frames) {
-    const Box b = BoxOf(InPlane(f, plane));
+    const Box b = BoxOf(InPlane(f, look->plane));
     all = {std::min(all.minH, b.minH), std::max(all.maxH, b.maxH), std::min(all.minV, b.minV),
            std::max(all.maxV, b.maxV)};
   }
-  return all;
+  return true;
 }
 
 // The drawing of `outline` in `plane`, its picture framed on box `b` (the
@@ -262,19 +280,11 @@ std::string OutlinePathData(const Outline& outline, int plane) {
 
 bool OutlineSvgFrames(const std::vector<Outline>& frames, const SvgStyle& style, std::vector<std::string>* svgs,
                       std::string* error) {
-  if (frames.empty()) {
-    *error = "no frames to draw";
-    return false;
-  }
-  for (const Outline& f : frames)
-    if (!Drawable(f, error)) return false;
-  SvgStyle look = style;
-  look.guides = false;
-  const int plane = look.plane >= 0 && look.plane <= 2 ? look.plane : PlaneOf(frames[0]);
-  const Box all = BoxOfFrames(frames, plane);
+  FramesLook look;
+  if (!LookOfFrames(frames, style, &look, error)) return false;
   svgs->clear();
   svgs->reserve(frames.size());
-  for (const Outline& f : frames) svgs->push_back(Drawing(f, plane, all, look));
+  for (const Outline& f : frames) svgs->push_back(Drawing(f, look.plane, look.box, look.style));
   return true;
 }
 
@@ -298,15 +308,11 @@ bool AnimatedOutlineSvg(const std::vector<Outline>& frames, double fps, const Sv
     }
   }
   // Drawn in the box of every frame; the path's data then animated.
-  for (const Outline& f : frames)
-    if (!Drawable(f, error)) return false;
-  const int plane = style.plane >= 0 && style.plane <= 2 ? style.plane : PlaneOf(frames[0]);
-  const Box all = BoxOfFrames(frames, plane);
-  SvgStyle look = style;
-  look.guides = false;
-  std::string drawn = Drawing(frames[0], plane, all, look);
+  FramesLook look;
+  if (!LookOfFrames(frames, style, &look, error)) return false;
+  std::string drawn = Drawing(frames[0], look.plane, look.box, look.style);
   std::string values;
-  for (const Outline& f : frames) values += (values.empty() ? "" : ";") + OutlinePathData(f, plane);
+  for (const Outline& f : frames) values += (values.empty() ? "" : ";") + OutlinePathData(f, look.plane);
   // The values are spread evenly over the duration: the last one at its end.
   const double seconds = frames.size() > 1 ? static_cast<double>(frames.size() - 1) / fps : 1.0 / fps;
   const std::string animate = ">\n    <animate attributeName=\"d\" values=\"" + values + "\" dur=\"" +

@@ -57,22 +57,16 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string Trimmed(const std::string& text) {
-  const std::size_t from = text.find_first_not_of(" \t");
-  if (from == std::string::npos) return "";
-  return text.substr(from, text.find_last_not_of(" \t") - from + 1);
-}
-
 // Spaces and tabs around a name or a value are no part of it (a table
 // written by hand, "x, y" or "1, red"); a cell of blanks is empty, and a
 // CSV line of blanks is left out as a blank line is.
 void TrimTable(host::CsvTable* table, bool csv) {
-  for (std::string& name : table->header) name = Trimmed(name);
+  for (std::string& name : table->header) name = host::Trimmed(name);
   host::CsvTable kept;
   for (std::size_t r = 0; r < table->rows.size(); ++r) {
     bool blank = true;
     for (std::string& cell : table->rows[r]) {
-      cell = Trimmed(cell);
+      cell = host::Trimmed(cell);
       blank = blank && cell.empty();
     }
     if (blank && csv) continue;
@@ -112,7 +106,7 @@ bool ReadTable(const std::string& path, host::CsvTable* table, std::string* erro
     } else if (event == Event::object_end && !keys.empty()) {
       keys.pop_back();
     } else if (event == Event::key && twice.empty() && !keys.empty() &&
-               !keys.back().insert(Lower(Trimmed(parsed.get<std::string>()))).second) {
+               !keys.back().insert(Lower(host::Trimmed(parsed.get<std::string>()))).second) {
       twice = "row " + std::to_string(rowsMet) + " names '" + parsed.get<std::string>() + "' twice";
     }
     return true;
@@ -141,13 +135,13 @@ bool ReadTable(const std::string& path, host::CsvTable* table, std::string* erro
     }
     // A column is named as the first row that has it names it.
     for (auto it = json[r].begin(); it != json[r].end(); ++it)
-      if (index.emplace(Lower(Trimmed(it.key())), table->header.size()).second) table->header.push_back(it.key());
+      if (index.emplace(Lower(host::Trimmed(it.key())), table->header.size()).second) table->header.push_back(it.key());
   }
   for (std::size_t r = 0; r < json.size(); ++r) {
     std::vector<std::string> row(table->header.size());
     for (auto it = json[r].begin(); it != json[r].end(); ++it) {
       const host::Json& v = it.value();
-      std::string& cell = row[index[Lower(Trimmed(it.key()))]];
+      std::string& cell = row[index[Lower(host::Trimmed(it.key()))]];
       if (v.is_string()) cell = v.get<std::string>();
       else if (v.is_number() || v.is_boolean()) cell = v.dump();
       else if (!v.is_null()) {
